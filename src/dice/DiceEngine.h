@@ -1,0 +1,34 @@
+#pragma once
+
+#include "dice/Clock.h"
+#include "dice/RandomSource.h"
+#include "transcript/TranscriptSink.h"
+
+#include <cstdint>
+#include <string>
+
+namespace velmora {
+
+// Rand, wuerfel and br: every random number of the system and the lines of
+// every die.
+class DiceEngine {
+public:
+    DiceEngine(RandomSource& source, Clock& clock, TranscriptSink& sink);
+
+    static std::string br();
+
+    // One draw mapped onto lower..upper; throws RollError.
+    std::int32_t rand(std::int32_t lower, std::int32_t upper);
+    // The face mapping of rand for the draw r, without drawing.
+    static std::int32_t mapDraw(float r, std::int32_t lower, std::int32_t upper);
+
+    // Rolls one exploding die and writes its lines; throws RollError.
+    std::int16_t wuerfel(const std::int16_t& sides);
+
+private:
+    RandomSource& m_source;
+    Clock& m_clock;
+    TranscriptSink& m_sink;
+};
+
+} // namespace velmora

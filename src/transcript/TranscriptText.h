@@ -1,0 +1,18 @@
+#pragma once
+
+#include "dice/RollError.h"
+
+#include <cstdint>
+#include <string>
+
+namespace velmora::text {
+
+// Every text the system writes to the transcript.
+std::string dieLine(int sides, std::int32_t face);
+std::string rerollNotice(const std::string& lineBreak);
+std::string sumLine(std::int64_t total, int modifier);
+std::string fumbleLine();
+std::string errorLine(RollError::Kind kind);
+std::string unexpectedErrorLine();
+
+} // namespace velmora::text
