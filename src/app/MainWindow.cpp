@@ -1,0 +1,130 @@
+#include "app/MainWindow.h"
+
+#include "app/DesignLayout.h"
+#include "app/EnterKeyClick.h"
+#include "app/IndicatorLamp.h"
+#include "app/Legibility.h"
+#include "app/Twips.h"
+#include "steps/GuardedRoll.h"
+#include "steps/StepTable.h"
+#include "transcript/TranscriptView.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+
+namespace velmora {
+
+MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
+    : QWidget(parent)
+    , m_dice(source, clock, m_transcript)
+    , m_roll(m_dice, m_transcript, m_karma)
+    , m_enterKey(new EnterKeyClick(this))
+{
+    setObjectName(QStringLiteral("velmora"));
+    setWindowTitle(QStringLiteral("Velmora - Stand-Alone-Version"));
+    QIcon icon;
+    for (const int size : {16, 25, 32}) {
+        icon.addFile(QStringLiteral(":/icons/velmora-%1.png").arg(size), QSize(size, size));
+    }
+    setWindowIcon(icon);
+    setFont(fitTranscriptFont(QApplication::font(this), twipsToPixels(kTranscriptBandTwips)));
+    resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
+
+    // First child, so every control stands above the transcript.
+    m_view = new TranscriptView(m_transcript, this);
+    m_view->setGeometry(rect());
+    applyTranscriptColour();
+
+    QLabel* karmaCaption = nullptr;
+    std::array<IndicatorLamp*, kKarmaLamps> lamps{};
+    QWidget* previous = nullptr;
+    for (const ControlSpec& spec : designControls()) {
+        QWidget* control = createControl(spec);
+        if (spec.kind == ControlSpec::Kind::KarmaLabel) {
+            karmaCaption = static_cast<QLabel*>(control);
+        } else if (spec.kind == ControlSpec::Kind::Lamp) {
+            lamps[static_cast<std::size_t>(spec.number - 1)] = static_cast<IndicatorLamp*>(control);
+        }
+        if (control->focusPolicy() != Qt::NoFocus) {
+            if (previous != nullptr) {
+                setTabOrder(previous, control);
+            }
+            previous = control;
+        }
+    }
+    m_karma.bind(karmaCaption, lamps);
+}
+
+QWidget* MainWindow::createControl(const ControlSpec& spec)
+{
+    QWidget* control = nullptr;
+    switch (spec.kind) {
+    case ControlSpec::Kind::StepButton:
+    case ControlSpec::Kind::KarmaButton: {
+        auto* button = new QPushButton(spec.caption, this);
+        button->setAutoDefault(false);
+        button->installEventFilter(m_enterKey);
+        button->setAccessibleName(spec.caption);
+        const int number = spec.number;
+        if (spec.kind == ControlSpec::Kind::StepButton) {
+            connect(button, &QPushButton::clicked, this, [this, number] { rollStep(number); });
+        } else {
+            connect(button, &QPushButton::clicked, this, [this, number] { clickKarma(number); });
+        }
+        control = button;
+        break;
+    }
+    case ControlSpec::Kind::KarmaLabel:
+        control = new QLabel(spec.caption, this);
+        control->hide();
+        break;
+    case ControlSpec::Kind::Lamp:
+        control = new IndicatorLamp(spec.number, this);
+        break;
+    case ControlSpec::Kind::CreditLabel:
+        control = new QLabel(spec.caption, this);
+        break;
+    }
+    control->setObjectName(spec.name);
+    control->setGeometry(twipsRect(spec.twips.x(), spec.twips.y(), spec.twips.width(),
+        spec.twips.height()));
+    return control;
+}
+
+void MainWindow::rollStep(int step)
+{
+    rollReportingErrors(m_roll, stepDefinition(step), m_transcript);
+    m_view->transcriptChanged();
+}
+
+void MainWindow::clickKarma(int button)
+{
+    clickKarmaButton(button, m_karma);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    // Controls keep their places; only the drawing surface follows the window.
+    m_view->setGeometry(rect());
+    QWidget::resizeEvent(event);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange && m_view != nullptr) {
+        applyTranscriptColour();
+    }
+    QWidget::changeEvent(event);
+}
+
+void MainWindow::applyTranscriptColour()
+{
+    QPalette palette;
+    palette.setColor(QPalette::WindowText, transcriptTextColour(this->palette()));
+    m_view->setPalette(palette);
+}
+
+} // namespace velmora

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/KarmaBinding.h"
+#include "dice/Clock.h"
+#include "dice/DiceEngine.h"
+#include "dice/RandomSource.h"
+#include "steps/StepRoll.h"
+#include "transcript/TranscriptModel.h"
+
+#include <QWidget>
+
+namespace velmora {
+
+class EnterKeyClick;
+class TranscriptView;
+struct ControlSpec;
+
+// The one window: step buttons, karma buttons and lamps, the hidden karma
+// label, the credit label and the transcript drawn beneath them.
+class MainWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    MainWindow(RandomSource& source, Clock& clock, QWidget* parent = nullptr);
+
+    const TranscriptModel& transcript() const { return m_transcript; }
+    TranscriptView* transcriptView() const { return m_view; }
+
+    void rollStep(int step);
+    void clickKarma(int button);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    QWidget* createControl(const ControlSpec& spec);
+    void applyTranscriptColour();
+
+    TranscriptModel m_transcript;
+    DiceEngine m_dice;
+    KarmaBinding m_karma;
+    StepRoll m_roll;
+    EnterKeyClick* m_enterKey;
+    TranscriptView* m_view = nullptr;
+};
+
+} // namespace velmora

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QRect>
+
+namespace velmora {
+
+// The design is laid out in twips; Qt places widgets in device-independent
+// pixels, which are 96-dpi pixels, so high-DPI screens only get sharper.
+inline constexpr int kTwipsPerPixel = 15;
+
+constexpr int twipsToPixels(int twips)
+{
+    return twips / kTwipsPerPixel;
+}
+
+constexpr QRect twipsRect(int left, int top, int width, int height)
+{
+    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
+}
+
+} // namespace velmora

@@ -1,0 +1,135 @@
+#include "transcript/TranscriptView.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPaintEvent>
+
+namespace velmora {
+namespace {
+
+QString toQString(const std::string& line)
+{
+    return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+}
+
+// Read-only text for screen readers; the transcript has no caret or selection.
+class AccessibleTranscript : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit AccessibleTranscript(TranscriptView* view)
+        : QAccessibleWidget(view, QAccessible::StaticText)
+    {
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface) {
+            return static_cast<QAccessibleTextInterface*>(this);
+        }
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value) {
+            return view()->text();
+        }
+        return QAccessibleWidget::text(t);
+    }
+
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QString text(int start, int end) const override
+    {
+        return view()->text().mid(start, end - start);
+    }
+    int characterCount() const override { return static_cast<int>(view()->text().size()); }
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* start, int* end) const override
+    {
+        *start = *end = 0;
+        return {};
+    }
+
+private:
+    TranscriptView* view() const { return static_cast<TranscriptView*>(widget()); }
+};
+
+QAccessibleInterface* transcriptFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("velmora::TranscriptView") && object->isWidgetType()) {
+        return new AccessibleTranscript(static_cast<TranscriptView*>(object));
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TranscriptView::TranscriptView(const TranscriptModel& model, QWidget* parent)
+    : QWidget(parent), m_model(model)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(transcriptFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    setObjectName(QStringLiteral("transcript"));
+    setAccessibleName(tr("Wurfergebnis"));
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+QString TranscriptView::text() const
+{
+    QStringList lines;
+    for (const auto& line : m_model.lines()) {
+        lines << toQString(line);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+int TranscriptView::lineHeight() const
+{
+    return fontMetrics().lineSpacing();
+}
+
+void TranscriptView::transcriptChanged()
+{
+    update();
+    // Qt drops the event at once when no assistive technology listens.
+    const QString now = text();
+    QAccessibleTextUpdateEvent event(this, 0, m_announced, now);
+    QAccessible::updateAccessibility(&event);
+    m_announced = now;
+}
+
+void TranscriptView::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.setFont(font());
+    painter.setPen(palette().color(QPalette::WindowText));
+    const QFontMetrics metrics = fontMetrics();
+    const int height = metrics.lineSpacing();
+    const int bottom = event->rect().bottom();
+    int top = 0;
+    // Nothing wraps; lines past the bottom edge are simply out of sight.
+    for (const auto& line : m_model.lines()) {
+        if (top > bottom) {
+            break;
+        }
+        if (top + height >= event->rect().top() && !line.empty()) {
+            painter.drawText(QPoint(0, top + metrics.ascent()), toQString(line));
+        }
+        top += height;
+    }
+}
+
+} // namespace velmora

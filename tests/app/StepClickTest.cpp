@@ -1,0 +1,121 @@
+#include "app/WindowRig.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+using testing::WindowRig;
+using Lines = std::vector<std::string>;
+
+struct Face {
+    int sides;
+    int face;
+};
+
+struct ClickCase {
+    const char* name;
+    int karmaButton; // 0 for none
+    int step;
+    std::vector<Face> faces;
+    Lines lines;
+};
+
+class StepClicks : public ::testing::TestWithParam<ClickCase> {};
+
+TEST_P(StepClicks, RollThroughTheRealButtons)
+{
+    const ClickCase& c = GetParam();
+    WindowRig rig;
+    if (c.karmaButton != 0) {
+        rig.click(rig.karmaButton(c.karmaButton));
+    }
+    for (const Face f : c.faces) {
+        rig.source.push(f.face, f.sides);
+    }
+    rig.click(rig.step(c.step));
+    EXPECT_EQ(rig.lines(), c.lines);
+    EXPECT_EQ(rig.source.left(), 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, StepClicks,
+    ::testing::Values(
+        ClickCase{"step1Sum", 0, 1, {{4, 3}}, {"Ein D4 wird gewürfelt: 3", "Die Summe lautet: 1 (3-2)"}},
+        ClickCase{"step1Reroll", 0, 1, {{4, 4}, {4, 1}},
+            {"Ein D4 wird gewürfelt: 4", "Neuer Wurf!", "", "Ein D4 wird gewürfelt: 1",
+                "Die Summe lautet: 3 (5-2)"}},
+        ClickCase{"step1Fumble", 0, 1, {{4, 1}}, {"Ein D4 wird gewürfelt: 1", "Patzer!"}},
+        ClickCase{"step10", 0, 10, {{10, 7}, {6, 3}},
+            {"Ein D10 wird gewürfelt: 7", "Ein D6 wird gewürfelt: 3", "Die Summe lautet: 10"}},
+        ClickCase{"step14", 0, 14, {{20, 9}, {4, 4}, {4, 2}},
+            {"Ein D20 wird gewürfelt: 9", "Ein D4 wird gewürfelt: 4", "Neuer Wurf!", "",
+                "Ein D4 wird gewürfelt: 2", "Die Summe lautet: 15"}},
+        ClickCase{"step1Karma6", 2, 1, {{4, 3}, {6, 2}},
+            {"Ein D4 wird gewürfelt: 3", "Karma +6!", "Ein D6 wird gewürfelt: 2",
+                "Die Summe lautet: 3 (5-2)"}},
+        ClickCase{"step25Karma4", 1, 25, {{20, 1}, {10, 1}, {8, 1}, {4, 1}, {4, 1}},
+            {"Ein D20 wird gewürfelt: 1", "Ein D10 wird gewürfelt: 1", "Ein D8 wird gewürfelt: 1",
+                "Ein D4 wird gewürfelt: 1", "Karma +4!", "Ein D4 wird gewürfelt: 1", "Patzer!"}},
+        ClickCase{"step40Karma10", 4, 40, {{20, 3}, {20, 4}, {12, 5}, {10, 6}, {8, 7}, {10, 8}},
+            {"Ein D20 wird gewürfelt: 3", "Ein D20 wird gewürfelt: 4", "Ein D12 wird gewürfelt: 5",
+                "Ein D10 wird gewürfelt: 6", "Ein D8 wird gewürfelt: 7", "Karma +10!",
+                "Ein D10 wird gewürfelt: 8", "Die Summe lautet: 33"}},
+        ClickCase{"afterReset", 5, 2, {{4, 2}}, {"Ein D4 wird gewürfelt: 2", "Die Summe lautet: 1 (2-1)"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StepClick, ASecondRollFirstErasesTheFirst)
+{
+    WindowRig rig;
+    rig.click(rig.karmaButton(3));
+    rig.source.push(12, 12);
+    rig.source.push(5, 12);
+    rig.source.push(2, 8);
+    rig.click(rig.step(7));
+    ASSERT_EQ(rig.lines().size(), 7U);
+    rig.source.push(1, 6);
+    rig.source.push(1, 6);
+    rig.source.push(1, 8);
+    rig.click(rig.step(8));
+    EXPECT_EQ(rig.lines(), (Lines{"Ein D6 wird gewürfelt: 1", "Ein D6 wird gewürfelt: 1", "Karma +8!",
+                               "Ein D8 wird gewürfelt: 1", "Patzer!"}));
+    EXPECT_EQ(rig.karmaLabel()->text(), QStringLiteral("3"));
+}
+
+TEST(StepClick, AnEndlessHighestFaceEndsInTheOverflowLineAndTheNextClickRolls)
+{
+    WindowRig rig;
+    rig.source.repeatForever(20, 20);
+    rig.click(rig.step(14));
+    const Lines& lines = rig.lines();
+    ASSERT_GE(lines.size(), 4U);
+    EXPECT_EQ(lines[lines.size() - 3], "Fehler: Überlauf –");
+    EXPECT_EQ(lines[lines.size() - 2], "der Wurf wurde");
+    EXPECT_EQ(lines[lines.size() - 1], "abgebrochen.");
+    EXPECT_EQ(lines[lines.size() - 4], "Ein D20 wird gewürfelt: 20");
+    EXPECT_EQ(rig.source.draws(), 1639U);
+
+    rig.source = testing::ScriptedSource();
+    rig.source.push(2, 4);
+    rig.click(rig.step(3));
+    EXPECT_EQ(rig.lines(), (Lines{"Ein D4 wird gewürfelt: 2", "Die Summe lautet: 2"}));
+}
+
+TEST(StepClick, TheSameWindowRollsNormallyAfterAnError)
+{
+    WindowRig rig;
+    rig.karmaLabel()->setText(QStringLiteral("abc"));
+    rig.source.push(2, 4);
+    rig.click(rig.step(3));
+    EXPECT_EQ(rig.lines(), (Lines{"Ein D4 wird gewürfelt: 2", "Fehler: Karma ungültig –",
+                               "der Wurf wurde", "abgebrochen."}));
+    rig.click(rig.karmaButton(5));
+    rig.source.push(3, 4);
+    rig.click(rig.step(3));
+    EXPECT_EQ(rig.lines(), (Lines{"Ein D4 wird gewürfelt: 3", "Die Summe lautet: 3"}));
+}
+
+} // namespace
+} // namespace velmora

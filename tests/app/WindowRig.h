@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/IndicatorLamp.h"
+#include "app/MainWindow.h"
+#include "dice/ScriptedSource.h"
+#include "transcript/TranscriptView.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <string>
+#include <vector>
+
+namespace velmora::testing {
+
+// The real main window, shown offscreen, over a scripted source and a frozen clock.
+template <typename Source = ScriptedSource>
+struct BasicWindowRig {
+    template <typename... Args>
+    explicit BasicWindowRig(Args&&... args) : source(std::forward<Args>(args)...)
+    {
+        window.show();
+        [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&window);
+    }
+
+    QPushButton* button(const QString& name) const
+    {
+        return window.findChild<QPushButton*>(name, Qt::FindDirectChildrenOnly);
+    }
+    QPushButton* step(int n) const { return button(QStringLiteral("Command%1").arg(n)); }
+    QPushButton* karmaButton(int n) const { return button(QStringLiteral("karmabutton%1").arg(n)); }
+    IndicatorLamp* lamp(int n) const
+    {
+        return window.findChild<IndicatorLamp*>(QStringLiteral("karmacheck%1").arg(n));
+    }
+    QLabel* karmaLabel() const { return window.findChild<QLabel*>(QStringLiteral("karma")); }
+
+    void click(QPushButton* target) { QTest::mouseClick(target, Qt::LeftButton); }
+    const std::vector<std::string>& lines() const { return window.transcript().lines(); }
+
+    Source source;
+    FrozenClock clock;
+    MainWindow window{source, clock};
+};
+
+using WindowRig = BasicWindowRig<>;
+
+} // namespace velmora::testing

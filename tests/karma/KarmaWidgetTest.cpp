@@ -1,0 +1,131 @@
+#include "app/Legibility.h"
+#include "app/SystemColours.h"
+#include "app/WindowRig.h"
+#include "karma/KarmaState.h"
+
+#include <QApplication>
+#include <QPalette>
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+using testing::WindowRig;
+
+void expectState(WindowRig& rig, int level)
+{
+    EXPECT_EQ(rig.karmaLabel()->text(), QString::number(level));
+    for (int lamp = 1; lamp <= kKarmaLamps; ++lamp) {
+        const bool lit = lamp == level;
+        EXPECT_EQ(rig.lamp(lamp)->systemColour(), lit ? kLampSelected : kLampUnselected)
+            << "lamp " << lamp << " at level " << level;
+        EXPECT_EQ(rig.lamp(lamp)->isLit(), lit);
+        EXPECT_EQ(rig.lamp(lamp)->accessibleName().endsWith(QStringLiteral(": gewählt")), lit);
+    }
+}
+
+TEST(KarmaWidgets, StartWithNoLevelAndAllLampsUnlit)
+{
+    WindowRig rig;
+    expectState(rig, 0);
+    for (int lamp = 1; lamp <= kKarmaLamps; ++lamp) {
+        EXPECT_TRUE(rig.lamp(lamp)->text().isEmpty());
+        EXPECT_EQ(rig.lamp(lamp)->accessibleName(),
+            QStringLiteral("Karma +%1: nicht gewählt").arg(2 + 2 * lamp));
+    }
+}
+
+// Every button from every state, with a roll in between that must not change it.
+TEST(KarmaWidgets, EveryButtonFromEveryStateSetsTheStateAndTheLamps)
+{
+    for (int from = 0; from <= 4; ++from) {
+        for (int button = 1; button <= kKarmaButtons; ++button) {
+            WindowRig rig;
+            if (from > 0) {
+                rig.click(rig.karmaButton(from));
+            }
+            expectState(rig, from);
+            rig.source.repeatForever(1, 2);
+            rig.click(rig.step(9));
+            const auto transcript = rig.lines();
+            rig.click(rig.karmaButton(button));
+            SCOPED_TRACE(::testing::Message() << "from " << from << " button " << button);
+            expectState(rig, button == kResetButton ? 0 : button);
+            EXPECT_EQ(rig.lines(), transcript);
+        }
+    }
+}
+
+TEST(KarmaWidgets, ARollLeavesTheStateAsItWas)
+{
+    WindowRig rig;
+    rig.click(rig.karmaButton(2));
+    rig.source.repeatForever(1, 2);
+    for (int i = 0; i < 2; ++i) {
+        rig.click(rig.step(4));
+        EXPECT_EQ(rig.lines()[1], "Karma +6!");
+        expectState(rig, 2);
+    }
+}
+
+QPalette darkPalette()
+{
+    QPalette dark(QColor(53, 53, 53), QColor(42, 42, 42));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    return dark;
+}
+
+struct PaletteCase {
+    const char* name;
+    QPalette palette;
+};
+
+class KarmaPalettes : public ::testing::TestWithParam<PaletteCase> {};
+
+TEST_P(KarmaPalettes, LampsFollowThePaletteAndStayDistinct)
+{
+    const QPalette original = QApplication::palette();
+    WindowRig rig;
+    rig.click(rig.karmaButton(3));
+    QApplication::setPalette(GetParam().palette);
+    QApplication::processEvents();
+
+    const QColor lit = rig.lamp(3)->shownColour();
+    const QColor unlit = rig.lamp(1)->shownColour();
+    EXPECT_EQ(lit, QApplication::palette("QMenu").color(QPalette::WindowText));
+    EXPECT_EQ(unlit, QApplication::palette().color(QPalette::Base));
+    EXPECT_GE(contrastRatio(lit, unlit), 3.0) << GetParam().name;
+
+    // What is painted is what the lamp says it shows.
+    const QImage image = rig.lamp(3)->grab().toImage();
+    EXPECT_EQ(QColor(image.pixel(image.width() / 2, image.height() / 2)), lit);
+    const QImage off = rig.lamp(1)->grab().toImage();
+    EXPECT_EQ(QColor(off.pixel(off.width() / 2, off.height() / 2)), unlit);
+    QApplication::setPalette(original);
+}
+
+INSTANTIATE_TEST_SUITE_P(Karma, KarmaPalettes,
+    ::testing::Values(PaletteCase{"light", QPalette(QColor(239, 239, 239))},
+        PaletteCase{"dark", darkPalette()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SystemColours, ResolveReferencesAgainstThePaletteAndRgbAsIs)
+{
+    QPalette general(QColor(200, 200, 200));
+    general.setColor(QPalette::Base, QColor(1, 2, 3));
+    general.setColor(QPalette::Button, QColor(4, 5, 6));
+    QPalette menu;
+    menu.setColor(QPalette::WindowText, QColor(7, 8, 9));
+    EXPECT_EQ(resolveColour(0x80000007U, general, menu), QColor(7, 8, 9));
+    EXPECT_EQ(resolveColour(0x8000000BU, general, menu), QColor(1, 2, 3));
+    EXPECT_EQ(resolveColour(0x8000000FU, general, menu), QColor(4, 5, 6));
+    EXPECT_EQ(resolveColour(0x00420001U, general, menu), QColor(1, 0, 66));
+    EXPECT_EQ(resolveColour(0x00404040U, general, menu), QColor(64, 64, 64));
+}
+
+} // namespace
+} // namespace velmora

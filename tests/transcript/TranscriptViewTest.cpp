@@ -1,0 +1,240 @@
+#include "app/DesignLayout.h"
+#include "app/Legibility.h"
+#include "app/Twips.h"
+#include "app/WindowRig.h"
+#include "transcript/TranscriptView.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QFontMetricsF>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace velmora {
+namespace {
+
+using testing::WindowRig;
+
+// Rows of the band, in device-independent pixels, that hold any ink: no
+// control stands in the band, so whatever is not background is text.
+std::vector<int> inkRows(const QImage& image, const QColor& background, int bandWidth)
+{
+    const qreal ratio = image.devicePixelRatio();
+    std::vector<int> rows;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < static_cast<int>(bandWidth * ratio); ++x) {
+            if (QColor(image.pixel(x, y)) != background) {
+                const int row = static_cast<int>(y / ratio);
+                if (rows.empty() || rows.back() != row) {
+                    rows.push_back(row);
+                }
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+struct Shot {
+    std::vector<int> rows;
+    int lineHeight;
+};
+
+Shot shoot(WindowRig& rig)
+{
+    QApplication::processEvents();
+    const QImage image = rig.window.grab().toImage();
+    return {inkRows(image, rig.window.palette().color(QPalette::Window),
+                twipsToPixels(kTranscriptBandTwips)),
+        rig.window.transcriptView()->lineHeight()};
+}
+
+TEST(TranscriptView, DrawsTheLinesFromTheTopLeftCornerDown)
+{
+    WindowRig rig;
+    EXPECT_TRUE(shoot(rig).rows.empty());
+    rig.source.push(6, 6);
+    rig.source.push(2, 6);
+    rig.source.push(1, 6);
+    rig.click(rig.step(8));
+    ASSERT_EQ(rig.lines().size(), 6U);
+    const Shot shot = shoot(rig);
+    ASSERT_FALSE(shot.rows.empty());
+    EXPECT_LT(shot.rows.front(), shot.lineHeight);
+    // Six lines, the third one empty after "Neuer Wurf!".
+    std::vector<bool> inked(7, false);
+    for (const int y : shot.rows) {
+        inked[static_cast<std::size_t>(std::min(y / shot.lineHeight, 6))] = true;
+    }
+    EXPECT_EQ(inked, (std::vector<bool>{true, true, false, true, true, true, false}));
+
+    // A shorter roll afterwards starts again at the top and leaves nothing below.
+    rig.source.push(3, 4);
+    rig.click(rig.step(3));
+    const Shot after = shoot(rig);
+    ASSERT_FALSE(after.rows.empty());
+    EXPECT_LT(after.rows.front(), after.lineHeight);
+    EXPECT_LT(after.rows.back(), 2 * after.lineHeight);
+}
+
+TEST(TranscriptView, LinesSurviveHidingMinimisingAndResizing)
+{
+    WindowRig rig;
+    rig.source.push(7, 10);
+    rig.source.push(3, 6);
+    rig.click(rig.step(10));
+    const auto before = shoot(rig).rows;
+    ASSERT_FALSE(before.empty());
+
+    rig.window.hide();
+    rig.window.show();
+    EXPECT_EQ(shoot(rig).rows, before);
+    rig.window.showMinimized();
+    QApplication::processEvents();
+    rig.window.showNormal();
+    EXPECT_EQ(shoot(rig).rows, before);
+    rig.window.resize(50, 50);
+    QApplication::processEvents();
+    rig.window.resize(447, 539);
+    EXPECT_EQ(shoot(rig).rows, before);
+    rig.window.update();
+    EXPECT_EQ(shoot(rig).rows, before);
+}
+
+TEST(TranscriptView, EnlargingShowsLinesThatWereBelowTheBottomEdge)
+{
+    WindowRig rig;
+    // 40 highest faces in a row write far more lines than the window is high.
+    for (int i = 0; i < 40; ++i) {
+        rig.source.push(4, 4);
+    }
+    rig.source.push(1, 4);
+    rig.click(rig.step(3));
+    const Shot small = shoot(rig);
+    ASSERT_FALSE(small.rows.empty());
+    ASSERT_GT(static_cast<int>(rig.lines().size()) * small.lineHeight, 539);
+    EXPECT_LE(small.rows.back(), 538);
+    rig.window.resize(447, 2000);
+    const Shot large = shoot(rig);
+    ASSERT_FALSE(large.rows.empty());
+    EXPECT_GT(large.rows.back(), 539);
+    EXPECT_GE(large.rows.back(), static_cast<int>(rig.lines().size() - 1) * large.lineHeight);
+}
+
+TEST(TranscriptView, TextStaysLegibleOnLightAndDarkSurfaces)
+{
+    QPalette dark(QColor(53, 53, 53), QColor(40, 40, 40));
+    dark.setColor(QPalette::WindowText, QColor(235, 235, 235));
+    for (const QPalette& palette : {QPalette(QColor(239, 239, 239)), QPalette(QColor(Qt::white)), dark}) {
+        const QColor ink = transcriptTextColour(palette);
+        EXPECT_GE(contrastRatio(ink, palette.color(QPalette::Window)), kTranscriptContrast)
+            << palette.color(QPalette::Window).name().toStdString();
+    }
+    // The design's dark blue is the ink on a light scheme.
+    EXPECT_EQ(transcriptTextColour(QPalette(QColor(239, 239, 239))), QColor(1, 0, 66));
+
+    // And the window really draws with it, on its real background.
+    WindowRig rig;
+    const QColor ink = rig.window.transcriptView()->palette().color(QPalette::WindowText);
+    const QColor surface = rig.window.grab().toImage().pixel(5, 530);
+    EXPECT_GE(contrastRatio(ink, surface), kTranscriptContrast);
+}
+
+TEST(ContrastRatio, MatchesKnownValues)
+{
+    EXPECT_NEAR(contrastRatio(Qt::black, Qt::white), 21.0, 1e-9);
+    EXPECT_NEAR(contrastRatio(Qt::white, Qt::white), 1.0, 1e-9);
+    EXPECT_NEAR(contrastRatio(QColor(118, 118, 118), Qt::white), 4.54, 0.01);
+}
+
+TEST(FontFit, EveryDieLineAndResultLineFitsTheBandAtTheLargestSize)
+{
+    WindowRig rig;
+    const int band = twipsToPixels(kTranscriptBandTwips);
+    const QFont font = rig.window.transcriptView()->font();
+    EXPECT_EQ(font.pointSizeF(), rig.window.font().pointSizeF());
+    EXPECT_EQ(rig.step(1)->font().pointSizeF(), font.pointSizeF());
+    const QFontMetricsF metrics(font);
+    for (const char* line : {"Ein D20 wird gewürfelt: 20", "Ein D12 wird gewürfelt: 12",
+             "Die Summe lautet: 999", "Die Summe lautet: 1 (3-2)", "Die Summe lautet: 997 (999-2)",
+             "Die Summe lautet: 998 (999-1)", "Karma +10!", "Neuer Wurf!"}) {
+        EXPECT_LE(metrics.horizontalAdvance(QString::fromUtf8(line)), band) << line;
+    }
+    const QFont base = QApplication::font(&rig.window);
+    EXPECT_LE(font.pointSizeF(), base.pointSizeF());
+    if (font.pointSizeF() < base.pointSizeF()) {
+        QFont larger = font;
+        larger.setPointSizeF(font.pointSizeF() + 0.25);
+        const QFontMetricsF wider(larger);
+        double widest = 0;
+        for (const QString& line : widestTranscriptLines(larger)) {
+            widest = std::max(widest, wider.horizontalAdvance(line));
+        }
+        EXPECT_GT(widest, band);
+    }
+}
+
+TEST(FontFit, KeepsAFontThatAlreadyFits)
+{
+    QFont tiny = QApplication::font();
+    tiny.setPointSizeF(5.0);
+    EXPECT_EQ(fitTranscriptFont(tiny, 136), tiny);
+    QFont huge = QApplication::font();
+    huge.setPointSizeF(30.0);
+    EXPECT_LT(fitTranscriptFont(huge, 136).pointSizeF(), 30.0);
+}
+
+TEST(Accessibility, TheTranscriptOffersItsLinesAndAnnouncesEachRoll)
+{
+    WindowRig rig;
+    rig.source.push(7, 10);
+    rig.source.push(3, 6);
+    rig.click(rig.step(10));
+
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(rig.window.transcriptView());
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::StaticText);
+    const QString expected = QStringLiteral(
+        "Ein D10 wird gewürfelt: 7\nEin D6 wird gewürfelt: 3\nDie Summe lautet: 10");
+    EXPECT_EQ(iface->text(QAccessible::Value), expected);
+    ASSERT_NE(iface->textInterface(), nullptr);
+    EXPECT_EQ(iface->textInterface()->characterCount(), expected.size());
+    EXPECT_EQ(iface->textInterface()->text(0, static_cast<int>(expected.size())), expected);
+
+    // The next roll replaces what is offered.
+    rig.source.push(1, 4);
+    rig.click(rig.step(3));
+    EXPECT_EQ(iface->text(QAccessible::Value), QStringLiteral("Ein D4 wird gewürfelt: 1\nPatzer!"));
+
+    rig.click(rig.karmaButton(1));
+    QAccessibleInterface* lamp = QAccessible::queryAccessibleInterface(rig.lamp(1));
+    EXPECT_EQ(lamp->text(QAccessible::Name), QStringLiteral("Karma +4: gewählt"));
+    EXPECT_TRUE(lamp->text(QAccessible::Description).contains(QStringLiteral("gewählt")));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(rig.lamp(2))->text(QAccessible::Name),
+        QStringLiteral("Karma +6: nicht gewählt"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(rig.step(40))->text(QAccessible::Name),
+        QStringLiteral("Stufe 40"));
+}
+
+TEST(HighDpi, TheLayoutIsTheSameAtEveryPixelRatio)
+{
+    WindowRig rig;
+    const qreal ratio = rig.window.devicePixelRatioF();
+    const QByteArray expected = qgetenv("VELMORA_EXPECT_DPR");
+    if (!expected.isEmpty()) {
+        EXPECT_EQ(ratio, expected.toDouble());
+    }
+    EXPECT_EQ(rig.window.size(), QSize(447, 539));
+    EXPECT_EQ(rig.step(1)->geometry(), QRect(144, 184, 81, 25));
+    const QImage image = rig.window.grab().toImage();
+    EXPECT_EQ(image.size(), QSize(447, 539) * ratio);
+    // Device pixels do not change the chosen size.
+    EXPECT_EQ(rig.window.font().pointSizeF(),
+        fitTranscriptFont(QApplication::font(&rig.window), 136).pointSizeF());
+}
+
+} // namespace
+} // namespace velmora
