@@ -11,7 +11,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev valgrind
   # end-to-end test in a real X server
-  xvfb xauth xdotool x11-utils wmctrl openbox imagemagick
+  xvfb xauth xdotool x11-utils wmctrl openbox imagemagick faketime
   # desktop integration and packaging checks
   desktop-file-utils appstream dpkg-dev file
 )

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Drives the real program in a real X server: a window manager, xdotool
+# clicks, and judgements from screenshot pixels.
+#   run_e2e.sh PATH/TO/velmora
+set -euo pipefail
+
+program=$(realpath "$1")
+title="Velmora - Stand-Alone-Version"
+work=$(mktemp -d)
+pids=()
+
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "e2e: FAIL: $*" >&2; exit 1; }
+check() { echo "e2e: ok: $*"; }
+
+display=""
+for n in $(seq 90 140); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || fail "no free X display"
+export DISPLAY=$display
+unset WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb
+
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+openbox >"$work/wm.log" 2>&1 &
+pids+=($!)
+sleep 0.5
+
+shot() { import -window "$1" "$2"; }
+pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
+# Distinct colours in the transcript band, 136 px wide, full height.
+band_colours() { convert "$1" -crop 136x539+0+0 +repage -format %k info:; }
+
+start_program() {
+  "$@" "$program" >"$work/program.log" 2>&1 &
+  app=$!
+  pids+=($app)
+  window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --name "^${title}\$" 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || { cat "$work/program.log" >&2; fail "no window titled '$title'"; }
+  sleep 0.5
+}
+
+click_at() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.4; }
+
+close_program() {
+  wmctrl -c "$title" || fail "wmctrl could not close the window"
+  status=0
+  for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$app" 2>/dev/null && fail "the program did not end after its window was closed"
+  wait "$app" || status=$?
+  [ "$status" -eq 0 ] || { cat "$work/program.log" >&2; fail "exit code $status after close"; }
+}
+
+# Centres of controls, in window pixels (twips / 15).
+stufe10=(184 492)
+karma6=(168 60)
+lamps_y=(28 60 92 124)
+lamp_x=220
+
+start_program env
+eval "$(xdotool getwindowgeometry --shell "$window")"
+[ "$WIDTH" -eq 447 ] && [ "$HEIGHT" -eq 539 ] || fail "client area ${WIDTH}x${HEIGHT}, want 447x539"
+check "window '$title' is 447x539"
+
+shot "$window" "$work/start.png"
+[ "$(band_colours "$work/start.png")" -eq 1 ] || fail "transcript band not empty at start"
+click_at "${stufe10[@]}"
+shot "$window" "$work/rolled.png"
+[ "$(band_colours "$work/rolled.png")" -gt 1 ] || fail "no transcript drawn after Stufe 10"
+check "Stufe 10 drew its transcript"
+
+before=(); after=()
+for y in "${lamps_y[@]}"; do before+=("$(pixel "$work/rolled.png" "$lamp_x" "$y")"); done
+click_at "${karma6[@]}"
+shot "$window" "$work/karma.png"
+for y in "${lamps_y[@]}"; do after+=("$(pixel "$work/karma.png" "$lamp_x" "$y")"); done
+for i in 0 1 2 3; do
+  if [ "$i" -eq 1 ]; then
+    [ "${before[$i]}" != "${after[$i]}" ] || fail "lamp 2 did not change colour"
+  else
+    [ "${before[$i]}" = "${after[$i]}" ] || fail "lamp $((i + 1)) changed colour"
+  fi
+done
+cmp -s <(convert "$work/rolled.png" -crop 136x539+0+0 rgb:-) \
+       <(convert "$work/karma.png" -crop 136x539+0+0 rgb:-) || fail "a karma click changed the transcript"
+check "Karma +6 lit only the second lamp and left the transcript alone"
+
+close_program
+check "closing the window ended the program with code 0"
+
+# With a clock that never moves, rolls must still differ from one another.
+if command -v faketime >/dev/null 2>&1; then
+  # faketime preloads itself; a sanitizer build must let it go first.
+  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
+  start_program env FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "@2026-01-01 12:00:00 x0"
+  declare -A seen=()
+  for i in 1 2 3 4 5 6; do
+    click_at "${stufe10[@]}"
+    shot "$window" "$work/frozen$i.png"
+    seen[$(convert "$work/frozen$i.png" -crop 136x539+0+0 rgb:- | md5sum | cut -d' ' -f1)]=1
+  done
+  [ "${#seen[@]}" -ge 3 ] || fail "frozen clock: only ${#seen[@]} distinct transcripts in 6 rolls"
+  check "frozen clock: ${#seen[@]} distinct transcripts in 6 rolls"
+  close_program
+fi
+echo "e2e: 1 passed, 0 failed"
