@@ -19,13 +19,16 @@ public:
     std::uint32_t systemColour() const { return m_reference; }
     QColor shownColour() const;
     bool isLit() const;
+    QString accessibleLampName() const;
+    QString accessibleLampDescription() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
-    void updateAccessibleText();
+    QString dieText() const;
+    QString stateText() const;
 
     int m_level;
     std::uint32_t m_reference;

@@ -1,13 +1,15 @@
 #include "app/Legibility.h"
 
 #include "karma/KarmaState.h"
-#include "transcript/TranscriptModel.h"
 #include "transcript/TranscriptText.h"
 
 #include <QFontMetricsF>
 
 #include <algorithm>
+#include <array>
+#include <map>
 #include <cmath>
+#include <vector>
 
 namespace velmora {
 namespace {
@@ -30,22 +32,65 @@ QString fromUtf8(const std::string& text)
 QChar widestDigit(const QFontMetricsF& metrics)
 {
     QChar widest = QLatin1Char('0');
+    qreal width = metrics.horizontalAdvance(widest);
     for (char d = '1'; d <= '9'; ++d) {
-        if (metrics.horizontalAdvance(QLatin1Char(d)) > metrics.horizontalAdvance(widest)) {
+        const qreal w = metrics.horizontalAdvance(QLatin1Char(d));
+        if (w > width) {
             widest = QLatin1Char(d);
+            width = w;
         }
     }
     return widest;
 }
 
-bool fits(const QFont& font, int bandWidth)
-{
-    const QFontMetricsF metrics(font);
-    const QStringList lines = widestTranscriptLines(font);
-    return std::all_of(lines.begin(), lines.end(), [&](const QString& line) {
-        return metrics.horizontalAdvance(line) <= bandWidth;
-    });
-}
+// Shaping a line is slow; the sum of its glyph advances is cheap and never
+// smaller, as kerning only narrows Latin text. So a line whose sum stays
+// within the band fits, and only the others need shaping.
+class LineWidths {
+public:
+    LineWidths(const QFont& font, const QStringList& lines) : m_metrics(font), m_lines(lines)
+    {
+        m_latin1.fill(-1);
+        for (const QString& line : lines) {
+            qreal total = 0;
+            for (const QChar c : line) {
+                total += advance(c);
+            }
+            m_sums.push_back(total);
+        }
+    }
+
+    qreal widestSum() const { return *std::max_element(m_sums.begin(), m_sums.end()); }
+
+    bool fitWithin(qreal limit) const
+    {
+        for (std::size_t i = 0; i < m_sums.size(); ++i) {
+            if (m_sums[i] > limit
+                && m_metrics.horizontalAdvance(m_lines[static_cast<qsizetype>(i)]) > limit) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    qreal advance(QChar c)
+    {
+        if (c.unicode() < m_latin1.size()) {
+            qreal& cached = m_latin1[c.unicode()];
+            if (cached < 0) {
+                cached = m_metrics.horizontalAdvance(c);
+            }
+            return cached;
+        }
+        return m_metrics.horizontalAdvance(c);
+    }
+
+    QFontMetricsF m_metrics;
+    const QStringList& m_lines;
+    std::array<qreal, 256> m_latin1{};
+    std::vector<qreal> m_sums;
+};
 
 } // namespace
 
@@ -74,32 +119,25 @@ QColor transcriptTextColour(const QPalette& palette)
 
 QStringList widestTranscriptLines(const QFont& font)
 {
+    // Every number is written with the widest digit: no real line is wider.
+    const QString digit(widestDigit(QFontMetricsF(font)));
+    const QString face = digit.repeated(2);
     QStringList lines;
     for (const int sides : {4, 6, 8, 10, 12, 20}) {
-        for (int face = 1; face <= sides; ++face) {
-            lines << fromUtf8(text::dieLine(sides, face));
-        }
+        lines << fromUtf8(text::dieLine(sides, 0)).chopped(1) + face.left(sides < 10 ? 1 : 2);
     }
-    // Totals below 1000, every digit replaced by the widest one.
-    const QString digit(widestDigit(QFontMetricsF(font)));
-    const QString prefix = fromUtf8(text::sumLine(0, 0)).chopped(1);
-    for (int digits = 1; digits <= 3; ++digits) {
-        const QString number = digit.repeated(digits);
-        lines << prefix + number;
-        for (const int modifier : {1, 2}) {
-            lines << prefix + number + QStringLiteral(" (") + number + QStringLiteral("-%1)").arg(modifier);
-        }
-    }
+    // Totals below 1000, in both forms of the sum line.
+    const QString total = digit.repeated(3);
+    const QString sum = fromUtf8(text::sumLine(0, 0)).chopped(1) + total;
+    lines << sum << sum + QStringLiteral(" (") + total + QStringLiteral("-1)")
+          << sum + QStringLiteral(" (") + total + QStringLiteral("-2)");
     for (const KarmaLevel& level : karmaTable()) {
         lines << QString::fromUtf8(level.line);
     }
     lines << fromUtf8(text::fumbleLine());
     for (const auto kind : {RollError::Kind::Overflow, RollError::Kind::FloatingPoint,
              RollError::Kind::KarmaNotANumber, RollError::Kind::InvalidDieSize}) {
-        const std::string message = text::errorLine(kind);
-        for (const auto piece : TranscriptModel::splitPieces(message)) {
-            lines << fromUtf8(std::string(piece));
-        }
+        lines << fromUtf8(text::errorLine(kind)).split(QStringLiteral("\r\n"));
     }
     return lines;
 }
@@ -108,13 +146,36 @@ QFont fitTranscriptFont(const QFont& base, int bandWidth)
 {
     constexpr double kStep = 0.25;
     constexpr double kSmallest = 5.0;
+    if (base.pointSizeF() <= 0) {
+        return base; // sized in pixels by the platform; leave it alone
+    }
+    const QStringList lines = widestTranscriptLines(base);
+    const LineWidths atBase(base, lines);
+    if (atBase.fitWithin(bandWidth)) {
+        return base;
+    }
+    std::map<double, bool> tried;
+    const auto fitsAt = [&](double size) {
+        const auto known = tried.find(size);
+        if (known != tried.end()) {
+            return known->second;
+        }
+        QFont font = base;
+        font.setPointSizeF(size);
+        return tried[size] = LineWidths(font, lines).fitWithin(bandWidth);
+    };
+    // Widths grow about in proportion to the size: start near the answer,
+    // then settle it on the quarter-point grid by measuring.
+    double size = std::floor(base.pointSizeF() * bandWidth / atBase.widestSum() / kStep) * kStep;
+    size = std::clamp(size, kSmallest, base.pointSizeF() - kStep);
+    while (!fitsAt(size) && size - kStep >= kSmallest) {
+        size -= kStep;
+    }
+    while (size + kStep < base.pointSizeF() && fitsAt(size + kStep)) {
+        size += kStep;
+    }
     QFont font = base;
-    if (font.pointSizeF() <= 0) {
-        return font; // sized in pixels by the platform; leave it alone
-    }
-    while (!fits(font, bandWidth) && font.pointSizeF() - kStep >= kSmallest) {
-        font.setPointSizeF(font.pointSizeF() - kStep);
-    }
+    font.setPointSizeF(size);
     return font;
 }
 

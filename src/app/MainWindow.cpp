@@ -1,7 +1,6 @@
 #include "app/MainWindow.h"
 
 #include "app/DesignLayout.h"
-#include "app/EnterKeyClick.h"
 #include "app/IndicatorLamp.h"
 #include "app/Legibility.h"
 #include "app/Twips.h"
@@ -12,6 +11,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -21,15 +21,9 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
     : QWidget(parent)
     , m_dice(source, clock, m_transcript)
     , m_roll(m_dice, m_transcript, m_karma)
-    , m_enterKey(new EnterKeyClick(this))
 {
     setObjectName(QStringLiteral("velmora"));
     setWindowTitle(QStringLiteral("Velmora - Stand-Alone-Version"));
-    QIcon icon;
-    for (const int size : {16, 25, 32}) {
-        icon.addFile(QStringLiteral(":/icons/velmora-%1.png").arg(size), QSize(size, size));
-    }
-    setWindowIcon(icon);
     setFont(fitTranscriptFont(QApplication::font(this), twipsToPixels(kTranscriptBandTwips)));
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
 
@@ -40,7 +34,8 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
 
     QLabel* karmaCaption = nullptr;
     std::array<IndicatorLamp*, kKarmaLamps> lamps{};
-    QWidget* previous = nullptr;
+    // Controls are created in the design's tab order, which Qt's focus chain
+    // follows; labels take no focus.
     for (const ControlSpec& spec : designControls()) {
         QWidget* control = createControl(spec);
         if (spec.kind == ControlSpec::Kind::KarmaLabel) {
@@ -48,14 +43,17 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
         } else if (spec.kind == ControlSpec::Kind::Lamp) {
             lamps[static_cast<std::size_t>(spec.number - 1)] = static_cast<IndicatorLamp*>(control);
         }
-        if (control->focusPolicy() != Qt::NoFocus) {
-            if (previous != nullptr) {
-                setTabOrder(previous, control);
-            }
-            previous = control;
-        }
     }
     m_karma.bind(karmaCaption, lamps);
+}
+
+QIcon MainWindow::applicationIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 25, 32}) {
+        icon.addFile(QStringLiteral(":/icons/velmora-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
 }
 
 QWidget* MainWindow::createControl(const ControlSpec& spec)
@@ -66,8 +64,6 @@ QWidget* MainWindow::createControl(const ControlSpec& spec)
     case ControlSpec::Kind::KarmaButton: {
         auto* button = new QPushButton(spec.caption, this);
         button->setAutoDefault(false);
-        button->installEventFilter(m_enterKey);
-        button->setAccessibleName(spec.caption);
         const int number = spec.number;
         if (spec.kind == ControlSpec::Kind::StepButton) {
             connect(button, &QPushButton::clicked, this, [this, number] { rollStep(number); });
@@ -103,6 +99,19 @@ void MainWindow::rollStep(int step)
 void MainWindow::clickKarma(int button)
 {
     clickKarmaButton(button, m_karma);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // A button passes Enter on; it clicks the focused button, as Space does,
+    // while no button is the window's default button.
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    if (button != nullptr && button->parentWidget() == this && event->modifiers() == Qt::NoModifier
+        && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        button->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)

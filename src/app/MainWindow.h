@@ -7,11 +7,11 @@
 #include "steps/StepRoll.h"
 #include "transcript/TranscriptModel.h"
 
+#include <QIcon>
 #include <QWidget>
 
 namespace velmora {
 
-class EnterKeyClick;
 class TranscriptView;
 struct ControlSpec;
 
@@ -26,10 +26,14 @@ public:
     const TranscriptModel& transcript() const { return m_transcript; }
     TranscriptView* transcriptView() const { return m_view; }
 
+    // The program's icon, for QApplication::setWindowIcon.
+    static QIcon applicationIcon();
+
     void rollStep(int step);
     void clickKarma(int button);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -41,7 +45,6 @@ private:
     DiceEngine m_dice;
     KarmaBinding m_karma;
     StepRoll m_roll;
-    EnterKeyClick* m_enterKey;
     TranscriptView* m_view = nullptr;
 };
 

@@ -9,6 +9,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velmora"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Velmora"));
+    QApplication::setWindowIcon(velmora::MainWindow::applicationIcon());
 
     velmora::MixingGenerator generator;
     velmora::SystemClock clock;

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPaintEvent>
 
+#include <algorithm>
+
 namespace velmora {
 namespace {
 
@@ -34,6 +36,9 @@ public:
     {
         if (t == QAccessible::Value) {
             return view()->text();
+        }
+        if (t == QAccessible::Name) {
+            return TranscriptView::tr("Wurfergebnis");
         }
         return QAccessibleWidget::text(t);
     }
@@ -82,7 +87,6 @@ TranscriptView::TranscriptView(const TranscriptModel& model, QWidget* parent)
     }();
     Q_UNUSED(installed);
     setObjectName(QStringLiteral("transcript"));
-    setAccessibleName(tr("Wurfergebnis"));
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
@@ -101,18 +105,38 @@ int TranscriptView::lineHeight() const
     return fontMetrics().lineSpacing();
 }
 
+QRect TranscriptView::linesExtent() const
+{
+    const QFontMetrics metrics = fontMetrics();
+    int widest = 0;
+    for (const auto& line : m_model.lines()) {
+        widest = std::max(widest, metrics.horizontalAdvance(toQString(line)));
+    }
+    // A little room for glyphs that overhang their advance.
+    const int overhang = metrics.height() / 4;
+    return {0, 0, widest + overhang, static_cast<int>(m_model.lines().size()) * metrics.lineSpacing()};
+}
+
 void TranscriptView::transcriptChanged()
 {
-    update();
-    // Qt drops the event at once when no assistive technology listens.
+    // Only what the old and the new lines cover is painted again, so the
+    // controls far from the transcript are left alone.
+    const QRect extent = linesExtent();
+    update(m_paintedExtent.united(extent));
+    m_paintedExtent = extent;
     const QString now = text();
-    QAccessibleTextUpdateEvent event(this, 0, m_announced, now);
-    QAccessible::updateAccessibility(&event);
+    if (QAccessible::isActive()) {
+        QAccessibleTextUpdateEvent event(this, 0, m_announced, now);
+        QAccessible::updateAccessibility(&event);
+    }
     m_announced = now;
 }
 
 void TranscriptView::paintEvent(QPaintEvent* event)
 {
+    if (m_model.lines().empty()) {
+        return;
+    }
     QPainter painter(this);
     painter.setFont(font());
     painter.setPen(palette().color(QPalette::WindowText));

@@ -24,7 +24,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QRect linesExtent() const;
+
     const TranscriptModel& m_model;
+    QRect m_paintedExtent;
     QString m_announced;
 };
 

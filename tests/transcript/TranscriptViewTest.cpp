@@ -197,6 +197,7 @@ TEST(Accessibility, TheTranscriptOffersItsLinesAndAnnouncesEachRoll)
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(rig.window.transcriptView());
     ASSERT_NE(iface, nullptr);
     EXPECT_EQ(iface->role(), QAccessible::StaticText);
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("Wurfergebnis"));
     const QString expected = QStringLiteral(
         "Ein D10 wird gewürfelt: 7\nEin D6 wird gewürfelt: 3\nDie Summe lautet: 10");
     EXPECT_EQ(iface->text(QAccessible::Value), expected);

@@ -1,0 +1,253 @@
+#include "BareWindow.h"
+
+#include "app/Legibility.h"
+#include "app/MainWindow.h"
+#include "dice/Clock.h"
+#include "dice/DiceEngine.h"
+#include "dice/MixingGenerator.h"
+#include "transcript/TranscriptSink.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace velmora::bench {
+namespace {
+
+class NullSink final : public TranscriptSink {
+public:
+    void cls() override {}
+    void print(std::string_view text) override { benchmark::DoNotOptimize(text.data()); }
+};
+
+void BM_Rand(benchmark::State& state)
+{
+    MixingGenerator generator(1);
+    SystemClock clock;
+    NullSink sink;
+    DiceEngine dice(generator, clock, sink);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(dice.rand(1, 20));
+    }
+}
+BENCHMARK(BM_Rand);
+
+void BM_Wuerfel(benchmark::State& state)
+{
+    MixingGenerator generator(1);
+    SystemClock clock;
+    NullSink sink;
+    DiceEngine dice(generator, clock, sink);
+    const std::int16_t sides = 20;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(dice.wuerfel(sides));
+    }
+}
+BENCHMARK(BM_Wuerfel);
+
+void BM_FitTranscriptFont(benchmark::State& state)
+{
+    const QFont base = QApplication::font();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(fitTranscriptFont(base, 136).pointSizeF());
+    }
+}
+BENCHMARK(BM_FitTranscriptFont)->Unit(benchmark::kMicrosecond);
+
+// Sends the posted update and waits until the window has really painted.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QWidget* target) { target->installEventFilter(this); }
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            painted = true;
+        }
+        return false;
+    }
+};
+
+void waitForPaint(PaintWatch& watch)
+{
+    while (!watch.painted) {
+        QApplication::processEvents(QEventLoop::AllEvents);
+    }
+}
+
+void BM_ClickStep40Karma4(benchmark::State& state)
+{
+    MixingGenerator generator;
+    SystemClock clock;
+    MainWindow window(generator, clock);
+    window.show();
+    [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&window);
+    auto* karma = window.findChild<QPushButton*>(QStringLiteral("karmabutton4"));
+    auto* step = window.findChild<QPushButton*>(QStringLiteral("Command40"));
+    QTest::mouseClick(karma, Qt::LeftButton);
+    QWidget* view = window.findChild<QWidget*>(QStringLiteral("transcript"));
+    for (auto _ : state) {
+        PaintWatch watch(view);
+        QTest::mouseClick(step, Qt::LeftButton);
+        waitForPaint(watch);
+    }
+}
+BENCHMARK(BM_ClickStep40Karma4)->Unit(benchmark::kMicrosecond);
+
+// The handler alone, without the click's event delivery or the repaint.
+void BM_RollStep40Karma4(benchmark::State& state)
+{
+    MixingGenerator generator;
+    SystemClock clock;
+    MainWindow window(generator, clock);
+    window.clickKarma(4);
+    for (auto _ : state) {
+        window.rollStep(40);
+    }
+}
+BENCHMARK(BM_RollStep40Karma4)->Unit(benchmark::kMicrosecond);
+
+template <typename Window>
+double showToFirstPaint(RandomSource& source, Clock& clock)
+{
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_ptr<QWidget> window;
+    if constexpr (std::is_same_v<Window, MainWindow>) {
+        window = std::make_unique<MainWindow>(source, clock);
+    } else {
+        window = std::make_unique<Window>();
+    }
+    PaintWatch watch(window.get());
+    window->show();
+    waitForPaint(watch);
+    const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
+    window.reset();
+    QApplication::processEvents();
+    return elapsed.count();
+}
+
+// Both windows in turns, so that a busy machine weighs on both alike.
+void BM_ShowSideBySide(benchmark::State& state)
+{
+    MixingGenerator generator(1);
+    SystemClock clock;
+    std::vector<double> bare;
+    std::vector<double> main;
+    for (auto _ : state) {
+        bare.push_back(showToFirstPaint<BareWindow>(generator, clock));
+        main.push_back(showToFirstPaint<MainWindow>(generator, clock));
+    }
+    const auto median = [](std::vector<double>& v) {
+        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    };
+    const double bareMedian = median(bare);
+    const double mainMedian = median(main);
+    state.counters["bare_us"] = bareMedian;
+    state.counters["main_us"] = mainMedian;
+    state.counters["ratio"] = mainMedian / bareMedian;
+}
+BENCHMARK(BM_ShowSideBySide)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+
+long kibibytes(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) == 0) {
+            return std::stol(line.substr(std::string(field).size()));
+        }
+    }
+    return -1;
+}
+
+void clickRandomly(MainWindow& window, int clicks, std::uint32_t& seed)
+{
+    for (int i = 0; i < clicks; ++i) {
+        seed = seed * 1664525U + 1013904223U;
+        const int button = static_cast<int>((seed >> 8) % 45U) + 1;
+        if (button <= 40) {
+            window.rollStep(button);
+        } else {
+            window.clickKarma(button - 40);
+        }
+        if (i % 64 == 0) {
+            QApplication::processEvents();
+        }
+    }
+}
+
+// Separate modes, one per process, so that peak memory is the window's own.
+int measureMemory(const std::string& mode)
+{
+    MixingGenerator generator(7);
+    SystemClock clock;
+    if (mode == "bare" || mode == "main") {
+        std::unique_ptr<QWidget> window;
+        if (mode == "main") {
+            window = std::make_unique<MainWindow>(generator, clock);
+        } else {
+            window = std::make_unique<BareWindow>();
+        }
+        PaintWatch watch(window.get());
+        window->show();
+        waitForPaint(watch);
+        if (auto* main = dynamic_cast<MainWindow*>(window.get())) {
+            std::uint32_t seed = 1;
+            clickRandomly(*main, 1000, seed);
+            QApplication::processEvents();
+        }
+        std::printf("%s peak_kib=%ld\n", mode.c_str(), kibibytes("VmHWM:"));
+        return 0;
+    }
+    if (mode == "soak") {
+        MainWindow window(generator, clock);
+        window.show();
+        QApplication::processEvents();
+        std::uint32_t seed = 1;
+        clickRandomly(window, 1000, seed);
+        QApplication::processEvents();
+        const long after1000 = kibibytes("VmRSS:");
+        clickRandomly(window, 99000, seed);
+        QApplication::processEvents();
+        const long after100000 = kibibytes("VmRSS:");
+        std::printf("soak rss_after_1000_kib=%ld rss_after_100000_kib=%ld growth_kib=%ld\n", after1000,
+            after100000, after100000 - after1000);
+        return 0;
+    }
+    std::fprintf(stderr, "unknown memory mode '%s'\n", mode.c_str());
+    return 2;
+}
+
+} // namespace
+} // namespace velmora::bench
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--memory=", 0) == 0) {
+            return velmora::bench::measureMemory(arg.substr(9));
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
