@@ -24,6 +24,11 @@ struct ClickCase {
     Lines lines;
 };
 
+void PrintTo(const ClickCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class StepClicks : public ::testing::TestWithParam<ClickCase> {};
 
 TEST_P(StepClicks, RollThroughTheRealButtons)

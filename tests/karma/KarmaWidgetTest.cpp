@@ -88,6 +88,11 @@ struct PaletteCase {
     QPalette palette;
 };
 
+void PrintTo(const PaletteCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class KarmaPalettes : public ::testing::TestWithParam<PaletteCase> {};
 
 TEST_P(KarmaPalettes, LampsFollowThePaletteAndStayDistinct)
