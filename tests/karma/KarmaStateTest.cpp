@@ -80,18 +80,5 @@ TEST(KarmaButtons, WriteFourLampsInOrderThenTheCaption)
     EXPECT_EQ(kLampUnselected, 0x8000000BU);
 }
 
-TEST(KarmaTable, GivesEachLevelItsLineAndDie)
-{
-    const auto table = karmaTable();
-    ASSERT_EQ(table.size(), 4U);
-    const char* lines[] = {"Karma +4!", "Karma +6!", "Karma +8!", "Karma +10!"};
-    const int dice[] = {4, 6, 8, 10};
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        EXPECT_EQ(table[i].level, static_cast<int>(i) + 1);
-        EXPECT_STREQ(table[i].line, lines[i]);
-        EXPECT_EQ(table[i].die, dice[i]);
-    }
-}
-
 } // namespace
 } // namespace velmora

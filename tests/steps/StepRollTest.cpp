@@ -130,25 +130,6 @@ INSTANTIATE_TEST_SUITE_P(Steps, StepRolls,
         RollCase{"karmaNegative", 3, "-1", {{4, 2}}, {kD4 + "2", "Die Summe lautet: 2"}, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(StepRoll, RollsEveryRowInItsOwnDiceOrder)
-{
-    for (const StepDefinition& row : stepTable()) {
-        Rig rig("0");
-        Lines expected;
-        for (const auto sides : row.rolledDice()) {
-            rig.source.push(2, sides);
-            expected.push_back("Ein D" + std::to_string(sides) + " wird gewürfelt: 2");
-        }
-        const long long total = 2 * static_cast<long long>(row.diceCount);
-        expected.push_back(row.modifier == 0
-                ? "Die Summe lautet: " + std::to_string(total)
-                : "Die Summe lautet: " + std::to_string(total - row.modifier) + " ("
-                    + std::to_string(total) + "-" + std::to_string(row.modifier) + ")");
-        rig.roll.run(row);
-        EXPECT_EQ(rig.transcript.lines(), expected) << "step " << row.step;
-    }
-}
-
 struct ErrorCase {
     const char* name;
     int step;

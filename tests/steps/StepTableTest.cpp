@@ -66,13 +66,5 @@ TEST(StepTable, HasNoStepOutsideOneToForty)
     }
 }
 
-TEST(StepTable, CaptionsCarryTwoDigits)
-{
-    EXPECT_EQ(stepCaption(1), "Stufe 01");
-    EXPECT_EQ(stepCaption(9), "Stufe 09");
-    EXPECT_EQ(stepCaption(10), "Stufe 10");
-    EXPECT_EQ(stepCaption(40), "Stufe 40");
-}
-
 } // namespace
 } // namespace velmora

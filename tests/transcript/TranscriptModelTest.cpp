@@ -46,25 +46,6 @@ TEST(Transcript, ClsReturnsToTheTopLeftCorner)
     EXPECT_EQ(model.lines(), std::vector<std::string>{"Patzer!"});
 }
 
-struct SumCase {
-    long long total;
-    int modifier;
-    std::string line;
-};
-
-class SumLines : public ::testing::TestWithParam<SumCase> {};
-
-TEST_P(SumLines, ComposeBothForms)
-{
-    EXPECT_EQ(text::sumLine(GetParam().total, GetParam().modifier), GetParam().line);
-}
-
-INSTANTIATE_TEST_SUITE_P(Transcript, SumLines,
-    ::testing::Values(SumCase{10, 0, "Die Summe lautet: 10"}, SumCase{5, 2, "Die Summe lautet: 3 (5-2)"},
-        SumCase{2, 2, "Die Summe lautet: 0 (2-2)"}, SumCase{2, 1, "Die Summe lautet: 1 (2-1)"},
-        SumCase{32777, 0, "Die Summe lautet: 32777"},
-        SumCase{40000, 2, "Die Summe lautet: 39998 (40000-2)"}));
-
 TEST(Transcript, ErrorLinesSayTheRollWasAbortedAndWhy)
 {
     for (const auto kind : {RollError::Kind::Overflow, RollError::Kind::FloatingPoint,
