@@ -136,11 +136,18 @@ TEST(TranscriptView, TextStaysLegibleOnLightAndDarkSurfaces)
     // The design's dark blue is the ink on a light scheme.
     EXPECT_EQ(transcriptTextColour(QPalette(QColor(239, 239, 239))), QColor(1, 0, 66));
 
-    // And the window really draws with it, on its real background.
+    // And the window really draws with it, on its real background, also
+    // after the desktop switches to a dark scheme.
     WindowRig rig;
-    const QColor ink = rig.window.transcriptView()->palette().color(QPalette::WindowText);
-    const QColor surface = rig.window.grab().toImage().pixel(5, 530);
-    EXPECT_GE(contrastRatio(ink, surface), kTranscriptContrast);
+    const QPalette original = QApplication::palette();
+    for (const QPalette& scheme : {original, dark}) {
+        QApplication::setPalette(scheme);
+        QApplication::processEvents();
+        const QColor ink = rig.window.transcriptView()->palette().color(QPalette::WindowText);
+        const QColor surface = rig.window.grab().toImage().pixel(5, 530);
+        EXPECT_GE(contrastRatio(ink, surface), kTranscriptContrast) << surface.name().toStdString();
+    }
+    QApplication::setPalette(original);
 }
 
 TEST(ContrastRatio, MatchesKnownValues)
