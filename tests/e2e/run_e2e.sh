@@ -76,6 +76,11 @@ start_program env
 eval "$(xdotool getwindowgeometry --shell "$window")"
 [ "$WIDTH" -eq 447 ] && [ "$HEIGHT" -eq 539 ] || fail "client area ${WIDTH}x${HEIGHT}, want 447x539"
 check "window '$title' is 447x539"
+icons=$(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | tr '\n' ' ')
+for size in 16 25 32; do
+  grep -q "Icon ($size x $size)" <<<"$icons" || fail "window icon lacks ${size}px: $icons"
+done
+check "window icon at 16, 25 and 32 px"
 
 shot "$window" "$work/start.png"
 [ "$(band_colours "$work/start.png")" -eq 1 ] || fail "transcript band not empty at start"
