@@ -92,12 +92,18 @@ QWidget* MainWindow::createControl(const ControlSpec& spec)
 
 void MainWindow::rollStep(int step)
 {
+    if (step < kFirstStep || step > kLastStep) {
+        return;
+    }
     rollReportingErrors(m_roll, stepDefinition(step), m_transcript);
     m_view->transcriptChanged();
 }
 
 void MainWindow::clickKarma(int button)
 {
+    if (button < 1 || button > kKarmaButtons) {
+        return;
+    }
     clickKarmaButton(button, m_karma);
 }
 
