@@ -11,16 +11,15 @@ namespace velmora::bench {
 BareWindow::BareWindow()
 {
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
-    for (const ControlSpec& spec : designControls()) {
+    for (const ControlDesign& design : designControls()) {
         QWidget* control = nullptr;
-        if (spec.kind == ControlSpec::Kind::StepButton || spec.kind == ControlSpec::Kind::KarmaButton) {
-            control = new QPushButton(spec.caption, this);
+        if (design.kind == ControlDesign::Kind::StepButton || design.kind == ControlDesign::Kind::KarmaButton) {
+            control = new QPushButton(design.caption, this);
         } else {
-            control = new QLabel(spec.caption, this);
+            control = new QLabel(design.caption, this);
         }
-        control->setGeometry(twipsRect(spec.twips.x(), spec.twips.y(), spec.twips.width(),
-            spec.twips.height()));
-        if (spec.kind == ControlSpec::Kind::KarmaLabel) {
+        control->setGeometry(twipsToPixels(design.twips));
+        if (design.kind == ControlDesign::Kind::KarmaLabel) {
             control->hide();
         }
     }

@@ -119,19 +119,27 @@ void BM_RollStep40Karma4(benchmark::State& state)
 }
 BENCHMARK(BM_RollStep40Karma4)->Unit(benchmark::kMicrosecond);
 
-template <typename Window>
-double showToFirstPaint(RandomSource& source, Clock& clock)
+enum class Kind { Bare, Main };
+
+// Constructs the window and returns it once it has painted for the first time.
+std::unique_ptr<QWidget> showPainted(Kind kind, RandomSource& source, Clock& clock)
 {
-    const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<QWidget> window;
-    if constexpr (std::is_same_v<Window, MainWindow>) {
+    if (kind == Kind::Main) {
         window = std::make_unique<MainWindow>(source, clock);
     } else {
-        window = std::make_unique<Window>();
+        window = std::make_unique<BareWindow>();
     }
     PaintWatch watch(window.get());
     window->show();
     waitForPaint(watch);
+    return window;
+}
+
+double showToFirstPaint(Kind kind, RandomSource& source, Clock& clock)
+{
+    const auto start = std::chrono::steady_clock::now();
+    auto window = showPainted(kind, source, clock);
     const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
     window.reset();
     QApplication::processEvents();
@@ -146,8 +154,8 @@ void BM_ShowSideBySide(benchmark::State& state)
     std::vector<double> bare;
     std::vector<double> main;
     for (auto _ : state) {
-        bare.push_back(showToFirstPaint<BareWindow>(generator, clock));
-        main.push_back(showToFirstPaint<MainWindow>(generator, clock));
+        bare.push_back(showToFirstPaint(Kind::Bare, generator, clock));
+        main.push_back(showToFirstPaint(Kind::Main, generator, clock));
     }
     const auto median = [](std::vector<double>& v) {
         std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
@@ -193,15 +201,7 @@ int measureMemory(const std::string& mode)
     MixingGenerator generator(7);
     SystemClock clock;
     if (mode == "bare" || mode == "main") {
-        std::unique_ptr<QWidget> window;
-        if (mode == "main") {
-            window = std::make_unique<MainWindow>(generator, clock);
-        } else {
-            window = std::make_unique<BareWindow>();
-        }
-        PaintWatch watch(window.get());
-        window->show();
-        waitForPaint(watch);
+        const auto window = showPainted(mode == "main" ? Kind::Main : Kind::Bare, generator, clock);
         if (auto* main = dynamic_cast<MainWindow*>(window.get())) {
             std::uint32_t seed = 1;
             clickRandomly(*main, 1000, seed);

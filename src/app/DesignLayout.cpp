@@ -56,10 +56,10 @@ QString karmaCaption(int button)
 
 } // namespace
 
-std::vector<ControlSpec> designControls()
+std::vector<ControlDesign> designControls()
 {
-    using Kind = ControlSpec::Kind;
-    std::vector<ControlSpec> controls;
+    using Kind = ControlDesign::Kind;
+    std::vector<ControlDesign> controls;
     for (int step = kFirstStep; step <= kLastStep; ++step) {
         controls.push_back({Kind::StepButton, QStringLiteral("Command%1").arg(step),
             QString::fromStdString(stepCaption(step)), stepRect(step), 0, step});

@@ -11,7 +11,7 @@ inline constexpr int kClientWidthTwips = 6705;
 inline constexpr int kClientHeightTwips = 8085;
 inline constexpr int kTranscriptBandTwips = 2040;
 
-struct ControlSpec {
+struct ControlDesign {
     enum class Kind { StepButton, KarmaButton, KarmaLabel, Lamp, CreditLabel };
 
     Kind kind;
@@ -23,6 +23,6 @@ struct ControlSpec {
 };
 
 // The 51 controls of the main window, in tab order.
-std::vector<ControlSpec> designControls();
+std::vector<ControlDesign> designControls();
 
 } // namespace velmora

@@ -5,7 +5,6 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QEvent>
 #include <QPainter>
 
 namespace velmora {
@@ -77,15 +76,6 @@ void IndicatorLamp::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), shownColour());
-}
-
-void IndicatorLamp::changeEvent(QEvent* event)
-{
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange
-        || event->type() == QEvent::StyleChange) {
-        update();
-    }
-    QLabel::changeEvent(event);
 }
 
 // The choice must not be carried by colour alone.

@@ -1,6 +1,7 @@
 #include "app/Legibility.h"
 
 #include "karma/KarmaState.h"
+#include "transcript/TranscriptModel.h"
 #include "transcript/TranscriptText.h"
 
 #include <QFontMetricsF>
@@ -22,11 +23,6 @@ double luminance(const QColor& colour)
     const QColor rgb = colour.toRgb();
     return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF())
         + 0.0722 * channel(rgb.blueF());
-}
-
-QString fromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QChar widestDigit(const QFontMetricsF& metrics)
@@ -124,20 +120,23 @@ QStringList widestTranscriptLines(const QFont& font)
     const QString face = digit.repeated(2);
     QStringList lines;
     for (const int sides : {4, 6, 8, 10, 12, 20}) {
-        lines << fromUtf8(text::dieLine(sides, 0)).chopped(1) + face.left(sides < 10 ? 1 : 2);
+        lines << QString::fromStdString(text::dieLine(sides, 0)).chopped(1) + face.left(sides < 10 ? 1 : 2);
     }
     // Totals below 1000, in both forms of the sum line.
     const QString total = digit.repeated(3);
-    const QString sum = fromUtf8(text::sumLine(0, 0)).chopped(1) + total;
+    const QString sum = QString::fromStdString(text::sumLine(0, 0)).chopped(1) + total;
     lines << sum << sum + QStringLiteral(" (") + total + QStringLiteral("-1)")
           << sum + QStringLiteral(" (") + total + QStringLiteral("-2)");
     for (const KarmaLevel& level : karmaTable()) {
         lines << QString::fromUtf8(level.line);
     }
-    lines << fromUtf8(text::fumbleLine());
+    lines << QString::fromStdString(text::fumbleLine());
     for (const auto kind : {RollError::Kind::Overflow, RollError::Kind::FloatingPoint,
              RollError::Kind::KarmaNotANumber, RollError::Kind::InvalidDieSize}) {
-        lines << fromUtf8(text::errorLine(kind)).split(QStringLiteral("\r\n"));
+        const std::string message = text::errorLine(kind);
+        for (const auto piece : TranscriptModel::splitPieces(message)) {
+            lines << QString::fromUtf8(piece.data(), static_cast<qsizetype>(piece.size()));
+        }
     }
     return lines;
 }

@@ -36,12 +36,12 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
     std::array<IndicatorLamp*, kKarmaLamps> lamps{};
     // Controls are created in the design's tab order, which Qt's focus chain
     // follows; labels take no focus.
-    for (const ControlSpec& spec : designControls()) {
-        QWidget* control = createControl(spec);
-        if (spec.kind == ControlSpec::Kind::KarmaLabel) {
+    for (const ControlDesign& design : designControls()) {
+        QWidget* control = createControl(design);
+        if (design.kind == ControlDesign::Kind::KarmaLabel) {
             karmaCaption = static_cast<QLabel*>(control);
-        } else if (spec.kind == ControlSpec::Kind::Lamp) {
-            lamps[static_cast<std::size_t>(spec.number - 1)] = static_cast<IndicatorLamp*>(control);
+        } else if (design.kind == ControlDesign::Kind::Lamp) {
+            lamps[static_cast<std::size_t>(design.number - 1)] = static_cast<IndicatorLamp*>(control);
         }
     }
     m_karma.bind(karmaCaption, lamps);
@@ -56,16 +56,16 @@ QIcon MainWindow::applicationIcon()
     return icon;
 }
 
-QWidget* MainWindow::createControl(const ControlSpec& spec)
+QWidget* MainWindow::createControl(const ControlDesign& design)
 {
     QWidget* control = nullptr;
-    switch (spec.kind) {
-    case ControlSpec::Kind::StepButton:
-    case ControlSpec::Kind::KarmaButton: {
-        auto* button = new QPushButton(spec.caption, this);
+    switch (design.kind) {
+    case ControlDesign::Kind::StepButton:
+    case ControlDesign::Kind::KarmaButton: {
+        auto* button = new QPushButton(design.caption, this);
         button->setAutoDefault(false);
-        const int number = spec.number;
-        if (spec.kind == ControlSpec::Kind::StepButton) {
+        const int number = design.number;
+        if (design.kind == ControlDesign::Kind::StepButton) {
             connect(button, &QPushButton::clicked, this, [this, number] { rollStep(number); });
         } else {
             connect(button, &QPushButton::clicked, this, [this, number] { clickKarma(number); });
@@ -73,37 +73,30 @@ QWidget* MainWindow::createControl(const ControlSpec& spec)
         control = button;
         break;
     }
-    case ControlSpec::Kind::KarmaLabel:
-        control = new QLabel(spec.caption, this);
+    case ControlDesign::Kind::KarmaLabel:
+        control = new QLabel(design.caption, this);
         control->hide();
         break;
-    case ControlSpec::Kind::Lamp:
-        control = new IndicatorLamp(spec.number, this);
+    case ControlDesign::Kind::Lamp:
+        control = new IndicatorLamp(design.number, this);
         break;
-    case ControlSpec::Kind::CreditLabel:
-        control = new QLabel(spec.caption, this);
+    case ControlDesign::Kind::CreditLabel:
+        control = new QLabel(design.caption, this);
         break;
     }
-    control->setObjectName(spec.name);
-    control->setGeometry(twipsRect(spec.twips.x(), spec.twips.y(), spec.twips.width(),
-        spec.twips.height()));
+    control->setObjectName(design.name);
+    control->setGeometry(twipsToPixels(design.twips));
     return control;
 }
 
 void MainWindow::rollStep(int step)
 {
-    if (step < kFirstStep || step > kLastStep) {
-        return;
-    }
     rollReportingErrors(m_roll, stepDefinition(step), m_transcript);
     m_view->transcriptChanged();
 }
 
 void MainWindow::clickKarma(int button)
 {
-    if (button < 1 || button > kKarmaButtons) {
-        return;
-    }
     clickKarmaButton(button, m_karma);
 }
 

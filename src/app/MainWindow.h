@@ -13,7 +13,7 @@
 namespace velmora {
 
 class TranscriptView;
-struct ControlSpec;
+struct ControlDesign;
 
 // The one window: step buttons, karma buttons and lamps, the hidden karma
 // label, the credit label and the transcript drawn beneath them.
@@ -38,7 +38,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    QWidget* createControl(const ControlSpec& spec);
+    QWidget* createControl(const ControlDesign& design);
     void applyTranscriptColour();
 
     TranscriptModel m_transcript;

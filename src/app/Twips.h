@@ -13,9 +13,10 @@ constexpr int twipsToPixels(int twips)
     return twips / kTwipsPerPixel;
 }
 
-constexpr QRect twipsRect(int left, int top, int width, int height)
+constexpr QRect twipsToPixels(const QRect& twips)
 {
-    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
+    return {twipsToPixels(twips.x()), twipsToPixels(twips.y()), twipsToPixels(twips.width()),
+        twipsToPixels(twips.height())};
 }
 
 } // namespace velmora

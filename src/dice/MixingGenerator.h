@@ -21,9 +21,8 @@ public:
     void reseed(std::uint64_t clockReading) override;
     float draw() override;
 
-    std::uint64_t next64();
-
 private:
+    std::uint64_t next64();
     void seedFrom(std::uint64_t seed);
 
     State m_state{};

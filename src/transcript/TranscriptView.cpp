@@ -11,11 +11,6 @@
 namespace velmora {
 namespace {
 
-QString toQString(const std::string& line)
-{
-    return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
-}
-
 // Read-only text for screen readers; the transcript has no caret or selection.
 class AccessibleTranscript : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
@@ -95,7 +90,7 @@ QString TranscriptView::text() const
 {
     QStringList lines;
     for (const auto& line : m_model.lines()) {
-        lines << toQString(line);
+        lines << QString::fromStdString(line);
     }
     return lines.join(QLatin1Char('\n'));
 }
@@ -110,7 +105,7 @@ QRect TranscriptView::linesExtent() const
     const QFontMetrics metrics = fontMetrics();
     int widest = 0;
     for (const auto& line : m_model.lines()) {
-        widest = std::max(widest, metrics.horizontalAdvance(toQString(line)));
+        widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(line)));
     }
     // A little room for glyphs that overhang their advance.
     const int overhang = metrics.height() / 4;
@@ -124,12 +119,13 @@ void TranscriptView::transcriptChanged()
     const QRect extent = linesExtent();
     update(m_paintedExtent.united(extent));
     m_paintedExtent = extent;
-    const QString now = text();
+    // The text is only composed while assistive technology listens.
     if (QAccessible::isActive()) {
+        const QString now = text();
         QAccessibleTextUpdateEvent event(this, 0, m_announced, now);
         QAccessible::updateAccessibility(&event);
+        m_announced = now;
     }
-    m_announced = now;
 }
 
 void TranscriptView::paintEvent(QPaintEvent* event)
@@ -150,7 +146,7 @@ void TranscriptView::paintEvent(QPaintEvent* event)
             break;
         }
         if (top + height >= event->rect().top() && !line.empty()) {
-            painter.drawText(QPoint(0, top + metrics.ascent()), toQString(line));
+            painter.drawText(QPoint(0, top + metrics.ascent()), QString::fromStdString(line));
         }
         top += height;
     }

@@ -15,10 +15,9 @@ void ScriptedSource::repeatForever(int face, int sides)
     m_repeatDraw = drawFor(face, sides);
 }
 
-void ScriptedSource::reseed(std::uint64_t clockReading)
+void ScriptedSource::reseed(std::uint64_t)
 {
     ++m_reseeds;
-    m_lastClock = clockReading;
 }
 
 float ScriptedSource::draw()

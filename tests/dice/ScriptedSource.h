@@ -26,7 +26,6 @@ public:
     std::size_t reseeds() const { return m_reseeds; }
     std::size_t draws() const { return m_drawn; }
     std::size_t left() const { return m_draws.size(); }
-    std::uint64_t lastClock() const { return m_lastClock; }
 
 private:
     std::deque<float> m_draws;
@@ -34,7 +33,6 @@ private:
     float m_repeatDraw = 0.0f;
     std::size_t m_reseeds = 0;
     std::size_t m_drawn = 0;
-    std::uint64_t m_lastClock = 0;
 };
 
 // A clock that never moves.
