@@ -55,15 +55,6 @@ void BM_Wuerfel(benchmark::State& state)
 }
 BENCHMARK(BM_Wuerfel);
 
-void BM_FitTranscriptFont(benchmark::State& state)
-{
-    const QFont base = QApplication::font();
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(fitTranscriptFont(base, 136).pointSizeF());
-    }
-}
-BENCHMARK(BM_FitTranscriptFont)->Unit(benchmark::kMicrosecond);
-
 // Sends the posted update and waits until the window has really painted.
 class PaintWatch : public QObject {
 public:

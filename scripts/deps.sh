@@ -10,6 +10,7 @@ packages=(
   fonts-dejavu-core
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev valgrind
+  fonts-dejavu-extra
   # end-to-end test in a real X server
   xvfb xauth xdotool x11-utils wmctrl openbox imagemagick faketime
   # desktop integration and packaging checks

@@ -48,6 +48,8 @@ IndicatorLamp::IndicatorLamp(int level, QWidget* parent)
         return true;
     }();
     Q_UNUSED(installed);
+    // The lamp covers its square whole: nothing beneath shows through.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void IndicatorLamp::setSystemColour(std::uint32_t reference)
@@ -75,7 +77,9 @@ bool IndicatorLamp::isLit() const
 void IndicatorLamp::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), shownColour());
+    QColor colour = shownColour();
+    colour.setAlpha(255);
+    painter.fillRect(rect(), colour);
 }
 
 // The choice must not be carried by colour alone.

@@ -8,7 +8,6 @@
 #include "steps/StepTable.h"
 #include "transcript/TranscriptView.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QIcon>
 #include <QKeyEvent>
@@ -24,11 +23,10 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
 {
     setObjectName(QStringLiteral("velmora"));
     setWindowTitle(QStringLiteral("Velmora - Stand-Alone-Version"));
-    setFont(fitTranscriptFont(QApplication::font(this), twipsToPixels(kTranscriptBandTwips)));
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
 
     // First child, so every control stands above the transcript.
-    m_view = new TranscriptView(m_transcript, this);
+    m_view = new TranscriptView(m_transcript, twipsToPixels(kTranscriptBandTwips), this);
     m_view->setGeometry(rect());
     applyTranscriptColour();
 
@@ -82,6 +80,10 @@ QWidget* MainWindow::createControl(const ControlDesign& design)
         break;
     case ControlDesign::Kind::CreditLabel:
         control = new QLabel(design.caption, this);
+        // A label without a colour of its own shows the dialog face, and
+        // hides whatever is drawn beneath it.
+        control->setBackgroundRole(QPalette::Button);
+        control->setAutoFillBackground(true);
         break;
     }
     control->setObjectName(design.name);
@@ -103,9 +105,11 @@ void MainWindow::clickKarma(int button)
 void MainWindow::keyPressEvent(QKeyEvent* event)
 {
     // A button passes Enter on; it clicks the focused button, as Space does,
-    // while no button is the window's default button.
+    // while no button is the window's default button. The keypad's Enter
+    // carries the keypad modifier and counts the same.
     auto* button = qobject_cast<QPushButton*>(focusWidget());
-    if (button != nullptr && button->parentWidget() == this && event->modifiers() == Qt::NoModifier
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (button != nullptr && button->parentWidget() == this && plain
         && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         button->click();
         return;

@@ -4,10 +4,14 @@
 #include "dice/RandomSource.h"
 #include "transcript/TranscriptSink.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 
 namespace velmora {
+
+// The die sizes that the step table and the karma table use.
+inline constexpr std::array<std::int16_t, 6> kDieSizes{4, 6, 8, 10, 12, 20};
 
 // Rand, wuerfel and br: every random number of the system and the lines of
 // every die.

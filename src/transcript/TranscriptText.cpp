@@ -3,6 +3,9 @@
 namespace velmora::text {
 namespace {
 
+constexpr std::string_view kDiePrefix = "Ein D";
+constexpr std::string_view kDieMiddle = " wird gew\u00fcrfelt: ";
+
 // Broken so that the whole message stays inside the transcript band.
 std::string aborted(const char* reason)
 {
@@ -13,7 +16,7 @@ std::string aborted(const char* reason)
 
 std::string dieLine(int sides, std::int32_t face)
 {
-    return "Ein D" + std::to_string(sides) + " wird gew\u00fcrfelt: " + std::to_string(face);
+    return std::string(kDiePrefix) + std::to_string(sides) + std::string(kDieMiddle) + std::to_string(face);
 }
 
 std::string rerollNotice(const std::string& lineBreak)
@@ -54,6 +57,20 @@ std::string errorLine(RollError::Kind kind)
 std::string unexpectedErrorLine()
 {
     return aborted("unbekannt \u2013");
+}
+
+bool isDieLine(std::string_view line)
+{
+    const auto isDigits = [](std::string_view s) {
+        return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (!line.starts_with(kDiePrefix)) {
+        return false;
+    }
+    line.remove_prefix(kDiePrefix.size());
+    const std::size_t middle = line.find(kDieMiddle);
+    return middle != std::string_view::npos && isDigits(line.substr(0, middle))
+        && isDigits(line.substr(middle + kDieMiddle.size()));
 }
 
 } // namespace velmora::text

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace velmora::text {
 
@@ -14,5 +15,8 @@ std::string sumLine(std::int64_t total, int modifier);
 std::string fumbleLine();
 std::string errorLine(RollError::Kind kind);
 std::string unexpectedErrorLine();
+
+// Whether a transcript line is the line of one die roll.
+bool isDieLine(std::string_view line);
 
 } // namespace velmora::text

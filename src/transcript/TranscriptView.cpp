@@ -2,11 +2,12 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QFontMetrics>
+#include <QEvent>
 #include <QPainter>
 #include <QPaintEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace velmora {
 namespace {
@@ -73,8 +74,8 @@ QAccessibleInterface* transcriptFactory(const QString& className, QObject* objec
 
 } // namespace
 
-TranscriptView::TranscriptView(const TranscriptModel& model, QWidget* parent)
-    : QWidget(parent), m_model(model)
+TranscriptView::TranscriptView(const TranscriptModel& model, int bandWidth, QWidget* parent)
+    : QWidget(parent), m_model(model), m_bandWidth(bandWidth)
 {
     static const bool installed = [] {
         QAccessible::installFactory(transcriptFactory);
@@ -84,6 +85,8 @@ TranscriptView::TranscriptView(const TranscriptModel& model, QWidget* parent)
     setObjectName(QStringLiteral("transcript"));
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The German lines read left to right whatever the application's direction.
+    setLayoutDirection(Qt::LeftToRight);
 }
 
 QString TranscriptView::text() const
@@ -95,30 +98,44 @@ QString TranscriptView::text() const
     return lines.join(QLatin1Char('\n'));
 }
 
-int TranscriptView::lineHeight() const
+TranscriptLayout& TranscriptView::layout()
 {
-    return fontMetrics().lineSpacing();
+    const qreal ratio = devicePixelRatioF();
+    if (!m_layout || m_layout->font() != font() || m_layout->devicePixelRatio() != ratio) {
+        m_layout.emplace(font(), m_bandWidth, ratio);
+    }
+    return *m_layout;
 }
 
-QRect TranscriptView::linesExtent() const
+int TranscriptView::lineHeight()
 {
-    const QFontMetrics metrics = fontMetrics();
-    int widest = 0;
-    for (const auto& line : m_model.lines()) {
-        widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(line)));
+    return layout().lineHeight();
+}
+
+QRect TranscriptView::linesExtent()
+{
+    const auto& lines = m_model.lines();
+    if (lines.empty()) {
+        return {};
     }
-    // A little room for glyphs that overhang their advance.
-    const int overhang = metrics.height() / 4;
-    return {0, 0, widest + overhang, static_cast<int>(m_model.lines().size()) * metrics.lineSpacing()};
+    TranscriptLayout& layout = this->layout();
+    qreal right = m_bandWidth;
+    for (const auto& line : lines) {
+        right = std::max(right, layout.fit(QString::fromStdString(line)).inkRight);
+    }
+    // A line's worth of margin on every side that ink could bleed to.
+    const qreal margin = layout.lineHeight();
+    const qreal growth = layout.repaintGrowth();
+    return {0, 0, static_cast<int>(std::ceil((right + margin) * growth)),
+        static_cast<int>(std::ceil((static_cast<qreal>(lines.size() + 1) * layout.lineHeight() + margin) * growth))};
 }
 
 void TranscriptView::transcriptChanged()
 {
-    // Only what the old and the new lines cover is painted again, so the
-    // controls far from the transcript are left alone.
+    // Everything the previous roll drew and everything this one draws.
     const QRect extent = linesExtent();
-    update(m_paintedExtent.united(extent));
-    m_paintedExtent = extent;
+    update(m_extent.united(extent));
+    m_extent = extent;
     // The text is only composed while assistive technology listens.
     if (QAccessible::isActive()) {
         const QString now = text();
@@ -128,25 +145,40 @@ void TranscriptView::transcriptChanged()
     }
 }
 
+void TranscriptView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange) {
+        m_layout.reset();
+        m_extent = linesExtent();
+        update();
+    }
+    QWidget::changeEvent(event);
+}
+
 void TranscriptView::paintEvent(QPaintEvent* event)
 {
     if (m_model.lines().empty()) {
         return;
     }
+    TranscriptLayout& layout = this->layout();
     QPainter painter(this);
-    painter.setFont(font());
+    painter.setLayoutDirection(Qt::LeftToRight);
     painter.setPen(palette().color(QPalette::WindowText));
-    const QFontMetrics metrics = fontMetrics();
-    const int height = metrics.lineSpacing();
-    const int bottom = event->rect().bottom();
+    const int height = layout.lineHeight();
+    // Lines next to the dirty area too, since ink can bleed past a line's box.
+    const QRect dirty = event->rect().adjusted(0, -height, 0, height);
     int top = 0;
     // Nothing wraps; lines past the bottom edge are simply out of sight.
     for (const auto& line : m_model.lines()) {
-        if (top > bottom) {
+        if (top > dirty.bottom()) {
             break;
         }
-        if (top + height >= event->rect().top() && !line.empty()) {
-            painter.drawText(QPoint(0, top + metrics.ascent()), QString::fromStdString(line));
+        if (top + height >= dirty.top() && !line.empty()) {
+            const QString text = QString::fromStdString(line);
+            const LineFit& fit = layout.fit(text);
+            painter.setFont(fit.font);
+            painter.setTransform(QTransform::fromScale(fit.scale, 1.0));
+            painter.drawText(QPointF(0, top + layout.baseline()), text);
         }
         top += height;
     }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "transcript/TranscriptLayout.h"
 #include "transcript/TranscriptModel.h"
 
 #include <QWidget>
+
+#include <optional>
 
 namespace velmora {
 
@@ -12,22 +15,28 @@ class TranscriptView : public QWidget {
     Q_OBJECT
 
 public:
-    TranscriptView(const TranscriptModel& model, QWidget* parent = nullptr);
+    // Lines are fitted into the bandWidth pixels left of the controls.
+    TranscriptView(const TranscriptModel& model, int bandWidth, QWidget* parent = nullptr);
 
     // All lines of the latest roll, one per line of text.
     QString text() const;
-    int lineHeight() const;
+    int lineHeight();
+    // How lines are fitted into the band in the current font and pixel ratio.
+    TranscriptLayout& layout();
     // Call after every roll: repaints and tells assistive technology.
     void transcriptChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    QRect linesExtent() const;
+    QRect linesExtent();
 
     const TranscriptModel& m_model;
-    QRect m_paintedExtent;
+    int m_bandWidth;
+    std::optional<TranscriptLayout> m_layout;
+    QRect m_extent;
     QString m_announced;
 };
 

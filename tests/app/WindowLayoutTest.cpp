@@ -142,18 +142,20 @@ TEST(WindowLayout, ResizingNeverMovesAControl)
 
 struct KeyCase {
     Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
     bool rolls;
 };
 
 TEST(WindowLayout, EnterAndSpaceActOnTheFocusedButtonOnlyAndEscapeDoesNothing)
 {
-    for (const KeyCase c : {KeyCase{Qt::Key_Space, true}, KeyCase{Qt::Key_Return, true},
-             KeyCase{Qt::Key_Enter, true}, KeyCase{Qt::Key_Escape, false}}) {
+    for (const KeyCase c : {KeyCase{Qt::Key_Space, {}, true}, KeyCase{Qt::Key_Return, {}, true},
+             KeyCase{Qt::Key_Enter, {}, true}, KeyCase{Qt::Key_Enter, Qt::KeypadModifier, true},
+             KeyCase{Qt::Key_Return, Qt::ControlModifier, false}, KeyCase{Qt::Key_Escape, {}, false}}) {
         WindowRig rig;
         QApplication::setActiveWindow(&rig.window);
         rig.step(3)->setFocus();
         rig.source.push(2, 4);
-        QTest::keyClick(rig.step(3), c.key);
+        QTest::keyClick(rig.step(3), c.key, c.modifiers);
         if (c.rolls) {
             EXPECT_EQ(rig.lines(), (std::vector<std::string>{"Ein D4 wird gewürfelt: 2",
                                        "Die Summe lautet: 2"}))
@@ -163,6 +165,22 @@ TEST(WindowLayout, EnterAndSpaceActOnTheFocusedButtonOnlyAndEscapeDoesNothing)
             EXPECT_TRUE(rig.window.isVisible());
         }
     }
+}
+
+TEST(WindowLayout, TheCreditLabelShowsTheDialogFaceAndHidesWhatLiesBeneath)
+{
+    // Window and dialog face apart, so that a see-through label would show.
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Window, QColor(250, 230, 200));
+    palette.setColor(QPalette::Button, QColor(200, 230, 250));
+    WindowRig rig;
+    rig.window.setPalette(palette);
+    const auto* credit = rig.window.findChild<QLabel*>(QStringLiteral("Label1"));
+    const QImage image = rig.window.grab().toImage();
+    const qreal ratio = image.devicePixelRatio();
+    const QPoint corner = (credit->geometry().topLeft() + QPoint(1, 1)) * ratio;
+    EXPECT_EQ(QColor(image.pixel(corner)), QColor(200, 230, 250));
+    EXPECT_EQ(QColor(image.pixel(QPoint(5, 530) * ratio)), QColor(250, 230, 200));
 }
 
 TEST(WindowLayout, ClickingALampTheCreditOrTheSurfaceDoesNothing)

@@ -1,3 +1,4 @@
+#include "dice/DiceEngine.h"
 #include "transcript/TranscriptModel.h"
 #include "transcript/TranscriptText.h"
 
@@ -58,6 +59,21 @@ TEST(Transcript, ErrorLinesSayTheRollWasAbortedAndWhy)
     }
     EXPECT_EQ(TranscriptModel::splitPieces(text::errorLine(RollError::Kind::Overflow))[0],
         "Fehler: Überlauf –");
+}
+
+TEST(Transcript, RecognisesDieLinesAndNothingElse)
+{
+    for (const int sides : kDieSizes) {
+        for (int face = 1; face <= sides; ++face) {
+            EXPECT_TRUE(text::isDieLine(text::dieLine(sides, face))) << sides << " " << face;
+        }
+    }
+    for (const std::string& line : {text::sumLine(20, 0), text::sumLine(3, 2), text::fumbleLine(),
+             text::rerollNotice(DiceEngine::br()), std::string("Karma +10!"), std::string(),
+             std::string("Ein D wird gewürfelt: 3"), std::string("Ein D6 wird gewürfelt: "),
+             std::string("Ein D6 wird gewürfelt: 3x"), std::string("Ein D6x wird gewürfelt: 3")}) {
+        EXPECT_FALSE(text::isDieLine(line)) << line;
+    }
 }
 
 } // namespace

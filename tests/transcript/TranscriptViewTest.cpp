@@ -157,43 +157,6 @@ TEST(ContrastRatio, MatchesKnownValues)
     EXPECT_NEAR(contrastRatio(QColor(118, 118, 118), Qt::white), 4.54, 0.01);
 }
 
-TEST(FontFit, EveryDieLineAndResultLineFitsTheBandAtTheLargestSize)
-{
-    WindowRig rig;
-    const int band = twipsToPixels(kTranscriptBandTwips);
-    const QFont font = rig.window.transcriptView()->font();
-    EXPECT_EQ(font.pointSizeF(), rig.window.font().pointSizeF());
-    EXPECT_EQ(rig.step(1)->font().pointSizeF(), font.pointSizeF());
-    const QFontMetricsF metrics(font);
-    for (const char* line : {"Ein D20 wird gewürfelt: 20", "Ein D12 wird gewürfelt: 12",
-             "Die Summe lautet: 999", "Die Summe lautet: 1 (3-2)", "Die Summe lautet: 997 (999-2)",
-             "Die Summe lautet: 998 (999-1)", "Karma +10!", "Neuer Wurf!"}) {
-        EXPECT_LE(metrics.horizontalAdvance(QString::fromUtf8(line)), band) << line;
-    }
-    const QFont base = QApplication::font(&rig.window);
-    EXPECT_LE(font.pointSizeF(), base.pointSizeF());
-    if (font.pointSizeF() < base.pointSizeF()) {
-        QFont larger = font;
-        larger.setPointSizeF(font.pointSizeF() + 0.25);
-        const QFontMetricsF wider(larger);
-        double widest = 0;
-        for (const QString& line : widestTranscriptLines(larger)) {
-            widest = std::max(widest, wider.horizontalAdvance(line));
-        }
-        EXPECT_GT(widest, band);
-    }
-}
-
-TEST(FontFit, KeepsAFontThatAlreadyFits)
-{
-    QFont tiny = QApplication::font();
-    tiny.setPointSizeF(5.0);
-    EXPECT_EQ(fitTranscriptFont(tiny, 136), tiny);
-    QFont huge = QApplication::font();
-    huge.setPointSizeF(30.0);
-    EXPECT_LT(fitTranscriptFont(huge, 136).pointSizeF(), 30.0);
-}
-
 TEST(Accessibility, TheTranscriptOffersItsLinesAndAnnouncesEachRoll)
 {
     WindowRig rig;
@@ -239,9 +202,6 @@ TEST(HighDpi, TheLayoutIsTheSameAtEveryPixelRatio)
     EXPECT_EQ(rig.step(1)->geometry(), QRect(144, 184, 81, 25));
     const QImage image = rig.window.grab().toImage();
     EXPECT_EQ(image.size(), QSize(447, 539) * ratio);
-    // Device pixels do not change the chosen size.
-    EXPECT_EQ(rig.window.font().pointSizeF(),
-        fitTranscriptFont(QApplication::font(&rig.window), 136).pointSizeF());
 }
 
 } // namespace

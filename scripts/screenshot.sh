@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Makes the README's picture from the real program under Xvfb: the window
+# after "Karma +6" and a roll of "Stufe 40". The dice are real, so each run
+# shows another roll. QT_SCALE_FACTOR and the like pass through.
+#   screenshot.sh [PATH/TO/velmora] [OUTPUT.png]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+program=$(realpath "${1:-$root/build/default/velmora}")
+output=${2:-$root/docs/velmora.png}
+title="Velmora - Stand-Alone-Version"
+work=$(mktemp -d)
+pids=()
+
+fail() { echo "screenshot: $*" >&2; exit 1; }
+
+source "$root/scripts/xsession.sh"
+start_x_session
+start_program env
+click_at 168 60   # Karma +6
+click_at 392 492  # Stufe 40
+import -window "$window" "$output"
+echo "screenshot: wrote $output"

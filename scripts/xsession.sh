@@ -1,0 +1,52 @@
+# Sourced: starts Xvfb on a free display, with openbox unless NO_WM is set,
+# and stops both on exit. Sets DISPLAY; needs a `fail` function and `work`.
+start_x_session() {
+  x_pids=()
+  trap stop_x_session EXIT
+  local display="" n
+  for n in $(seq 90 140); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+  done
+  [ -n "$display" ] || fail "no free X display"
+  export DISPLAY=$display
+  unset WAYLAND_DISPLAY
+  export QT_QPA_PLATFORM=xcb
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  x_pids+=($!)
+  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+  if [ -z "${NO_WM:-}" ]; then
+    openbox >"$work/wm.log" 2>&1 &
+    x_pids+=($!)
+    sleep 0.5
+  fi
+}
+
+stop_x_session() {
+  local pid
+  for pid in "${pids[@]}" "${x_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+
+# Starts the program (after the given wrapper command) and waits for its window.
+start_program() {
+  "$@" "$program" >"$work/program.log" 2>&1 &
+  app=$!
+  pids+=($app)
+  window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || { cat "$work/program.log" >&2; fail "no window titled '$title'"; }
+  sleep 0.5
+}
+
+# Clicks at a point given in the design's pixels, whatever the scale factor.
+click_at() {
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool mousemove --window "$window" $(($1 * WIDTH / 447)) $(($2 * HEIGHT / 539)) click 1
+  sleep 0.4
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QFont>
+#include <QHash>
+#include <QString>
+
+#include <optional>
+
+namespace velmora {
+
+// How one transcript line is drawn: its font, its horizontal scale while
+// painting, and how far its painted ink reaches.
+struct LineFit {
+    QFont font;
+    qreal scale = 1.0;
+    qreal inkRight = 0; // logical pixels from the line's left edge
+};
+
+// Fits transcript lines into the band left of the controls. A line that
+// fits keeps the transcript's font; a wider one is narrowed, down to
+// kNarrowest of its width, and only beyond that drawn at a smaller size.
+// All die lines share the fit of the widest possible die line, so that the
+// column reads evenly.
+//
+// Widths are measured on painted pixels at the device pixel ratio, because
+// metrics and glyphs part ways at fractional ratios, and narrowed glyphs are
+// not exactly proportional.
+class TranscriptLayout {
+public:
+    static constexpr qreal kNarrowest = 0.7;
+
+    TranscriptLayout(const QFont& font, qreal bandWidth, qreal devicePixelRatio);
+
+    const QFont& font() const { return m_font; }
+    qreal bandWidth() const { return m_band; }
+    qreal devicePixelRatio() const { return m_ratio; }
+    // From one line's top to the next, and from a line's top to its baseline.
+    int lineHeight() const { return m_lineHeight; }
+    qreal baseline() const { return m_baseline; }
+    // How much larger than its logical size an update must be to cover what
+    // was painted: below a ratio of 1, Qt paints in device pixels as they
+    // are but brings only the scaled-down rectangle to the screen.
+    qreal repaintGrowth() const { return m_paintScale / m_ratio; }
+
+    const LineFit& fit(const QString& line);
+    const LineFit& dieFit();
+
+    // The right edge of the ink of text painted in font at scale.
+    qreal paintedRight(const QFont& font, qreal scale, const QString& text) const;
+
+private:
+    LineFit fitFrom(const QString& line, QFont font) const;
+
+    QFont m_font;
+    qreal m_band;
+    qreal m_ratio;
+    qreal m_paintScale = 1.0; // device pixels per logical pixel while painting
+    int m_lineHeight = 0;
+    qreal m_baseline = 0;
+    std::optional<LineFit> m_dieFit;
+    QHash<QString, LineFit> m_fits;
+};
+
+} // namespace velmora
