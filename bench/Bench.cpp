@@ -1,10 +1,12 @@
 #include "BareWindow.h"
 
-#include "app/Legibility.h"
+#include "app/DesignLayout.h"
+#include "app/Twips.h"
 #include "app/MainWindow.h"
 #include "dice/Clock.h"
 #include "dice/DiceEngine.h"
 #include "dice/MixingGenerator.h"
+#include "transcript/TranscriptLayout.h"
 #include "transcript/TranscriptSink.h"
 
 #include <QApplication>
@@ -54,6 +56,21 @@ void BM_Wuerfel(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Wuerfel);
+
+// What the first roll pays once per font: fitting the die column and a few
+// other lines on painted pixels.
+void BM_FirstRollLayout(benchmark::State& state)
+{
+    const QFont font = QApplication::font();
+    for (auto _ : state) {
+        TranscriptLayout layout(font, twipsToPixels(kTranscriptBandTwips), 1.0);
+        benchmark::DoNotOptimize(layout.dieFit().scale);
+        for (const char* line : {"Karma +10!", "Neuer Wurf!", "Die Summe lautet: 53"}) {
+            benchmark::DoNotOptimize(layout.fit(QString::fromUtf8(line)).scale);
+        }
+    }
+}
+BENCHMARK(BM_FirstRollLayout)->Unit(benchmark::kMicrosecond);
 
 // Sends the posted update and waits until the window has really painted.
 class PaintWatch : public QObject {

@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
   fonts-dejavu-core
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev valgrind
+  libgtest-dev libgmock-dev libbenchmark-dev valgrind python3-xlib
   fonts-dejavu-extra
   # end-to-end test in a real X server
   xvfb xauth xdotool x11-utils wmctrl openbox imagemagick faketime
