@@ -64,9 +64,9 @@ void BM_FirstRollLayout(benchmark::State& state)
     const QFont font = QApplication::font();
     for (auto _ : state) {
         TranscriptLayout layout(font, twipsToPixels(kTranscriptBandTwips), 1.0);
-        benchmark::DoNotOptimize(layout.dieFit().scale);
+        benchmark::DoNotOptimize(layout.dieFit().inkRight);
         for (const char* line : {"Karma +10!", "Neuer Wurf!", "Die Summe lautet: 53"}) {
-            benchmark::DoNotOptimize(layout.fit(QString::fromUtf8(line)).scale);
+            benchmark::DoNotOptimize(layout.fit(QString::fromUtf8(line)).inkRight);
         }
     }
 }

@@ -50,7 +50,7 @@ std::optional<QFont> smallerFont(QFont font, qreal ratio)
 bool narrowerThan(const LineFit& a, const LineFit& b)
 {
     const auto size = [](const QFont& f) { return f.pointSizeF() > 0 ? f.pointSizeF() : f.pixelSize(); };
-    return size(a.font) < size(b.font) || (size(a.font) == size(b.font) && a.scale < b.scale);
+    return size(a.font) < size(b.font) || (size(a.font) == size(b.font) && a.stretch() < b.stretch());
 }
 
 } // namespace
@@ -68,14 +68,14 @@ TranscriptLayout::TranscriptLayout(const QFont& font, qreal bandWidth, qreal dev
     m_paintScale = QPainter(&probe).deviceTransform().m11();
 }
 
-qreal TranscriptLayout::paintedRight(const QFont& font, qreal scale, const QString& text) const
+qreal TranscriptLayout::paintedRight(const QFont& font, const QString& text) const
 {
     if (text.isEmpty()) {
         return 0;
     }
     const QFontMetricsF metrics(font);
     const qreal spacing = metrics.lineSpacing();
-    qreal width = metrics.horizontalAdvance(text) * scale + metrics.height();
+    qreal width = metrics.horizontalAdvance(text) + metrics.height();
     for (;;) {
         QImage image(static_cast<int>(std::ceil(width * m_paintScale)),
             static_cast<int>(std::ceil(3 * spacing * m_paintScale)), QImage::Format_ARGB32_Premultiplied);
@@ -89,7 +89,6 @@ qreal TranscriptLayout::paintedRight(const QFont& font, qreal scale, const QStri
             painter.setLayoutDirection(Qt::LeftToRight);
             painter.setFont(font);
             painter.setPen(Qt::black);
-            painter.setTransform(QTransform::fromScale(scale, 1.0));
             painter.drawText(QPointF(0, 1.5 * spacing), text);
         }
         int right = image.width() - 1;
@@ -111,23 +110,38 @@ qreal TranscriptLayout::paintedRight(const QFont& font, qreal scale, const QStri
 
 LineFit TranscriptLayout::fitFrom(const QString& line, QFont font) const
 {
+    // font is not narrowed yet; only the fit sets a stretch, so that a line
+    // that fits keeps the transcript's font exactly.
+    const auto at = [&font](int stretch) {
+        QFont narrowed = font;
+        narrowed.setStretch(stretch);
+        return narrowed;
+    };
     for (;;) {
-        const qreal natural = paintedRight(font, 1.0, line);
+        const qreal natural = paintedRight(font, line);
         if (natural <= m_band) {
-            return {font, 1.0, natural};
+            return {font, natural};
         }
-        // Settle the scale on pixels, a pixel narrower each time it overshoots.
-        qreal scale = m_band / natural;
-        while (scale >= kNarrowest) {
-            const qreal right = paintedRight(font, scale, line);
-            if (right <= m_band) {
-                return {font, scale, right};
+        // Synthetic narrowing is not exactly proportional: start from the
+        // proportional guess and settle on painted pixels.
+        int stretch = static_cast<int>(std::floor(100 * m_band / natural));
+        qreal right = paintedRight(at(stretch), line);
+        if (right <= m_band) {
+            for (qreal wider = 0; stretch < 99 && (wider = paintedRight(at(stretch + 1), line)) <= m_band;) {
+                ++stretch;
+                right = wider;
             }
-            scale = scale * m_band / right - 1.0 / natural;
+        } else {
+            while (stretch > kNarrowest && right > m_band) {
+                right = paintedRight(at(--stretch), line);
+            }
         }
-        const std::optional<QFont> smaller = smallerFont(font, m_band / (natural * kNarrowest));
+        if (stretch >= kNarrowest && right <= m_band) {
+            return {at(stretch), right};
+        }
+        const std::optional<QFont> smaller = smallerFont(font, 100 * m_band / (natural * kNarrowest));
         if (!smaller) {
-            return {font, kNarrowest, paintedRight(font, kNarrowest, line)};
+            return {at(kNarrowest), paintedRight(at(kNarrowest), line)};
         }
         font = *smaller;
     }
@@ -156,18 +170,25 @@ const LineFit& TranscriptLayout::dieFit()
         column.inkRight = 0;
         for (std::size_t i = 0; i < count && settled; ++i) {
             const QString& line = lines[i].second;
-            const qreal right = paintedRight(column.font, column.scale, line);
-            if (right > m_band) {
-                const LineFit own = fitFrom(line, column.font);
-                if (narrowerThan(own, column)) {
-                    column = own;
-                } else {
-                    column.scale *= m_band / right; // pixel noise at nearly the same scale
-                }
-                settled = false;
-            } else {
+            const qreal right = paintedRight(column.font, line);
+            if (right <= m_band) {
                 column.inkRight = std::max(column.inkRight, right);
+                continue;
             }
+            // Another line needs the column narrower than the widest did.
+            QFont start = m_font;
+            if (column.font.pointSizeF() > 0) {
+                start.setPointSizeF(column.font.pointSizeF());
+            } else {
+                start.setPixelSize(column.font.pixelSize());
+            }
+            const LineFit own = fitFrom(line, start);
+            if (narrowerThan(own, column)) {
+                column = own;
+            } else {
+                column.font.setStretch(std::max(1, column.stretch() - 1)); // pixel noise at nearly the same width
+            }
+            settled = false;
         }
     }
     m_dieFit = column;

@@ -8,17 +8,21 @@
 
 namespace velmora {
 
-// How one transcript line is drawn: its font, its horizontal scale while
-// painting, and how far its painted ink reaches.
+// How one transcript line is drawn: its font, narrowed by its stretch where
+// needed, and how far its painted ink reaches.
 struct LineFit {
     QFont font;
-    qreal scale = 1.0;
     qreal inkRight = 0; // logical pixels from the line's left edge
+
+    // Width in percent of the font's own: 100 where the line fits as it is.
+    int stretch() const { return font.stretch() > 0 ? font.stretch() : 100; }
 };
 
 // Fits transcript lines into the band left of the controls. A line that
-// fits keeps the transcript's font; a wider one is narrowed, down to
-// kNarrowest of its width, and only beyond that drawn at a smaller size.
+// fits keeps the transcript's font; a wider one is narrowed through the
+// font's stretch, which Qt synthesises where the family has no narrower
+// face, down to kNarrowest percent, and only beyond that drawn at a smaller
+// size. Narrowed glyphs stay hinted, which keeps small digits crisp.
 // All die lines share the fit of the widest possible die line, so that the
 // column reads evenly.
 //
@@ -27,7 +31,7 @@ struct LineFit {
 // not exactly proportional.
 class TranscriptLayout {
 public:
-    static constexpr qreal kNarrowest = 0.7;
+    static constexpr int kNarrowest = 70;
 
     TranscriptLayout(const QFont& font, qreal bandWidth, qreal devicePixelRatio);
 
@@ -45,8 +49,8 @@ public:
     const LineFit& fit(const QString& line);
     const LineFit& dieFit();
 
-    // The right edge of the ink of text painted in font at scale.
-    qreal paintedRight(const QFont& font, qreal scale, const QString& text) const;
+    // The right edge of the ink of text painted in font.
+    qreal paintedRight(const QFont& font, const QString& text) const;
 
 private:
     LineFit fitFrom(const QString& line, QFont font) const;

@@ -177,7 +177,6 @@ void TranscriptView::paintEvent(QPaintEvent* event)
             const QString text = QString::fromStdString(line);
             const LineFit& fit = layout.fit(text);
             painter.setFont(fit.font);
-            painter.setTransform(QTransform::fromScale(fit.scale, 1.0));
             painter.drawText(QPointF(0, top + layout.baseline()), text);
         }
         top += height;

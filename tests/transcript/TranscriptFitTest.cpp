@@ -174,9 +174,8 @@ TEST_P(TranscriptFit, TheWidestLinesPaintInsideTheBand)
     const LineFit& die = layout.fit(QString::fromStdString(text::dieLine(4, 1)));
     for (const std::string& line : lines) {
         const LineFit& fit = layout.fit(QString::fromStdString(line));
-        EXPECT_GE(fit.scale, TranscriptLayout::kNarrowest) << line;
+        EXPECT_GE(fit.stretch(), TranscriptLayout::kNarrowest) << line;
         if (text::isDieLine(line)) {
-            EXPECT_EQ(fit.scale, die.scale) << line;
             EXPECT_EQ(fit.font, die.font) << line;
         }
     }
@@ -190,12 +189,12 @@ TEST_P(TranscriptFit, LinesThatFitAreNeitherNarrowedNorShrunk)
     TranscriptLayout& layout = view.layout();
     for (const QString& line : {QStringLiteral("Patzer!"), QStringLiteral("Karma +4!"), QStringLiteral("")}) {
         const LineFit& fit = layout.fit(line);
-        EXPECT_EQ(fit.scale, 1.0) << line.toStdString();
         EXPECT_EQ(fit.font, view.font()) << line.toStdString();
+        EXPECT_EQ(fit.stretch(), 100) << line.toStdString();
     }
     // A line narrowed less than the die column keeps its own, wider factor.
     const LineFit& sum = layout.fit(QStringLiteral("Die Summe lautet: 7"));
-    EXPECT_GE(sum.scale, layout.dieFit().scale);
+    EXPECT_GE(sum.stretch(), layout.dieFit().stretch());
 }
 
 TEST_P(TranscriptFit, ControlsKeepTheApplicationFontAndCapitalsMatchTheCaptions)
