@@ -10,24 +10,37 @@
 namespace velmora {
 namespace {
 
-// Names the lamp from its state when asked, so that creating a lamp costs
-// no accessibility work while nobody listens.
+// A read-only check box to assistive technology: named by its level, with
+// the choice in its checked state, computed when asked so that creating a
+// lamp costs nothing while nobody listens.
 class AccessibleLamp : public QAccessibleWidget {
 public:
-    explicit AccessibleLamp(IndicatorLamp* lamp) : QAccessibleWidget(lamp, QAccessible::Indicator) {}
+    explicit AccessibleLamp(IndicatorLamp* lamp) : QAccessibleWidget(lamp, QAccessible::CheckBox) {}
 
     QString text(QAccessible::Text t) const override
     {
-        const auto* lamp = static_cast<const IndicatorLamp*>(widget());
         switch (t) {
         case QAccessible::Name:
-            return lamp->accessibleLampName();
+            return lamp()->accessibleLampName();
         case QAccessible::Description:
-            return lamp->accessibleLampDescription();
+            return lamp()->accessibleLampDescription();
         default:
             return QAccessibleWidget::text(t);
         }
     }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.checkable = true;
+        state.checked = lamp()->isLit();
+        state.readOnly = true;
+        state.focusable = false;
+        return state;
+    }
+
+private:
+    const IndicatorLamp* lamp() const { return static_cast<const IndicatorLamp*>(widget()); }
 };
 
 QAccessibleInterface* lampFactory(const QString& className, QObject* object)
@@ -54,12 +67,13 @@ IndicatorLamp::IndicatorLamp(int level, QWidget* parent)
 
 void IndicatorLamp::setSystemColour(std::uint32_t reference)
 {
+    const bool wasLit = isLit();
     m_reference = reference;
-    if (QAccessible::isActive()) {
-        QAccessibleEvent name(this, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&name);
-        QAccessibleEvent description(this, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&description);
+    if (wasLit != isLit() && QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.checked = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        QAccessible::updateAccessibility(&event);
     }
     update();
 }
@@ -85,23 +99,17 @@ void IndicatorLamp::paintEvent(QPaintEvent*)
 // The choice must not be carried by colour alone.
 QString IndicatorLamp::accessibleLampName() const
 {
-    return tr("Karma +%1: %2").arg(dieText(), stateText());
+    return tr("Karma +%1").arg(dieText());
 }
 
 QString IndicatorLamp::accessibleLampDescription() const
 {
-    return tr("Anzeige für Karmastufe %1 (Karma +%2): %3")
-        .arg(QString::number(m_level), dieText(), stateText());
+    return tr("Anzeige für Karmastufe %1").arg(m_level);
 }
 
 QString IndicatorLamp::dieText() const
 {
     return QString::number(karmaTable()[static_cast<std::size_t>(m_level - 1)].die);
-}
-
-QString IndicatorLamp::stateText() const
-{
-    return isLit() ? tr("gewählt") : tr("nicht gewählt");
 }
 
 } // namespace velmora

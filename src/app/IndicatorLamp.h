@@ -27,7 +27,6 @@ protected:
 
 private:
     QString dieText() const;
-    QString stateText() const;
 
     int m_level;
     std::uint32_t m_reference;

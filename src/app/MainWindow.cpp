@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include "app/Announcements.h"
+#include "app/Announcer.h"
 #include "app/DesignLayout.h"
 #include "app/IndicatorLamp.h"
 #include "app/Legibility.h"
@@ -8,6 +10,8 @@
 #include "steps/StepTable.h"
 #include "transcript/TranscriptView.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QIcon>
 #include <QKeyEvent>
@@ -15,12 +19,63 @@
 #include <QPushButton>
 
 namespace velmora {
+namespace {
+
+// A frame named by the title, whose children are what a person can
+// perceive: the hidden holder of the karma state is left out.
+class AccessibleWindow : public QAccessibleWidget {
+public:
+    explicit AccessibleWindow(QWidget* window) : QAccessibleWidget(window, QAccessible::Window) {}
+
+    int childCount() const override { return static_cast<int>(shown().size()); }
+
+    QAccessibleInterface* child(int index) const override
+    {
+        const QList<QWidget*> children = shown();
+        return index >= 0 && index < children.size() ? QAccessible::queryAccessibleInterface(children[index])
+                                                     : nullptr;
+    }
+
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child != nullptr ? static_cast<int>(shown().indexOf(qobject_cast<QWidget*>(child->object())))
+                                : -1;
+    }
+
+private:
+    QList<QWidget*> shown() const
+    {
+        QList<QWidget*> children;
+        for (QObject* object : widget()->children()) {
+            auto* child = qobject_cast<QWidget*>(object);
+            if (child != nullptr && !child->isWindow() && !child->isHidden()) {
+                children << child;
+            }
+        }
+        return children;
+    }
+};
+
+QAccessibleInterface* windowFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("velmora::MainWindow") && object->isWidgetType()) {
+        return new AccessibleWindow(static_cast<QWidget*>(object));
+    }
+    return nullptr;
+}
+
+} // namespace
 
 MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
     : QWidget(parent)
     , m_dice(source, clock, m_transcript)
     , m_roll(m_dice, m_transcript, m_karma)
 {
+    static const bool installed = [] {
+        QAccessible::installFactory(windowFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
     setObjectName(QStringLiteral("velmora"));
     setWindowTitle(QStringLiteral("Velmora - Stand-Alone-Version"));
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
@@ -43,6 +98,8 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
         }
     }
     m_karma.bind(karmaCaption, lamps);
+    // Last, so that it stands outside the design's order of controls.
+    m_announcer = new Announcer(this);
 }
 
 QIcon MainWindow::applicationIcon()
@@ -74,6 +131,9 @@ QWidget* MainWindow::createControl(const ControlDesign& design)
     case ControlDesign::Kind::KarmaLabel:
         control = new QLabel(design.caption, this);
         control->hide();
+        // A fixed name keeps its caption changes from reaching assistive
+        // technology; only the lamps show the state.
+        control->setAccessibleName(tr("Karmazustand"));
         break;
     case ControlDesign::Kind::Lamp:
         control = new IndicatorLamp(design.number, this);
@@ -95,11 +155,19 @@ void MainWindow::rollStep(int step)
 {
     rollReportingErrors(m_roll, stepDefinition(step), m_transcript);
     m_view->transcriptChanged();
+    if (QAccessible::isActive()) {
+        const Announcement result = rollAnnouncement(m_transcript);
+        m_announcer->announce(result.message, result.details);
+    }
 }
 
 void MainWindow::clickKarma(int button)
 {
     clickKarmaButton(button, m_karma);
+    if (QAccessible::isActive()) {
+        const Announcement choice = karmaAnnouncement(button);
+        m_announcer->announce(choice.message, choice.details);
+    }
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event)

@@ -12,6 +12,7 @@
 
 namespace velmora {
 
+class Announcer;
 class TranscriptView;
 struct ControlDesign;
 
@@ -25,6 +26,7 @@ public:
 
     const TranscriptModel& transcript() const { return m_transcript; }
     TranscriptView* transcriptView() const { return m_view; }
+    Announcer* announcer() const { return m_announcer; }
 
     // The program's icon, for QApplication::setWindowIcon.
     static QIcon applicationIcon();
@@ -46,6 +48,7 @@ private:
     KarmaBinding m_karma;
     StepRoll m_roll;
     TranscriptView* m_view = nullptr;
+    Announcer* m_announcer = nullptr;
 };
 
 } // namespace velmora

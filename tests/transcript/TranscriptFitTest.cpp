@@ -111,7 +111,8 @@ std::vector<std::string> linesThatMustFit(const QFont& font)
     }
     for (const auto kind : {RollError::Kind::Overflow, RollError::Kind::FloatingPoint,
              RollError::Kind::KarmaNotANumber, RollError::Kind::InvalidDieSize}) {
-        for (const auto piece : TranscriptModel::splitPieces(text::errorLine(kind))) {
+        const std::string message = text::errorLine(kind);
+        for (const auto piece : TranscriptModel::splitPieces(message)) {
             lines.emplace_back(piece);
         }
     }

@@ -40,8 +40,10 @@ TEST(Transcript, ClsReturnsToTheTopLeftCorner)
     model.print("Ein D4 wird gewürfelt: 4");
     model.print("Neuer Wurf!\r\n");
     ASSERT_EQ(model.printLine(), 3U);
+    EXPECT_EQ(model.lastPrintStart(), 1U);
     model.cls();
     EXPECT_EQ(model.printLine(), 0U);
+    EXPECT_EQ(model.lastPrintStart(), 0U);
     EXPECT_TRUE(model.lines().empty());
     model.print("Patzer!");
     EXPECT_EQ(model.lines(), std::vector<std::string>{"Patzer!"});

@@ -1,0 +1,191 @@
+#!/usr/bin/python3
+"""Checks the running program as a screen reader meets it, through AT-SPI:
+the tree, the lamps, pressing buttons through the Action interface, the
+transcript through the Text interface, and the notifications that a screen
+reader speaks after each click. Prints one line per check; exits 1 on the
+first failure."""
+
+import re
+import sys
+import time
+import warnings
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi, GLib  # noqa: E402
+
+# Debian 12's AT-SPI offers no replacement yet for the action names it deprecates.
+warnings.filterwarnings("ignore", category=DeprecationWarning)
+
+TITLE = "Velmora - Stand-Alone-Version"
+# Step 10 rolls a d10 and a d6; its fumble thresholds are 2, and 3 with karma.
+STEP10_DICE = (10, 6)
+
+
+def fail(message):
+    print(f"atspi: FAIL: {message}", file=sys.stderr)
+    sys.exit(1)
+
+
+def check(condition, message):
+    if not condition:
+        fail(message)
+    print(f"atspi: ok: {message}")
+
+
+class Notifications:
+    """Every notification that appears, as a screen reader is told of it."""
+
+    def __init__(self):
+        self.shown = []
+        self._listener = Atspi.EventListener.new(self._on_event)
+        self._listener.register("object:state-changed:showing")
+
+    def _on_event(self, event):
+        if event.detail1 == 1 and event.source.get_role() == Atspi.Role.NOTIFICATION:
+            self.shown.append((event.source.get_name(), event.source.get_description()))
+
+    def wait_for(self, count, seconds=5.0):
+        end = time.monotonic() + seconds
+        context = GLib.MainContext.default()
+        while len(self.shown) < count and time.monotonic() < end:
+            context.iteration(False)
+            time.sleep(0.01)
+        return self.shown[count - 1] if len(self.shown) >= count else None
+
+
+def find_application(seconds=10.0):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        desktop = Atspi.get_desktop(0)
+        for i in range(desktop.get_child_count()):
+            app = desktop.get_child_at_index(i)
+            if app is not None and app.get_name() == "velmora":
+                return app
+        time.sleep(0.1)
+    fail("the program did not appear on the accessibility bus")
+
+
+def children(node):
+    return [node.get_child_at_index(i) for i in range(node.get_child_count())]
+
+
+def states(node):
+    return node.get_state_set()
+
+
+def press(node):
+    names = [node.get_action_name(i) for i in range(node.get_n_actions())]
+    if "Press" not in names and "press" not in names:
+        fail(f"'{node.get_name()}' offers no press action ({names})")
+    node.do_action(names.index("Press") if "Press" in names else names.index("press"))
+
+
+def transcript_lines(transcript):
+    return transcript.get_text(0, transcript.get_character_count()).split("\n")
+
+
+def read_die(lines, at, sides):
+    """Reads one die with its re-rolls from line at; returns (total, ones, next)."""
+    total, ones = 0, True
+    while True:
+        match = re.fullmatch(rf"Ein D{sides} wird gewürfelt: (\d+)", lines[at] if at < len(lines) else "")
+        if not match:
+            fail(f"line {at + 1}: expected a d{sides}, got {lines[at:at + 1]}")
+        face = int(match.group(1))
+        if not 1 <= face <= sides:
+            fail(f"line {at + 1}: face {face} on a d{sides}")
+        total, ones, at = total + face, ones and face == 1, at + 1
+        if face < sides:
+            return total, ones, at
+        if lines[at:at + 2] != ["Neuer Wurf!", ""]:
+            fail(f"line {at + 1}: a highest face without 'Neuer Wurf!' and an empty line")
+        at += 2
+
+
+def check_step10(lines, karma_die):
+    """The transcript of step 10 against the rules; returns its result line."""
+    total, ones, at = 0, True, 0
+    for sides in STEP10_DICE:
+        value, only_ones, at = read_die(lines, at, sides)
+        total, ones = total + value, ones and only_ones
+    if karma_die:
+        if lines[at:at + 1] != [f"Karma +{karma_die}!"]:
+            fail(f"line {at + 1}: expected the karma line 'Karma +{karma_die}!'")
+        value, only_ones, at = read_die(lines, at + 1, karma_die)
+        total, ones = total + value, ones and only_ones
+    expected = "Patzer!" if ones else f"Die Summe lautet: {total}"
+    if lines[at:] != [expected]:
+        fail(f"result: expected only '{expected}' after line {at}, got {lines[at:]}")
+    return expected
+
+
+def main():
+    notifications = Notifications()
+    app = find_application()
+    frames = children(app)
+    check(len(frames) == 1 and frames[0].get_role() == Atspi.Role.FRAME, "the window is one frame")
+    frame = frames[0]
+    check(frame.get_name() == TITLE, f"the frame is named by the title '{TITLE}'")
+
+    controls = children(frame)
+    by_name = {}
+    for node in controls:
+        by_name.setdefault((node.get_role(), node.get_name()), node)
+    check(len(controls) == 51, f"the frame holds the 51 visible controls ({len(controls)})")
+    buttons = [f"Stufe {n:02d}" for n in range(1, 41)] + ["Karma +4", "Karma +6", "Karma +8", "Karma +10", "Reset"]
+    for name in buttons:
+        node = by_name.get((Atspi.Role.PUSH_BUTTON, name))
+        if node is None or not states(node).contains(Atspi.StateType.FOCUSABLE):
+            fail(f"no focusable push button '{name}'")
+    check(True, "45 focusable push buttons carry their captions")
+    for die in (4, 6, 8, 10):
+        lamp = by_name.get((Atspi.Role.CHECK_BOX, f"Karma +{die}"))
+        if lamp is None:
+            fail(f"no check box 'Karma +{die}' for the lamp")
+        lamp_states = states(lamp)
+        if not lamp_states.contains(Atspi.StateType.READ_ONLY) or lamp_states.contains(Atspi.StateType.CHECKED) \
+                or lamp_states.contains(Atspi.StateType.FOCUSABLE):
+            fail(f"lamp 'Karma +{die}' is not a read-only, unchecked, unfocusable check box")
+    check(True, "the four lamps are read-only check boxes, none checked")
+    transcript = by_name.get((Atspi.Role.LABEL, "Wurfergebnis"))
+    check(transcript is not None and "Text" in transcript.get_interfaces(),
+          "the transcript 'Wurfergebnis' offers a Text interface")
+    hidden = [n.get_name() for n in controls if n.get_role() == Atspi.Role.LABEL
+              and n.get_name() not in ("Wurfergebnis",) and not states(n).contains(Atspi.StateType.SHOWING)]
+    check(not hidden and (Atspi.Role.LABEL, "0") not in by_name, "the hidden karma state is not in the tree")
+
+    press(by_name[(Atspi.Role.PUSH_BUTTON, "Karma +6")])
+    said = notifications.wait_for(1)
+    check(said is not None and said[0] == "Karma +6 gewählt", f"a notification says the karma choice ({said})")
+    lit = [n.get_name() for n in controls if n.get_role() == Atspi.Role.CHECK_BOX
+           and states(n).contains(Atspi.StateType.CHECKED)]
+    check(lit == ["Karma +6"], f"only the lamp 'Karma +6' is checked ({lit})")
+
+    for roll in range(1, 6):
+        press(by_name[(Atspi.Role.PUSH_BUTTON, "Stufe 10")])
+        said = notifications.wait_for(1 + roll)
+        lines = transcript_lines(transcript)
+        result = check_step10(lines, 6)
+        check(said is not None and said[0] == result, f"roll {roll}: a notification says '{result}' first")
+        spoken_lines = [line for line in lines if line]
+        position = 0
+        for line in spoken_lines:
+            position = said[1].find(line, position)
+            if position < 0:
+                fail(f"roll {roll}: the notification's details lack '{line}' in order: {said[1]!r}")
+        check(True, f"roll {roll}: the details hold all {len(spoken_lines)} lines in order")
+
+    press(by_name[(Atspi.Role.PUSH_BUTTON, "Reset")])
+    said = notifications.wait_for(7)
+    check(said is not None and said[0] == "kein Karma", f"a notification says 'kein Karma' after Reset ({said})")
+    press(by_name[(Atspi.Role.PUSH_BUTTON, "Stufe 10")])
+    said = notifications.wait_for(8)
+    result = check_step10(transcript_lines(transcript), None)
+    check(said is not None and said[0] == result, f"without karma: a notification says '{result}'")
+    print("atspi: 1 passed, 0 failed")
+
+
+if __name__ == "__main__":
+    main()
