@@ -1,5 +1,12 @@
 # Sourced: starts Xvfb on a free display, with openbox unless NO_WM is set,
 # and stops both on exit. Sets DISPLAY; needs a `fail` function and `work`.
+
+# Runs the calling script again, once, on a private D-Bus session bus.
+on_private_bus() {
+  if [ -z "${VELMORA_PRIVATE_BUS:-}" ]; then
+    VELMORA_PRIVATE_BUS=1 exec dbus-run-session -- bash "$0" "$@"
+  fi
+}
 start_x_session() {
   x_pids=()
   trap stop_x_session EXIT

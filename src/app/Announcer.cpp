@@ -1,5 +1,6 @@
 #include "app/Announcer.h"
 
+#include "app/AccessibleFactory.h"
 #include <QAccessible>
 #include <QAccessibleWidget>
 
@@ -27,23 +28,11 @@ public:
     }
 };
 
-QAccessibleInterface* announcerFactory(const QString& className, QObject* object)
-{
-    if (className == QLatin1String("velmora::Announcer") && object->isWidgetType()) {
-        return new AccessibleAnnouncer(static_cast<Announcer*>(object));
-    }
-    return nullptr;
-}
-
 } // namespace
 
 Announcer::Announcer(QWidget* parent) : QWidget(parent)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(announcerFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    installAccessibleInterface<Announcer, AccessibleAnnouncer>();
     setObjectName(QStringLiteral("announcer"));
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);

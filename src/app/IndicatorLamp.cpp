@@ -1,5 +1,6 @@
 #include "app/IndicatorLamp.h"
 
+#include "app/AccessibleFactory.h"
 #include "app/SystemColours.h"
 #include "karma/KarmaState.h"
 
@@ -43,24 +44,12 @@ private:
     const IndicatorLamp* lamp() const { return static_cast<const IndicatorLamp*>(widget()); }
 };
 
-QAccessibleInterface* lampFactory(const QString& className, QObject* object)
-{
-    if (className == QLatin1String("velmora::IndicatorLamp") && object->isWidgetType()) {
-        return new AccessibleLamp(static_cast<IndicatorLamp*>(object));
-    }
-    return nullptr;
-}
-
 } // namespace
 
 IndicatorLamp::IndicatorLamp(int level, QWidget* parent)
     : QLabel(parent), m_level(level), m_reference(kLampUnselected)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(lampFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    installAccessibleInterface<IndicatorLamp, AccessibleLamp>();
     // The lamp covers its square whole: nothing beneath shows through.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/AccessibleFactory.h"
 #include "app/Announcements.h"
 #include "app/Announcer.h"
 #include "app/DesignLayout.h"
@@ -56,14 +57,6 @@ private:
     }
 };
 
-QAccessibleInterface* windowFactory(const QString& className, QObject* object)
-{
-    if (className == QLatin1String("velmora::MainWindow") && object->isWidgetType()) {
-        return new AccessibleWindow(static_cast<QWidget*>(object));
-    }
-    return nullptr;
-}
-
 } // namespace
 
 MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
@@ -71,11 +64,7 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
     , m_dice(source, clock, m_transcript)
     , m_roll(m_dice, m_transcript, m_karma)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(windowFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    installAccessibleInterface<MainWindow, AccessibleWindow>();
     setObjectName(QStringLiteral("velmora"));
     setWindowTitle(QStringLiteral("Velmora - Stand-Alone-Version"));
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));

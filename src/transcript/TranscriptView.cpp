@@ -1,5 +1,6 @@
 #include "transcript/TranscriptView.h"
 
+#include "app/AccessibleFactory.h"
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QEvent>
@@ -64,24 +65,12 @@ private:
     TranscriptView* view() const { return static_cast<TranscriptView*>(widget()); }
 };
 
-QAccessibleInterface* transcriptFactory(const QString& className, QObject* object)
-{
-    if (className == QLatin1String("velmora::TranscriptView") && object->isWidgetType()) {
-        return new AccessibleTranscript(static_cast<TranscriptView*>(object));
-    }
-    return nullptr;
-}
-
 } // namespace
 
 TranscriptView::TranscriptView(const TranscriptModel& model, int bandWidth, QWidget* parent)
     : QWidget(parent), m_model(model), m_bandWidth(bandWidth)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(transcriptFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    installAccessibleInterface<TranscriptView, AccessibleTranscript>();
     setObjectName(QStringLiteral("transcript"));
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -3,18 +3,16 @@
 # bus, checked by an AT-SPI client as a screen reader would see it.
 #   run_atspi.sh PATH/TO/velmora
 set -euo pipefail
-if [ -z "${VELMORA_PRIVATE_BUS:-}" ]; then
-  VELMORA_PRIVATE_BUS=1 exec dbus-run-session -- "$0" "$@"
-fi
-
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../scripts/xsession.sh"
+on_private_bus "$@"
+
 program=$(realpath "$1")
 title="Velmora - Stand-Alone-Version"
 work=$(mktemp -d)
 pids=()
 fail() { echo "atspi: FAIL: $*" >&2; exit 1; }
 
-source "$here/../../scripts/xsession.sh"
 start_x_session
 # What a desktop with assistive technology turned on announces; Qt reads it
 # once, at start-up.

@@ -4,11 +4,10 @@
 # Tab to "Reset", Space. Orca's log must show each result being spoken.
 #   run_orca.sh PATH/TO/velmora [LOG]
 set -euo pipefail
-if [ -z "${VELMORA_PRIVATE_BUS:-}" ]; then
-  VELMORA_PRIVATE_BUS=1 exec dbus-run-session -- "$0" "$@"
-fi
-
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../scripts/xsession.sh"
+on_private_bus "$@"
+
 program=$(realpath "$1")
 title="Velmora - Stand-Alone-Version"
 work=$(mktemp -d)
@@ -17,7 +16,6 @@ pids=()
 fail() { echo "orca: FAIL: $*" >&2; exit 1; }
 check() { echo "orca: ok: $*"; }
 
-source "$here/../../scripts/xsession.sh"
 start_x_session
 command -v orca >/dev/null || fail "no orca (Debian package orca)"
 
