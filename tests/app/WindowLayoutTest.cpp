@@ -92,6 +92,12 @@ TEST(WindowLayout, TheWindowHasItsTitleSizeAndNoVisibleKarmaState)
     for (const int size : {16, 25, 32}) {
         EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
         EXPECT_EQ(icon.pixmap(QSize(size, size), 1.0).size(), QSize(size, size));
+        // The raw pixels are the committed PNG's, pixel for pixel.
+        const QImage png(QStringLiteral(VELMORA_ICON_DIR "/velmora-%1.png").arg(size));
+        ASSERT_FALSE(png.isNull()) << size;
+        EXPECT_EQ(icon.pixmap(QSize(size, size), 1.0).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
+            png.convertToFormat(QImage::Format_ARGB32_Premultiplied))
+            << size;
     }
     EXPECT_FALSE(rig.karmaLabel()->isVisible());
     EXPECT_EQ(rig.karmaLabel()->text(), QStringLiteral("0"));
