@@ -10,7 +10,7 @@ packages=(
   fonts-dejavu-core
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev valgrind python3-xlib
-  fonts-dejavu-extra
+  fonts-dejavu-extra dieharder
   # what assistive technology meets: the AT-SPI bus, a client, and Orca
   dbus libglib2.0-bin at-spi2-core python3-gi gir1.2-atspi-2.0 orca
   # end-to-end test in a real X server

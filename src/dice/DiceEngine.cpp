@@ -69,6 +69,11 @@ std::int32_t DiceEngine::mapDraw(float r, std::int32_t lower, std::int32_t upper
     return static_cast<std::int32_t>(sum);
 }
 
+void DiceEngine::reseedFromClock()
+{
+    m_source.reseed(m_clock.now());
+}
+
 std::int16_t DiceEngine::wuerfel(const std::int16_t& sides)
 {
     // Size 1 would show its highest face for ever; below that no die exists.
@@ -78,7 +83,7 @@ std::int16_t DiceEngine::wuerfel(const std::int16_t& sides)
     const std::int32_t upper = sides;
     std::int32_t total = 0;
     for (;;) {
-        m_source.reseed(m_clock.now());
+        reseedFromClock();
         const std::int32_t value = rand(1, upper);
         m_sink.print(text::dieLine(sides, value));
         // Once the running total passes the 16-bit range the result must too,

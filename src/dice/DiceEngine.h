@@ -29,6 +29,10 @@ public:
     // Rolls one exploding die and writes its lines; throws RollError.
     std::int16_t wuerfel(const std::int16_t& sides);
 
+    // What wuerfel does before every roll: folds a clock reading into the
+    // random source.
+    void reseedFromClock();
+
 private:
     RandomSource& m_source;
     Clock& m_clock;
