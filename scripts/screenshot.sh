@@ -5,7 +5,7 @@
 #   screenshot.sh [PATH/TO/velmora] [OUTPUT.png]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-program=$(realpath "${1:-$root/build/default/velmora}")
+program=$(realpath "${1:-$(ls "$root"/build/{default,test}/velmora 2>/dev/null | head -1)}")
 output=${2:-$root/docs/velmora.png}
 title="Velmora - Stand-Alone-Version"
 work=$(mktemp -d)

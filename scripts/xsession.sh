@@ -42,7 +42,9 @@ start_program() {
   app=$!
   pids+=($app)
   window=""
-  for _ in $(seq 100); do
+  # Up to 30 s: a loaded machine, or a first contact with the accessibility
+  # bus, can hold the first window back for seconds.
+  for _ in $(seq 300); do
     window=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -1 || true)
     [ -n "$window" ] && break
     sleep 0.1

@@ -1,3 +1,4 @@
+#include "app/DisplayCheck.h"
 #include "app/MainWindow.h"
 #include "dice/Clock.h"
 #include "dice/MixingGenerator.h"
@@ -6,7 +7,9 @@
 
 int main(int argc, char* argv[])
 {
+    velmora::DisplayCheck displayCheck;
     QApplication app(argc, argv);
+    displayCheck.started();
     QApplication::setApplicationName(QStringLiteral("velmora"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Velmora"));
     QApplication::setWindowIcon(velmora::MainWindow::applicationIcon());

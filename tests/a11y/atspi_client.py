@@ -46,7 +46,7 @@ class Notifications:
         if event.detail1 == 1 and event.source.get_role() == Atspi.Role.NOTIFICATION:
             self.shown.append((event.source.get_name(), event.source.get_description()))
 
-    def wait_for(self, count, seconds=5.0):
+    def wait_for(self, count, seconds=10.0):
         end = time.monotonic() + seconds
         context = GLib.MainContext.default()
         while len(self.shown) < count and time.monotonic() < end:
@@ -55,7 +55,7 @@ class Notifications:
         return self.shown[count - 1] if len(self.shown) >= count else None
 
 
-def find_application(seconds=10.0):
+def find_application(seconds=30.0):
     end = time.monotonic() + seconds
     while time.monotonic() < end:
         desktop = Atspi.get_desktop(0)
