@@ -1,7 +1,9 @@
 // Writes the draws of the real random source to standard output, each made
-// as a die makes it: a reseed from the clock, then one draw mapped by Rand
-// onto its full 24 bits. Each draw goes out as three bytes, most
-// significant first, for randomness test batteries such as dieharder.
+// as a die makes it: the dice engine's reseed from the clock, then one draw.
+// A draw is k / 2^24; its 24 bits k go out as three bytes, most significant
+// first, for randomness test batteries such as dieharder. (Rand maps the
+// draw onto 0 .. 2^24 - 1 as k itself; its floating-point checks would only
+// slow the stream down.)
 //
 //   velmora_draws [--frozen-clock | --system-clock] [--count N] [--seed N] [--replacing-reseed]
 //
@@ -95,8 +97,8 @@ int main(int argc, char* argv[])
     velmora::SystemClock systemClock;
     FrozenClock frozenClock;
     NoTranscript transcript;
-    velmora::DiceEngine dice(replacing ? static_cast<velmora::RandomSource&>(broken) : generator,
-        frozen ? static_cast<velmora::Clock&>(frozenClock) : systemClock, transcript);
+    velmora::RandomSource& source = replacing ? static_cast<velmora::RandomSource&>(broken) : generator;
+    velmora::DiceEngine dice(source, frozen ? static_cast<velmora::Clock&>(frozenClock) : systemClock, transcript);
 
     constexpr int kBatch = 4096;
     unsigned char buffer[kBatch * 3];
@@ -104,7 +106,7 @@ int main(int argc, char* argv[])
         const int draws = count < 0 || count > kBatch ? kBatch : static_cast<int>(count);
         for (int i = 0; i < draws; ++i) {
             dice.reseedFromClock();
-            const auto value = static_cast<std::uint32_t>(dice.rand(0, (1 << 24) - 1));
+            const auto value = static_cast<std::uint32_t>(source.draw() * 16777216.0f);
             buffer[3 * i] = static_cast<unsigned char>(value >> 16);
             buffer[3 * i + 1] = static_cast<unsigned char>(value >> 8);
             buffer[3 * i + 2] = static_cast<unsigned char>(value);
