@@ -15,8 +15,11 @@ check() { echo "wayland: ok: $*"; }
 skip() { echo "wayland: SKIPPED: $*"; exit 77; }
 cleanup() {
   local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  wait 2>/dev/null || true
+  # Newest first, each to its end, so that no compositor outlives its X server.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
