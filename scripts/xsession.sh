@@ -25,7 +25,12 @@ start_x_session() {
   if [ -z "${NO_WM:-}" ]; then
     openbox >"$work/wm.log" 2>&1 &
     x_pids+=($!)
-    sleep 0.5
+    # A window mapped while the manager is still starting may never be shown.
+    for _ in $(seq 100); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+      sleep 0.1
+    done
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || fail "openbox did not start"
   fi
 }
 
@@ -49,7 +54,16 @@ start_program() {
     [ -n "$window" ] && break
     sleep 0.1
   done
-  [ -n "$window" ] || { cat "$work/program.log" >&2; fail "no window titled '$title'"; }
+  if [ -z "$window" ]; then
+    cat "$work/program.log" >&2
+    for w in $(xdotool search --name "^${title}\$" 2>/dev/null); do
+      xwininfo -id "$w" | grep -E 'Map State|geometry' >&2
+      xprop -id "$w" WM_STATE _NET_WM_STATE _NET_WM_DESKTOP >&2
+    done
+    xprop -root _NET_CURRENT_DESKTOP _NET_CLIENT_LIST >&2
+    ps -o pid,stat,cmd -C openbox >&2
+    fail "no window titled '$title'"
+  fi
   sleep 0.5
 }
 

@@ -13,7 +13,7 @@ work=$(mktemp -d)
 pids=()
 fail() { echo "atspi: FAIL: $*" >&2; exit 1; }
 
-start_x_session
+NO_WM=1 start_x_session # AT-SPI needs no window manager
 # What a desktop with assistive technology turned on announces; Qt reads it
 # once, at start-up.
 gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
