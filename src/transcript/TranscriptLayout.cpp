@@ -18,6 +18,7 @@ namespace {
 
 constexpr qreal kPointStep = 0.25;
 constexpr qsizetype kMaxCachedFits = 4096;
+constexpr qreal kWidestMeasured = 1 << 16;
 // Die lines whose metric widths come closest to the widest are measured on
 // pixels too, since hinting can reorder lines that are nearly as wide.
 constexpr std::size_t kDieCandidates = 3;
@@ -27,7 +28,7 @@ QString qtText(const std::string& text)
     return QString::fromStdString(text);
 }
 
-// One step smaller than font, by about ratio; none below a readable minimum.
+// One step smaller than font, by about ratio; none below one point or pixel.
 std::optional<QFont> smallerFont(QFont font, qreal ratio)
 {
     if (font.pointSizeF() > 0) {
@@ -79,8 +80,8 @@ qreal TranscriptLayout::paintedRight(const QFont& font, const QString& text) con
     for (;;) {
         QImage image(static_cast<int>(std::ceil(width * m_paintScale)),
             static_cast<int>(std::ceil(3 * spacing * m_paintScale)), QImage::Format_ARGB32_Premultiplied);
-        if (image.isNull()) {
-            return width; // no memory to measure in; take the line as wide as its room
+        if (image.isNull() || width > kWidestMeasured) {
+            return width; // nothing sensible to measure in; take the line as wide as its room
         }
         image.setDevicePixelRatio(m_ratio);
         image.fill(Qt::transparent);
