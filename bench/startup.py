@@ -26,7 +26,7 @@ PROBE = (5, 530)
 def start_xvfb():
     read, write = os.pipe()
     server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+        ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"],
         pass_fds=[write], stderr=subprocess.DEVNULL)
     os.close(write)
     number = os.read(read, 16).decode().strip()

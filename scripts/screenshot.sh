@@ -5,15 +5,10 @@
 #   screenshot.sh [PATH/TO/velmora] [OUTPUT.png]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-program=$(realpath "${1:-$(ls "$root"/build/{default,test}/velmora 2>/dev/null | head -1)}")
-output=${2:-$root/docs/velmora.png}
-title="Velmora - Stand-Alone-Version"
-work=$(mktemp -d)
-pids=()
-
-fail() { echo "screenshot: $*" >&2; exit 1; }
-
+source "$root/scripts/harness.sh"
 source "$root/scripts/xsession.sh"
+harness screenshot "${1:-$(ls "$root"/build/{default,test}/velmora 2>/dev/null | head -1)}"
+output=${2:-$root/docs/velmora.png}
 start_x_session
 start_program env
 click_at 168 60   # Karma +6

@@ -1,5 +1,5 @@
 # Sourced: starts Xvfb on a free display, with openbox unless NO_WM is set,
-# and stops both on exit. Sets DISPLAY; needs a `fail` function and `work`.
+# and stops both on exit. Sets DISPLAY; needs harness.sh's `harness` first.
 
 # Runs the calling script again, once, on a private D-Bus session bus.
 on_private_bus() {
@@ -7,21 +7,30 @@ on_private_bus() {
     VELMORA_PRIVATE_BUS=1 exec dbus-run-session -- bash "$0" "$@"
   fi
 }
-start_x_session() {
-  x_pids=()
-  trap stop_x_session EXIT
+# Xvfb on a free display, of the given size; sets DISPLAY and xvfb_pid.
+start_xvfb() {
   local display="" n
   for n in $(seq 90 140); do
     if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
   done
   [ -n "$display" ] || fail "no free X display"
   export DISPLAY=$display
-  unset WAYLAND_DISPLAY
-  export QT_QPA_PLATFORM=xcb
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  x_pids+=($!)
+  # Without -noreset the server resets whenever its last client leaves, and
+  # refuses whoever connects meanwhile: after the probe below, that was the
+  # window manager, now and then, on a loaded machine.
+  Xvfb "$display" -screen 0 "$1" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
   for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+}
+
+start_x_session() {
+  x_pids=()
+  trap stop_x_session EXIT
+  unset WAYLAND_DISPLAY
+  export QT_QPA_PLATFORM=xcb
+  start_xvfb 1280x1024x24
+  x_pids+=("$xvfb_pid")
   if [ -z "${NO_WM:-}" ]; then
     openbox >"$work/wm.log" 2>&1 &
     x_pids+=($!)
@@ -37,6 +46,11 @@ start_x_session() {
 stop_x_session() {
   local pid
   for pid in "${pids[@]}" "${x_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  # Some are not our children (Orca runs under script), so `wait` alone
+  # would not see them end.
+  for pid in "${pids[@]}"; do
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  done
   wait 2>/dev/null || true
   rm -rf "$work"
 }

@@ -4,14 +4,10 @@
 #   run_atspi.sh PATH/TO/velmora
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../scripts/harness.sh"
 source "$here/../../scripts/xsession.sh"
 on_private_bus "$@"
-
-program=$(realpath "$1")
-title="Velmora - Stand-Alone-Version"
-work=$(mktemp -d)
-pids=()
-fail() { echo "atspi: FAIL: $*" >&2; exit 1; }
+harness atspi "$1"
 
 NO_WM=1 start_x_session # AT-SPI needs no window manager
 # What a desktop with assistive technology turned on announces; Qt reads it

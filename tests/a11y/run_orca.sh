@@ -6,16 +6,11 @@
 #   run_orca.sh PATH/TO/velmora [LOG]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../scripts/harness.sh"
 source "$here/../../scripts/xsession.sh"
 on_private_bus "$@"
-
-program=$(realpath "$1")
-title="Velmora - Stand-Alone-Version"
-work=$(mktemp -d)
+harness orca "$1"
 log=${2:-$work/orca.log}
-pids=()
-fail() { echo "orca: FAIL: $*" >&2; exit 1; }
-check() { echo "orca: ok: $*"; }
 
 start_x_session
 command -v orca >/dev/null || fail "no orca (Debian package orca)"
@@ -23,6 +18,10 @@ command -v orca >/dev/null || fail "no orca (Debian package orca)"
 # A fresh profile, so that no first-run question waits for an answer.
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
 mkdir -p "$HOME"
+# Orca runs once per user and refuses to start beside another: wait for one
+# that a previous run is still shutting down, and name a real one.
+for _ in $(seq 100); do pgrep -u "$(id -u)" -x orca >/dev/null || break; sleep 0.1; done
+pgrep -u "$(id -u)" -x orca >/dev/null && fail "an Orca of this user is running, and Orca starts only once per user"
 # Orca's log goes to a terminal, which it writes line by line, so that each
 # step can wait for what Orca says instead of guessing how long it takes.
 script -qfec "orca --user-prefs '$work/orca' --disable speech --disable braille --disable main-window \
@@ -42,6 +41,7 @@ said() {
 key() { xdotool key --delay 80 "$@"; }
 
 for _ in $(seq 300); do grep -aq "registering listener for: object:state-changed:focused" "$log" && break; sleep 0.1; done
+pids+=($(pgrep -u "$(id -u)" -x orca)) # stopped with the session, not left behind
 start_program env
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
 said "^Stufe 01 push button"

@@ -4,15 +4,9 @@
 #   run_e2e.sh PATH/TO/velmora
 set -euo pipefail
 
-program=$(realpath "$1")
-title="Velmora - Stand-Alone-Version"
-work=$(mktemp -d)
-pids=()
-
-fail() { echo "e2e: FAIL: $*" >&2; exit 1; }
-check() { echo "e2e: ok: $*"; }
-
+source "$(dirname "$0")/../../scripts/harness.sh"
 source "$(dirname "$0")/../../scripts/xsession.sh"
+harness e2e "$1"
 start_x_session
 
 shot() { import -window "$1" "$2"; }

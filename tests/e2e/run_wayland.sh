@@ -6,13 +6,9 @@
 # Exits 77 (skipped) where weston cannot start.
 #   run_wayland.sh PATH/TO/velmora
 set -euo pipefail
-program=$(realpath "$1")
-title="Velmora - Stand-Alone-Version"
-work=$(mktemp -d)
-pids=()
-fail() { echo "wayland: FAIL: $*" >&2; exit 1; }
-check() { echo "wayland: ok: $*"; }
-skip() { echo "wayland: SKIPPED: $*"; exit 77; }
+source "$(dirname "$0")/../../scripts/harness.sh"
+source "$(dirname "$0")/../../scripts/xsession.sh"
+harness wayland "$1"
 cleanup() {
   local i
   # Newest first, each to its end, so that no compositor outlives its X server.
@@ -65,14 +61,8 @@ check "a frame was attached and committed"
 
 # Nested in Xvfb, with Qt's own window frame: the output is exactly the
 # window's size, so its close button is at a known place.
-display=""
-for n in $(seq 90 140); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-Xvfb "$display" -screen 0 640x640x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+start_xvfb 640x640x24
+pids+=("$xvfb_pid")
 printf '[shell]\npanel-position=none\n' >"$work/weston.ini"
 start_weston nested --config="$work/weston.ini" --backend=x11-backend.so --width=453 --height=572 \
   || skip "weston's X11 backend did not start"
