@@ -4,10 +4,9 @@
 # than aborting with Qt's advice to reinstall.
 #   run_no_display.sh PATH/TO/velmora
 set -euo pipefail
-program=$(realpath "$1")
-runtime=$(mktemp -d)
-trap 'rm -rf "$runtime"' EXIT
-fail() { echo "no-display: FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/../../scripts/harness.sh"
+harness no-display "$1"
+trap 'rm -rf "$work"' EXIT
 
 # case | environment | what the line must name
 cases=(
@@ -20,10 +19,10 @@ for entry in "${cases[@]}"; do
   IFS='|' read -r name environment expected <<<"$entry"
   status=0
   # shellcheck disable=SC2086 # the environment is a list of words
-  output=$(env -u QT_QPA_PLATFORM $environment XDG_RUNTIME_DIR="$runtime" "$program" 2>&1) || status=$?
+  output=$(env -u QT_QPA_PLATFORM $environment XDG_RUNTIME_DIR="$work" "$program" 2>&1) || status=$?
   [ "$status" -eq 1 ] || fail "$name: exit code $status, want 1; said: $output"
   [ "$(wc -l <<<"$output")" -eq 1 ] || fail "$name: more than one line: $output"
   grep -qF "$expected" <<<"$output" || fail "$name: the line lacks '$expected': $output"
-  echo "no-display: ok: $name: $output"
+  check "$name: $output"
 done
 echo "no-display: 1 passed, 0 failed"

@@ -21,8 +21,7 @@ cleanup() {
 trap cleanup EXIT
 
 command -v weston >/dev/null || skip "no weston (Debian package weston)"
-[ -e /usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqwayland-generic.so ] \
-  || ls /usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so >/dev/null 2>&1 \
+ls /usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so >/dev/null 2>&1 \
   || fail "no Qt Wayland platform (Debian package qt6-wayland)"
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
@@ -74,7 +73,7 @@ kill -0 "$app" 2>/dev/null || { cat "$work/program.log" >&2; fail "the program e
 xdotool mousemove 436 14 click 1 # the close button of Qt's frame, top right
 status=0
 for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app" 2>/dev/null && { import -window root "$work/open.png" 2>/dev/null || true; fail "the window did not close"; }
+kill -0 "$app" 2>/dev/null && fail "the window did not close"
 wait "$app" || status=$?
 [ "$status" -eq 0 ] || { cat "$work/program.log" >&2; fail "exit code $status after close"; }
 check "closing the window ended the program with code 0"
