@@ -6,7 +6,7 @@
 #include "dice/Clock.h"
 #include "dice/DiceEngine.h"
 #include "dice/MixingGenerator.h"
-#include "transcript/TranscriptLayout.h"
+#include "app/TranscriptLayout.h"
 #include "transcript/TranscriptSink.h"
 
 #include <QApplication>
@@ -26,10 +26,18 @@
 namespace velmora::bench {
 namespace {
 
+// Hands a result to DoNotOptimize as a writable value: Benchmark 1.8
+// deprecates the const& overload that a temporary would bind to.
+template <class T>
+void consume(T value)
+{
+    benchmark::DoNotOptimize(value);
+}
+
 class NullSink final : public TranscriptSink {
 public:
     void cls() override {}
-    void print(std::string_view text) override { benchmark::DoNotOptimize(text.data()); }
+    void print(std::string_view text) override { consume(text.data()); }
 };
 
 void BM_Rand(benchmark::State& state)
@@ -39,7 +47,7 @@ void BM_Rand(benchmark::State& state)
     NullSink sink;
     DiceEngine dice(generator, clock, sink);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(dice.rand(1, 20));
+        consume(dice.rand(1, 20));
     }
 }
 BENCHMARK(BM_Rand);
@@ -52,7 +60,7 @@ void BM_Wuerfel(benchmark::State& state)
     DiceEngine dice(generator, clock, sink);
     const std::int16_t sides = 20;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(dice.wuerfel(sides));
+        consume(dice.wuerfel(sides));
     }
 }
 BENCHMARK(BM_Wuerfel);
@@ -64,9 +72,9 @@ void BM_FirstRollLayout(benchmark::State& state)
     const QFont font = QApplication::font();
     for (auto _ : state) {
         TranscriptLayout layout(font, twipsToPixels(kTranscriptBandTwips), 1.0);
-        benchmark::DoNotOptimize(layout.dieFit().inkRight);
+        consume(layout.dieFit().inkRight);
         for (const char* line : {"Karma +10!", "Neuer Wurf!", "Die Summe lautet: 53"}) {
-            benchmark::DoNotOptimize(layout.fit(QString::fromUtf8(line)).inkRight);
+            consume(layout.fit(QString::fromUtf8(line)).inkRight);
         }
     }
 }

@@ -3,13 +3,14 @@
 #include "app/AccessibleFactory.h"
 #include "app/Announcements.h"
 #include "app/Announcer.h"
+#include "app/CaptionFit.h"
 #include "app/DesignLayout.h"
 #include "app/IndicatorLamp.h"
 #include "app/Legibility.h"
 #include "app/Twips.h"
 #include "steps/GuardedRoll.h"
 #include "steps/StepTable.h"
-#include "transcript/TranscriptView.h"
+#include "app/TranscriptView.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -125,6 +126,8 @@ QWidget* MainWindow::createControl(const ControlDesign& design)
             connect(button, &QPushButton::clicked, this, [this, number] { rollStep(number); });
         } else {
             connect(button, &QPushButton::clicked, this, [this, number] { clickKarma(number); });
+            // "Karma +10" is wider than its button at common fonts.
+            new CaptionFit(button);
         }
         control = button;
         break;
@@ -175,12 +178,15 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 {
     // A button passes Enter on; it clicks the focused button, as Space does,
     // while no button is the window's default button. The keypad's Enter
-    // carries the keypad modifier and counts the same.
+    // carries the keypad modifier and counts the same. A held key rolls
+    // once: its repeats are swallowed, as a button does with Space.
     auto* button = qobject_cast<QPushButton*>(focusWidget());
     const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     if (button != nullptr && button->parentWidget() == this && plain
         && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
-        button->click();
+        if (!event->isAutoRepeat()) {
+            button->click();
+        }
         return;
     }
     QWidget::keyPressEvent(event);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dice/Clock.h"
+#include "dice/DieSizes.h"
 #include "dice/RandomSource.h"
 #include "transcript/TranscriptSink.h"
 
@@ -9,9 +10,6 @@
 #include <string>
 
 namespace velmora {
-
-// The die sizes that the step table and the karma table use.
-inline constexpr std::array<std::int16_t, 6> kDieSizes{4, 6, 8, 10, 12, 20};
 
 // Rand, wuerfel and br: every random number of the system and the lines of
 // every die.

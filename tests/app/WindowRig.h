@@ -3,7 +3,7 @@
 #include "app/IndicatorLamp.h"
 #include "app/MainWindow.h"
 #include "dice/ScriptedSource.h"
-#include "transcript/TranscriptView.h"
+#include "app/TranscriptView.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -5,9 +5,16 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QImage>
+#include <QPainter>
 #include <QPalette>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
 
 namespace velmora {
 namespace {
@@ -23,6 +30,72 @@ void expectState(WindowRig& rig, int level)
             << "lamp " << lamp << " at level " << level;
         EXPECT_EQ(rig.lamp(lamp)->isLit(), lit);
         EXPECT_EQ(QAccessible::queryAccessibleInterface(rig.lamp(lamp))->state().checked, lit);
+    }
+}
+
+// Columns of a button's grab that its caption inks: where the grab with
+// the caption differs from one without.
+std::pair<int, int> captionInk(QPushButton* button)
+{
+    const QImage with = button->grab().toImage();
+    const QString caption = button->text();
+    button->setText({});
+    const QImage without = button->grab().toImage();
+    button->setText(caption);
+    int left = with.width();
+    int right = -1;
+    for (int y = 0; y < with.height(); ++y) {
+        for (int x = 0; x < with.width(); ++x) {
+            if (with.pixel(x, y) != without.pixel(x, y)) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    return {left, right};
+}
+
+// The same caption's ink, painted unclipped in the button's font.
+int unclippedInkWidth(QPushButton* button)
+{
+    const qreal ratio = button->devicePixelRatioF();
+    QImage image(static_cast<int>(4 * button->width() * ratio), static_cast<int>(button->height() * ratio),
+        QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setFont(button->font());
+        painter.drawText(image.rect(), Qt::AlignCenter, button->text());
+    }
+    int left = image.width();
+    int right = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) != 0) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    return right - left + 1;
+}
+
+TEST(KarmaCaptions, ReadWholeInsideTheirButtonsClearOfTheFrame)
+{
+    WindowRig rig;
+    for (int n = 1; n <= kKarmaButtons; ++n) {
+        QPushButton* button = rig.karmaButton(n);
+        SCOPED_TRACE(button->text().toStdString());
+        const auto [left, right] = captionInk(button);
+        const int frame = static_cast<int>(std::ceil(button->devicePixelRatioF()));
+        const int width = static_cast<int>(std::lround(button->width() * button->devicePixelRatioF()));
+        ASSERT_LE(left, right);
+        EXPECT_GE(left, frame);
+        EXPECT_LT(right, width - frame);
+        // A faint anti-aliased column may match the face it stands on.
+        EXPECT_GE(right - left + 2, unclippedInkWidth(button)) << "the caption is cut off";
+        EXPECT_EQ(button->size(), QSize(65, 25));
     }
 }
 

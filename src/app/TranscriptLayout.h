@@ -22,7 +22,9 @@ struct LineFit {
 // fits keeps the transcript's font; a wider one is narrowed through the
 // font's stretch, which Qt synthesises where the family has no narrower
 // face, down to kNarrowest percent, and only beyond that drawn at a smaller
-// size. Narrowed glyphs stay hinted, which keeps small digits crisp.
+// size, down to a legible one. A line that fits at none is drawn at the
+// narrowest and cut off by the band: a clipped line beats a frozen window.
+// Narrowed glyphs stay hinted, which keeps small digits crisp.
 // All die lines share the fit of the widest possible die line, so that the
 // column reads evenly.
 //
@@ -47,13 +49,16 @@ public:
     qreal repaintGrowth() const { return m_paintScale / m_ratio; }
 
     const LineFit& fit(const QString& line);
+    // The fit of one line of its own, uncached: for a caption, say.
+    LineFit fitAlone(const QString& line) const { return fitFrom(line, m_font); }
     const LineFit& dieFit();
 
     // The right edge of the ink of text painted in font.
     qreal paintedRight(const QFont& font, const QString& text) const;
 
 private:
-    LineFit fitFrom(const QString& line, QFont font) const;
+    LineFit fitFrom(const QString& line, const QFont& font) const;
+    QChar widestDigit();
 
     QFont m_font;
     qreal m_band;
@@ -62,6 +67,8 @@ private:
     int m_lineHeight = 0;
     qreal m_baseline = 0;
     std::optional<LineFit> m_dieFit;
+    QChar m_widestDigit;
+    // By shape: see fit().
     QHash<QString, LineFit> m_fits;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transcript/TranscriptLayout.h"
+#include "app/TranscriptLayout.h"
 #include "transcript/TranscriptModel.h"
 
 #include <QWidget>
@@ -22,7 +22,7 @@ public:
     QString text() const;
     int lineHeight();
     // How lines are fitted into the band in the current font and pixel ratio.
-    TranscriptLayout& layout();
+    TranscriptLayout& lineLayout();
     // Call after every roll: repaints and tells assistive technology.
     void transcriptChanged();
 
@@ -38,6 +38,7 @@ private:
     std::optional<TranscriptLayout> m_layout;
     QRect m_extent;
     QString m_announced;
+    bool m_fitPrepared = false;
 };
 
 } // namespace velmora

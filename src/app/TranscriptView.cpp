@@ -1,4 +1,4 @@
-#include "transcript/TranscriptView.h"
+#include "app/TranscriptView.h"
 
 #include "app/AccessibleFactory.h"
 #include <QAccessible>
@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -87,7 +88,7 @@ QString TranscriptView::text() const
     return lines.join(QLatin1Char('\n'));
 }
 
-TranscriptLayout& TranscriptView::layout()
+TranscriptLayout& TranscriptView::lineLayout()
 {
     const qreal ratio = devicePixelRatioF();
     if (!m_layout || m_layout->font() != font() || m_layout->devicePixelRatio() != ratio) {
@@ -98,7 +99,7 @@ TranscriptLayout& TranscriptView::layout()
 
 int TranscriptView::lineHeight()
 {
-    return layout().lineHeight();
+    return lineLayout().lineHeight();
 }
 
 QRect TranscriptView::linesExtent()
@@ -107,7 +108,7 @@ QRect TranscriptView::linesExtent()
     if (lines.empty()) {
         return {};
     }
-    TranscriptLayout& layout = this->layout();
+    TranscriptLayout& layout = lineLayout();
     qreal right = m_bandWidth;
     for (const auto& line : lines) {
         right = std::max(right, layout.fit(QString::fromStdString(line)).inkRight);
@@ -146,10 +147,16 @@ void TranscriptView::changeEvent(QEvent* event)
 
 void TranscriptView::paintEvent(QPaintEvent* event)
 {
+    if (!m_fitPrepared) {
+        // The die column's fit is the dearest part of the first roll; work
+        // it out once the window is on screen, never before.
+        m_fitPrepared = true;
+        QTimer::singleShot(0, this, [this] { lineLayout().dieFit(); });
+    }
     if (m_model.lines().empty()) {
         return;
     }
-    TranscriptLayout& layout = this->layout();
+    TranscriptLayout& layout = lineLayout();
     QPainter painter(this);
     painter.setLayoutDirection(Qt::LeftToRight);
     painter.setPen(palette().color(QPalette::WindowText));

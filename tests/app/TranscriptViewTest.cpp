@@ -2,7 +2,7 @@
 #include "app/Legibility.h"
 #include "app/Twips.h"
 #include "app/WindowRig.h"
-#include "transcript/TranscriptView.h"
+#include "app/TranscriptView.h"
 
 #include <QAccessible>
 #include <QApplication>
