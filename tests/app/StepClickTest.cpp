@@ -1,6 +1,11 @@
 #include "app/WindowRig.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+
 #include <gtest/gtest.h>
+
+#include <utility>
 
 #include <string>
 #include <vector>
@@ -80,6 +85,31 @@ TEST(StepClick, ASecondRollFirstErasesTheFirst)
     EXPECT_EQ(rig.lines(), (Lines{"Ein D6 wird gewürfelt: 1", "Ein D6 wird gewürfelt: 1", "Karma +8!",
                                "Ein D8 wird gewürfelt: 1", "Patzer!"}));
     EXPECT_EQ(rig.karmaLabel()->text(), QStringLiteral("3"));
+}
+
+// A held key: its first press, then the repeats the window system sends as
+// release and press pairs, then the real release. It rolls once.
+TEST(StepClick, AHeldKeyRollsOnce)
+{
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_Return, Qt::NoModifier},
+             std::pair{Qt::Key_Enter, Qt::KeypadModifier}, std::pair{Qt::Key_Space, Qt::NoModifier}}) {
+        WindowRig rig;
+        rig.window.activateWindow();
+        rig.step(3)->setFocus();
+        rig.source.push(2, 4);
+        rig.source.push(3, 4);
+        const auto send = [&](QEvent::Type type, bool repeat) {
+            QKeyEvent event(type, key, modifiers, key == Qt::Key_Space ? QStringLiteral(" ") : QString(), repeat);
+            QApplication::sendEvent(rig.step(3), &event);
+        };
+        send(QEvent::KeyPress, false);
+        for (int i = 0; i < 20; ++i) {
+            send(QEvent::KeyRelease, true);
+            send(QEvent::KeyPress, true);
+        }
+        send(QEvent::KeyRelease, false);
+        EXPECT_EQ(rig.lines(), (Lines{"Ein D4 wird gewürfelt: 2", "Die Summe lautet: 2"})) << key;
+    }
 }
 
 } // namespace
