@@ -49,7 +49,13 @@ void Announcer::announce(const QString& message, const QString& details)
     }
     m_message = message;
     m_details = details;
-    // A notification that appears is what screen readers speak.
+    // Screen readers that cache names (Orca 48 does) would otherwise
+    // speak the first message again: the changes go out before the
+    // notification appears anew, which is what they speak.
+    QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&nameChanged);
+    QAccessibleEvent descriptionChanged(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&descriptionChanged);
     hide();
     show();
 }
