@@ -65,11 +65,36 @@ void BM_Wuerfel(benchmark::State& state)
 }
 BENCHMARK(BM_Wuerfel);
 
+// The fonts the first roll is timed in: the desktop's, and the worst that
+// style sheets and bitmap fonts have brought.
+QFont firstRollFont(std::int64_t which)
+{
+    QFont font = QApplication::font();
+    switch (which) {
+    case 1:
+        font.setPointSizeF(40);
+        break;
+    case 2:
+        font.setLetterSpacing(QFont::AbsoluteSpacing, 5);
+        break;
+    case 3:
+        font.setPointSizeF(0.1);
+        break;
+    case 4:
+        font = QFont(QStringLiteral("Terminus"), 9);
+        break;
+    default:
+        break;
+    }
+    return font;
+}
+
 // What the first roll pays once per font: fitting the die column and a few
-// other lines on painted pixels.
+// other lines on painted pixels. Arguments: default, 40 pt, letter spacing
+// 5 px, 0.1 pt, Terminus.
 void BM_FirstRollLayout(benchmark::State& state)
 {
-    const QFont font = QApplication::font();
+    const QFont font = firstRollFont(state.range(0));
     for (auto _ : state) {
         TranscriptLayout layout(font, twipsToPixels(kTranscriptBandTwips), 1.0);
         consume(layout.dieFit().inkRight);
@@ -78,7 +103,7 @@ void BM_FirstRollLayout(benchmark::State& state)
         }
     }
 }
-BENCHMARK(BM_FirstRollLayout)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FirstRollLayout)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond);
 
 // Sends the posted update and waits until the window has really painted.
 class PaintWatch : public QObject {
@@ -239,6 +264,29 @@ int measureMemory(const std::string& mode)
         const long after100000 = kibibytes("VmRSS:");
         std::printf("soak rss_after_1000_kib=%ld rss_after_100000_kib=%ld growth_kib=%ld\n", after1000,
             after100000, after100000 - after1000);
+        return 0;
+    }
+    if (mode == "steps") {
+        // Every step in turn at karma +10, as a long evening's play: what the
+        // first roll holds against what 20,000 rolls hold.
+        const auto window = showPainted(Kind::Main, generator, clock);
+        const auto click = [&window](const QString& name) {
+            QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton);
+        };
+        click(QStringLiteral("karmabutton4"));
+        click(QStringLiteral("Command1"));
+        QApplication::processEvents();
+        const long first = kibibytes("VmRSS:");
+        for (int i = 1; i < 20000; ++i) {
+            click(QStringLiteral("Command%1").arg(i % 40 + 1));
+            if (i % 64 == 0) {
+                QApplication::processEvents();
+            }
+        }
+        QApplication::processEvents();
+        const long after = kibibytes("VmRSS:");
+        std::printf("steps rss_after_first_roll_kib=%ld rss_after_20000_kib=%ld ratio=%.3f\n", first, after,
+            static_cast<double>(after) / static_cast<double>(first));
         return 0;
     }
     std::fprintf(stderr, "unknown memory mode '%s'\n", mode.c_str());
