@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace velmora {
 
@@ -18,9 +19,13 @@ public:
     // The application object stands.
     void started();
 
-    // The line for a start without a reachable display, from the values of
-    // DISPLAY and WAYLAND_DISPLAY (empty where unset).
-    static QString message(const QString& display, const QString& waylandDisplay);
+    // The one line for a start that Qt gave up on: from what Qt said before
+    // it gave up (messages), its last word (fatal) and the values of DISPLAY
+    // and WAYLAND_DISPLAY (empty where unset). It names the real cause: no
+    // display set, a display that cannot be reached, or a platform plugin
+    // that does not exist or cannot load; otherwise Qt's own words.
+    static QString message(const QStringList& messages, const QString& fatal, const QString& display,
+        const QString& waylandDisplay);
 };
 
 } // namespace velmora
