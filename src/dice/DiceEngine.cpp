@@ -74,7 +74,7 @@ void DiceEngine::reseedFromClock()
     m_source.reseed(m_clock.now());
 }
 
-std::int16_t DiceEngine::wuerfel(const std::int16_t& sides)
+std::int16_t DiceEngine::wuerfel(const std::int16_t& sides, std::vector<std::int32_t>* faces)
 {
     // Size 1 would show its highest face for ever; below that no die exists.
     if (sides < 2) {
@@ -85,6 +85,9 @@ std::int16_t DiceEngine::wuerfel(const std::int16_t& sides)
     for (;;) {
         reseedFromClock();
         const std::int32_t value = rand(1, upper);
+        if (faces != nullptr) {
+            faces->push_back(value);
+        }
         m_sink.print(text::dieLine(sides, value));
         // Once the running total passes the 16-bit range the result must too,
         // so an endless chain of highest faces stops here.

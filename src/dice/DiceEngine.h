@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -24,8 +25,9 @@ public:
     // The face mapping of rand for the draw r, without drawing.
     static std::int32_t mapDraw(float r, std::int32_t lower, std::int32_t upper);
 
-    // Rolls one exploding die and writes its lines; throws RollError.
-    std::int16_t wuerfel(const std::int16_t& sides);
+    // Rolls one exploding die and writes its lines; throws RollError. Every
+    // face shown is appended to faces, where given, before its line is written.
+    std::int16_t wuerfel(const std::int16_t& sides, std::vector<std::int32_t>* faces = nullptr);
 
     // What wuerfel does before every roll: folds a clock reading into the
     // random source.

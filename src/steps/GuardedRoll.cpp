@@ -4,18 +4,28 @@
 #include "transcript/TranscriptText.h"
 
 #include <exception>
+#include <optional>
 
 namespace velmora {
 
-bool rollReportingErrors(StepRoll& roll, const StepDefinition& step, TranscriptSink& sink) noexcept
+bool rollReportingErrors(
+    StepRoll& roll, const StepDefinition& step, TranscriptSink& sink, RollRecord* record) noexcept
 {
+    const auto failed = [record](std::optional<RollError::Kind> kind) {
+        if (record != nullptr) {
+            record->outcome = RollRecord::Outcome::Error;
+            record->error = kind;
+        }
+    };
     try {
         try {
-            roll.run(step);
+            roll.run(step, record);
             return true;
         } catch (const RollError& e) {
+            failed(e.kind());
             sink.print(text::errorLine(e.kind()));
         } catch (const std::exception&) {
+            failed(std::nullopt);
             sink.print(text::unexpectedErrorLine());
         }
     } catch (...) {

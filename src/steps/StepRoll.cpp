@@ -18,13 +18,22 @@ double StepRoll::readKarma() const
     return karmaValue(m_karma.caption());
 }
 
-void StepRoll::run(const StepDefinition& step)
+void StepRoll::run(const StepDefinition& step, RollRecord* record)
 {
+    RollRecord scratch;
+    RollRecord& kept = record != nullptr ? *record : scratch;
+    kept = RollRecord{};
+    kept.step = step.step;
+    kept.modifier = step.modifier;
+    const auto roll = [&](std::int16_t sides, bool karma) {
+        kept.dice.push_back({sides, karma, {}});
+        return m_dice.wuerfel(sides, &kept.dice.back().faces);
+    };
     m_sink.cls();
 
     std::int16_t diceSum = 0;
     for (const std::int16_t sides : step.rolledDice()) {
-        const std::int16_t value = m_dice.wuerfel(sides);
+        const std::int16_t value = roll(sides, false);
         std::int16_t sum = 0;
         if (__builtin_add_overflow(diceSum, value, &sum)) {
             throw RollError(RollError::Kind::Overflow, "step dice sum overflow");
@@ -40,15 +49,19 @@ void StepRoll::run(const StepDefinition& step)
         for (const KarmaLevel& level : karmaTable()) {
             if (readKarma() == level.level) {
                 m_sink.print(level.line);
-                total += m_dice.wuerfel(level.die);
+                kept.karmaLevel = level.level;
+                total += roll(level.die, true);
             }
         }
         threshold = step.karmaThreshold;
     }
 
+    kept.total = total;
     if (total > threshold) {
+        kept.outcome = RollRecord::Outcome::Sum;
         m_sink.print(text::sumLine(total, step.modifier));
     } else {
+        kept.outcome = RollRecord::Outcome::Fumble;
         m_sink.print(text::fumbleLine());
     }
 }

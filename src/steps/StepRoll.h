@@ -2,6 +2,7 @@
 
 #include "dice/DiceEngine.h"
 #include "karma/KarmaCaption.h"
+#include "steps/RollRecord.h"
 #include "steps/StepDefinition.h"
 #include "transcript/TranscriptSink.h"
 
@@ -12,8 +13,9 @@ class StepRoll {
 public:
     StepRoll(DiceEngine& dice, TranscriptSink& sink, const KarmaCaption& karma);
 
-    // Throws RollError; lines written before the error stay.
-    void run(const StepDefinition& step);
+    // Throws RollError; lines written before the error stay. Where record
+    // is given, it holds the roll as far as it went.
+    void run(const StepDefinition& step, RollRecord* record = nullptr);
 
 private:
     double readKarma() const;

@@ -1,0 +1,124 @@
+#include "steps/RollText.h"
+
+#include "dice/DiceEngine.h"
+#include "karma/KarmaState.h"
+#include "steps/StepTable.h"
+#include "transcript/TranscriptModel.h"
+#include "transcript/TranscriptText.h"
+
+#include <cstdint>
+#include <limits>
+
+namespace velmora::rolltext {
+namespace {
+
+const KarmaLevel* karmaOf(const RollRecord& roll)
+{
+    for (const KarmaLevel& level : karmaTable()) {
+        if (level.level == roll.karmaLevel) {
+            return &level;
+        }
+    }
+    return nullptr;
+}
+
+std::string errorText(const RollRecord& roll)
+{
+    return roll.error ? text::errorLine(*roll.error) : text::unexpectedErrorLine();
+}
+
+} // namespace
+
+std::vector<std::string> bandLines(const RollRecord& roll)
+{
+    // Printed through the transcript's own rules, so that the lines are
+    // exactly those the roll wrote.
+    TranscriptModel band;
+    for (const DieRoll& die : roll.dice) {
+        if (die.karma && karmaOf(roll) != nullptr) {
+            band.print(karmaOf(roll)->line);
+        }
+        // A chain that passes the 16-bit range stops at that face, before
+        // its notice; every other highest face rolls again.
+        std::int64_t chain = 0;
+        for (const std::int32_t face : die.faces) {
+            band.print(text::dieLine(die.sides, face));
+            chain += face;
+            if (face == die.sides && chain <= std::numeric_limits<std::int16_t>::max()) {
+                band.print(text::rerollNotice(DiceEngine::br()));
+            }
+        }
+    }
+    switch (roll.outcome) {
+    case RollRecord::Outcome::Sum:
+        band.print(text::sumLine(roll.total, roll.modifier));
+        break;
+    case RollRecord::Outcome::Fumble:
+        band.print(text::fumbleLine());
+        break;
+    case RollRecord::Outcome::Error:
+        band.print(errorText(roll));
+        break;
+    case RollRecord::Outcome::Unfinished:
+        break;
+    }
+    return band.lines();
+}
+
+std::string header(const RollRecord& roll)
+{
+    std::string text = stepCaption(roll.step);
+    if (const KarmaLevel* karma = karmaOf(roll)) {
+        text += ", Karma +" + std::to_string(karma->die);
+    }
+    return text;
+}
+
+std::string result(const RollRecord& roll)
+{
+    switch (roll.outcome) {
+    case RollRecord::Outcome::Sum: {
+        const std::string line = text::sumLine(roll.total, roll.modifier);
+        return "Summe " + line.substr(line.find(": ") + 2);
+    }
+    case RollRecord::Outcome::Fumble:
+        return text::fumbleLine();
+    case RollRecord::Outcome::Error: {
+        const std::string error = errorText(roll);
+        std::string line;
+        for (const auto piece : TranscriptModel::splitPieces(error)) {
+            line += (line.empty() ? "" : " ") + std::string(piece);
+        }
+        return line;
+    }
+    case RollRecord::Outcome::Unfinished:
+        break;
+    }
+    return {};
+}
+
+std::string copy(const RollRecord& roll)
+{
+    std::string text = header(roll);
+    for (const std::string& line : bandLines(roll)) {
+        if (!line.empty()) {
+            text += "\n" + line;
+        }
+    }
+    return text;
+}
+
+std::string logLine(const RollRecord& roll, const std::string& time)
+{
+    std::string dice;
+    for (const DieRoll& die : roll.dice) {
+        dice += dice.empty() ? "" : ", ";
+        dice += (die.karma ? "Karma D" : "D") + std::to_string(die.sides) + " ";
+        for (std::size_t f = 0; f < die.faces.size(); ++f) {
+            dice += (f == 0 ? "" : "+") + std::to_string(die.faces[f]);
+        }
+    }
+    return time + " " + header(roll) + " \u00b7 " + dice + " \u00b7 " + result(roll);
+}
+
+} // namespace velmora::rolltext

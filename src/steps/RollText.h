@@ -1,0 +1,24 @@
+#pragma once
+
+#include "steps/RollRecord.h"
+
+#include <string>
+#include <vector>
+
+namespace velmora::rolltext {
+
+// The lines the band shows for the roll, empty lines included.
+std::vector<std::string> bandLines(const RollRecord& roll);
+// The step's caption, and the karma die where one was added: "Stufe 14, Karma +6".
+std::string header(const RollRecord& roll);
+// How the roll ended, on one line: "Summe 32", "Summe 3 (5-2)", "Patzer!",
+// or the error.
+std::string result(const RollRecord& roll);
+// The roll as plain text for the clipboard: the header, then the band's
+// lines without the empty ones, one a line.
+std::string copy(const RollRecord& roll);
+// The roll as one line of the log, after its time of day "hh:mm:ss":
+// "20:14:03 Stufe 14, Karma +6 · D20 20+7, D4 3, Karma D6 2 · Summe 32".
+std::string logLine(const RollRecord& roll, const std::string& time);
+
+} // namespace velmora::rolltext

@@ -1,0 +1,126 @@
+#include "dice/DiceEngine.h"
+#include "dice/ScriptedSource.h"
+#include "karma/KarmaCaption.h"
+#include "steps/GuardedRoll.h"
+#include "steps/RollLog.h"
+#include "steps/RollText.h"
+#include "steps/StepTable.h"
+#include "transcript/TranscriptModel.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+using testing::FrozenClock;
+using testing::ScriptedSource;
+
+class Caption final : public KarmaCaption {
+public:
+    std::string caption() const override { return text; }
+    std::string text = "0";
+};
+
+struct Face {
+    int sides;
+    int face;
+};
+
+struct TextCase {
+    const char* name;
+    int step;
+    const char* karma;
+    std::vector<Face> faces;
+    const char* copy;
+    const char* logLine;
+};
+
+class RollTexts : public ::testing::TestWithParam<TextCase> {};
+
+// A real roll through the real engine, then its record's text forms,
+// written out by hand; and the band drawn from the record must be the band
+// that the roll wrote.
+TEST_P(RollTexts, AreMadeFromTheRecordOfTheRoll)
+{
+    const TextCase& c = GetParam();
+    ScriptedSource source;
+    FrozenClock clock;
+    TranscriptModel band;
+    Caption karma;
+    karma.text = c.karma;
+    DiceEngine dice(source, clock, band);
+    StepRoll roll(dice, band, karma);
+    for (const Face f : c.faces) {
+        source.push(f.face, f.sides);
+    }
+    RollRecord record;
+    rollReportingErrors(roll, stepDefinition(c.step), band, &record);
+
+    EXPECT_EQ(rolltext::bandLines(record), band.lines());
+    EXPECT_EQ(rolltext::copy(record), c.copy);
+    EXPECT_EQ(rolltext::logLine(record, "20:14:03"), c.logLine);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rolls, RollTexts,
+    ::testing::Values(
+        TextCase{"Plain", 14, "0", {{20, 7}, {4, 3}},
+            "Stufe 14\nEin D20 wird gewürfelt: 7\nEin D4 wird gewürfelt: 3\nDie Summe lautet: 10",
+            "20:14:03 Stufe 14 · D20 7, D4 3 · Summe 10"},
+        TextCase{"RolledAgainWithKarma", 14, "2", {{20, 20}, {20, 7}, {4, 3}, {6, 6}, {6, 2}},
+            "Stufe 14, Karma +6\nEin D20 wird gewürfelt: 20\nNeuer Wurf!\nEin D20 wird gewürfelt: 7\n"
+            "Ein D4 wird gewürfelt: 3\nKarma +6!\nEin D6 wird gewürfelt: 6\nNeuer Wurf!\n"
+            "Ein D6 wird gewürfelt: 2\nDie Summe lautet: 38",
+            "20:14:03 Stufe 14, Karma +6 · D20 20+7, D4 3, Karma D6 6+2 · Summe 38"},
+        TextCase{"Fumble", 8, "0", {{6, 1}, {6, 1}},
+            "Stufe 08\nEin D6 wird gewürfelt: 1\nEin D6 wird gewürfelt: 1\nPatzer!",
+            "20:14:03 Stufe 08 · D6 1, D6 1 · Patzer!"},
+        TextCase{"StepOne", 1, "1", {{4, 3}, {4, 2}},
+            "Stufe 01, Karma +4\nEin D4 wird gewürfelt: 3\nKarma +4!\nEin D4 wird gewürfelt: 2\n"
+            "Die Summe lautet: 3 (5-2)",
+            "20:14:03 Stufe 01, Karma +4 · D4 3, Karma D4 2 · Summe 3 (5-2)"},
+        TextCase{"StepTwo", 2, "0", {{4, 2}}, "Stufe 02\nEin D4 wird gewürfelt: 2\nDie Summe lautet: 1 (2-1)",
+            "20:14:03 Stufe 02 · D4 2 · Summe 1 (2-1)"},
+        // The script runs out after a highest face: the source fails as an
+        // error the rules do not know, and the roll stops there.
+        TextCase{"Error", 3, "0", {{4, 4}},
+            "Stufe 03\nEin D4 wird gewürfelt: 4\nNeuer Wurf!\nFehler: unbekannt –\nder Wurf wurde\nabgebrochen.",
+            "20:14:03 Stufe 03 · D4 4 · Fehler: unbekannt – der Wurf wurde abgebrochen."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A chain of highest faces that passes the 16-bit range stops at that face,
+// without its notice, and the band drawn from the record says the same.
+TEST(RollText, AnOverflowEndsTheBandAtTheFaceThatCausedIt)
+{
+    ScriptedSource source;
+    FrozenClock clock;
+    TranscriptModel band;
+    Caption karma;
+    DiceEngine dice(source, clock, band);
+    StepRoll roll(dice, band, karma);
+    source.repeatForever(4, 4);
+    RollRecord record;
+    EXPECT_FALSE(rollReportingErrors(roll, stepDefinition(3), band, &record));
+    ASSERT_EQ(record.dice.at(0).faces.size(), 8192U);
+    EXPECT_EQ(rolltext::bandLines(record), band.lines());
+    EXPECT_EQ(rolltext::result(record), "Fehler: Überlauf – der Wurf wurde abgebrochen.");
+}
+
+TEST(RollLog, KeepsTheLatestThousandRollsOldestFirst)
+{
+    RollLog log;
+    for (int i = 1; i <= 1001; ++i) {
+        RollRecord roll;
+        roll.step = i % 40 + 1;
+        log.add(roll, std::to_string(i));
+    }
+    ASSERT_EQ(log.entries().size(), RollLog::kCapacity);
+    EXPECT_EQ(log.entries().front().time, "2");
+    EXPECT_EQ(log.latest().time, "1001");
+    EXPECT_EQ(log.latest().roll.step, 1001 % 40 + 1);
+}
+
+} // namespace
+} // namespace velmora
