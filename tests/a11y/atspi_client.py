@@ -83,7 +83,10 @@ def press(node):
 
 
 def transcript_lines(transcript):
-    return transcript.get_text(0, transcript.get_character_count()).split("\n")
+    # Through Atspi.Text: in AT-SPI 2.56 (Debian 13), Accessible.get_text(),
+    # which returns the Text interface, hides the text method of that name.
+    length = Atspi.Text.get_character_count(transcript)
+    return Atspi.Text.get_text(transcript, 0, length).split("\n")
 
 
 def read_die(lines, at, sides):
