@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Velmora needs; only missing ones, as
 # root or through sudo. Without sudo, run it as root: su -c ./scripts/deps.sh
-#   deps.sh          what building and running the program needs
-#   deps.sh --test   that, and all that the tests and benchmarks need
+#   deps.sh            what building and running the program needs
+#   deps.sh --package  that, and what making the .deb needs
+#   deps.sh --test     all that, and what the tests and benchmarks need
+#   deps.sh --remove   purges what earlier runs installed, with whatever
+#                      came along only for them (apt asks first)
+# What it installs is recorded in ~/.local/state/velmora/deps-installed.
 set -euo pipefail
 
 packages=(
@@ -11,24 +15,56 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-wayland
   fonts-dejavu-core
 )
+package_packages=(
+  # cpack's .deb: dpkg-shlibdeps finds the Depends, file finds what to strip
+  dpkg-dev file
+)
 test_packages=(
   # unit and widget tests, benchmarks, memory checks
   libgtest-dev libgmock-dev libbenchmark-dev valgrind python3-xlib
-  fonts-dejavu-extra
+  fonts-dejavu-extra fonts-terminus-otb
   # the randomness battery
   dieharder
   # what assistive technology meets: the AT-SPI bus, a client, and Orca
   dbus libglib2.0-bin at-spi2-core python3-gi gir1.2-atspi-2.0 orca
   # end-to-end tests in a real X server and a real Wayland compositor
-  xvfb xauth xdotool x11-utils wmctrl openbox imagemagick faketime weston
+  xvfb xauth xdotool x11-utils wmctrl openbox imagemagick faketime weston xclip
   # desktop integration and packaging checks
-  desktop-file-utils appstream dpkg-dev file lintian man-db
+  desktop-file-utils appstream lintian man-db
 )
+record=${XDG_STATE_HOME:-$HOME/.local/state}/velmora/deps-installed
+
+as_root=()
+need_root() {
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then
+      as_root=(sudo)
+    else
+      echo "deps.sh: this needs root; run it as root: su -c '$0${1:+ $1}'" >&2
+      [ -z "${2:-}" ] || echo "deps.sh: $2" >&2
+      exit 1
+    fi
+  fi
+}
 
 case ${1:-} in
   "") ;;
-  --test) packages+=("${test_packages[@]}") ;;
-  *) echo "usage: deps.sh [--test]" >&2; exit 2 ;;
+  --package) packages+=("${package_packages[@]}") ;;
+  --test) packages+=("${package_packages[@]}" "${test_packages[@]}") ;;
+  --remove)
+    [ -s "$record" ] || { echo "deps.sh: $record lists nothing that deps.sh installed" >&2; exit 1; }
+    mapfile -t installed < <(sort -u "$record")
+    present=()
+    for p in "${installed[@]}"; do
+      dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' && present+=("$p")
+    done
+    if [ "${#present[@]}" -gt 0 ]; then
+      need_root "$1"
+      "${as_root[@]}" apt-get purge --autoremove "${present[@]}"
+    fi
+    rm -f "$record"
+    exit 0 ;;
+  *) echo "usage: deps.sh [--package | --test | --remove]" >&2; exit 2 ;;
 esac
 
 missing=()
@@ -42,18 +78,12 @@ if [ "${#missing[@]}" -eq 0 ]; then
   exit 0
 fi
 
-as_root=()
-if [ "$(id -u)" -ne 0 ]; then
-  if command -v sudo >/dev/null 2>&1; then
-    as_root=(sudo)
-  else
-    echo "deps.sh: installing needs root; run it as root first: su -c '$0${1:+ $1}'" >&2
-    echo "deps.sh: missing: ${missing[*]}" >&2
-    exit 1
-  fi
-fi
+need_root "${1:-}" "missing: ${missing[*]}"
 
 echo "deps.sh: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${as_root[@]}" apt-get update -qq
 "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+mkdir -p "$(dirname "$record")"
+printf '%s\n' "${missing[@]}" >>"$record"
+echo "deps.sh: installed ${missing[*]} and what they need; ./scripts/deps.sh --remove removes them again"
