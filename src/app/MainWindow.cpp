@@ -7,13 +7,18 @@
 #include "app/DesignLayout.h"
 #include "app/IndicatorLamp.h"
 #include "app/Legibility.h"
+#include "app/RollLogWindow.h"
 #include "app/Twips.h"
 #include "steps/GuardedRoll.h"
+#include "steps/RollText.h"
 #include "steps/StepTable.h"
 #include "app/TranscriptView.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QFile>
 #include <QIcon>
@@ -21,7 +26,11 @@
 #include <QPixmap>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
+#include <QTime>
+
+#include <utility>
 
 namespace velmora {
 namespace {
@@ -93,6 +102,17 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
     m_karma.bind(karmaCaption, lamps);
     // Last, so that it stands outside the design's order of controls.
     m_announcer = new Announcer(this);
+
+    // Actions of the window, so that their keys work whatever control has
+    // the focus, and the context menu shows them with their keys.
+    m_copyAction = new QAction(tr("Wurf kopieren"), this);
+    m_copyAction->setShortcut(QKeySequence::Copy);
+    connect(m_copyAction, &QAction::triggered, this, &MainWindow::copyRoll);
+    m_logAction = new QAction(tr("Verlauf"), this);
+    m_logAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    connect(m_logAction, &QAction::triggered, this, &MainWindow::showLog);
+    addAction(m_copyAction);
+    addAction(m_logAction);
 }
 
 QIcon MainWindow::applicationIcon()
@@ -157,8 +177,13 @@ QWidget* MainWindow::createControl(const ControlDesign& design)
 
 void MainWindow::rollStep(int step)
 {
-    rollReportingErrors(m_roll, stepDefinition(step), m_transcript);
+    RollRecord record;
+    rollReportingErrors(m_roll, stepDefinition(step), m_transcript, &record);
+    m_log.add(std::move(record), QTime::currentTime().toString(QStringLiteral("hh:mm:ss")).toStdString());
     m_view->transcriptChanged();
+    if (m_logWindow != nullptr) {
+        m_logWindow->rollAdded();
+    }
     if (QAccessible::isActive()) {
         const Announcement result = rollAnnouncement(m_transcript);
         m_announcer->announce(result.message, result.details);
@@ -172,6 +197,29 @@ void MainWindow::clickKarma(int button)
         const Announcement choice = karmaAnnouncement(button);
         m_announcer->announce(choice.message, choice.details);
     }
+}
+
+void MainWindow::copyRoll()
+{
+    if (!m_log.empty()) {
+        QApplication::clipboard()->setText(QString::fromStdString(rolltext::copy(m_log.latest().roll)));
+    }
+}
+
+void MainWindow::showLog()
+{
+    if (m_logWindow == nullptr) {
+        m_logWindow = new RollLogWindow(m_log, this);
+    }
+    m_logWindow->open(this);
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    menu.addAction(m_copyAction);
+    menu.addAction(m_logAction);
+    menu.exec(event->globalPos());
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event)

@@ -4,15 +4,18 @@
 #include "dice/Clock.h"
 #include "dice/DiceEngine.h"
 #include "dice/RandomSource.h"
+#include "steps/RollLog.h"
 #include "steps/StepRoll.h"
 #include "transcript/TranscriptModel.h"
 
+#include <QAction>
 #include <QIcon>
 #include <QWidget>
 
 namespace velmora {
 
 class Announcer;
+class RollLogWindow;
 class TranscriptView;
 struct ControlDesign;
 
@@ -33,9 +36,17 @@ public:
 
     void rollStep(int step);
     void clickKarma(int button);
+    // The latest roll onto the clipboard as plain text; nothing before the first.
+    void copyRoll();
+    // The roll log, opened or brought forward with its newest roll focused.
+    void showLog();
+
+    const RollLog& log() const { return m_log; }
+    RollLogWindow* logWindow() const { return m_logWindow; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -47,8 +58,12 @@ private:
     DiceEngine m_dice;
     KarmaBinding m_karma;
     StepRoll m_roll;
+    RollLog m_log;
     TranscriptView* m_view = nullptr;
     Announcer* m_announcer = nullptr;
+    RollLogWindow* m_logWindow = nullptr;
+    QAction* m_copyAction = nullptr;
+    QAction* m_logAction = nullptr;
 };
 
 } // namespace velmora

@@ -4,6 +4,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QTimer>
@@ -53,8 +54,22 @@ public:
         return view()->text().mid(start, end - start);
     }
     int characterCount() const override { return static_cast<int>(view()->text().size()); }
-    QRect characterRect(int) const override { return {}; }
-    int offsetAtPoint(const QPoint&) const override { return -1; }
+    QRect characterRect(int offset) const override
+    {
+        const QRect box = view()->characterBox(offset);
+        return box.isNull() ? box : QRect(view()->mapToGlobal(box.topLeft()), box.size());
+    }
+    int offsetAtPoint(const QPoint& point) const override
+    {
+        return view()->offsetAt(view()->mapFromGlobal(point));
+    }
+    // The band's lines, not the whole surface beneath the controls, so that
+    // a point over a control finds the control.
+    QRect rect() const override
+    {
+        const QRect extent = view()->textExtent();
+        return extent.isEmpty() ? QRect() : QRect(view()->mapToGlobal(extent.topLeft()), extent.size());
+    }
     void scrollToSubstring(int, int) override {}
     QString attributes(int, int* start, int* end) const override
     {
@@ -100,6 +115,58 @@ TranscriptLayout& TranscriptView::lineLayout()
 int TranscriptView::lineHeight()
 {
     return lineLayout().lineHeight();
+}
+
+QRect TranscriptView::textExtent()
+{
+    return {0, 0, m_bandWidth, static_cast<int>(m_model.lines().size()) * lineHeight()};
+}
+
+QRect TranscriptView::characterBox(int offset)
+{
+    // Offsets run through text(): the lines joined by one line break each.
+    if (offset < 0) {
+        return {};
+    }
+    const auto& lines = m_model.lines();
+    TranscriptLayout& layout = lineLayout();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const QString line = QString::fromStdString(lines[i]);
+        if (offset <= line.size()) {
+            const QFontMetricsF metrics(layout.fit(line).font);
+            const qreal left = metrics.horizontalAdvance(line.left(offset));
+            const qreal width = offset < line.size() ? metrics.horizontalAdvance(line.at(offset)) : 0;
+            return QRectF(left, static_cast<qreal>(i) * layout.lineHeight(), width, layout.lineHeight())
+                .toAlignedRect();
+        }
+        offset -= static_cast<int>(line.size()) + 1;
+    }
+    return {};
+}
+
+int TranscriptView::offsetAt(const QPoint& point)
+{
+    const auto& lines = m_model.lines();
+    TranscriptLayout& layout = lineLayout();
+    if (point.y() < 0 || point.x() < 0 || layout.lineHeight() <= 0) {
+        return -1;
+    }
+    const auto row = static_cast<std::size_t>(point.y() / layout.lineHeight());
+    if (row >= lines.size()) {
+        return -1;
+    }
+    int offset = 0;
+    for (std::size_t i = 0; i < row; ++i) {
+        offset += static_cast<int>(QString::fromStdString(lines[i]).size()) + 1;
+    }
+    const QString line = QString::fromStdString(lines[row]);
+    const QFontMetricsF metrics(layout.fit(line).font);
+    for (int j = 0; j < line.size(); ++j) {
+        if (point.x() < metrics.horizontalAdvance(line.left(j + 1))) {
+            return offset + j;
+        }
+    }
+    return -1;
 }
 
 QRect TranscriptView::linesExtent()

@@ -23,6 +23,12 @@ public:
     int lineHeight();
     // How lines are fitted into the band in the current font and pixel ratio.
     TranscriptLayout& lineLayout();
+    // Where the lines stand, for assistive technology: the band down to the
+    // last line; the box of the character at an offset of text(); the offset
+    // of the character at a point (-1 where there is none). Widget pixels.
+    QRect textExtent();
+    QRect characterBox(int offset);
+    int offsetAt(const QPoint& point);
     // Call after every roll: repaints and tells assistive technology.
     void transcriptChanged();
 

@@ -213,6 +213,49 @@ TEST(Accessibility, TheWindowIsAFrameOfWhatAPersonCanPerceive)
     EXPECT_EQ(frame->child(-1), nullptr);
 }
 
+TEST(Accessibility, EveryCharacterHasItsBoxAndEveryControlAnswersAPointQuery)
+{
+    WindowRig rig;
+    rig.source.push(3, 6);
+    rig.source.push(5, 6);
+    rig.click(rig.step(8));
+    TranscriptView* view = rig.window.transcriptView();
+    QAccessibleInterface* transcript = QAccessible::queryAccessibleInterface(view);
+    QAccessibleTextInterface* text = transcript->textInterface();
+    ASSERT_NE(text, nullptr);
+    const int height = view->lineHeight();
+    const QPoint origin = view->mapToGlobal(QPoint(0, 0));
+
+    // The "E" that begins each line, and the last character of the sum line.
+    int offset = 0;
+    for (int line = 0; line < 3; ++line) {
+        const QRect box = text->characterRect(offset);
+        EXPECT_EQ(box.left(), origin.x()) << line;
+        EXPECT_EQ(box.top(), origin.y() + line * height) << line;
+        EXPECT_GT(box.width(), 0) << line;
+        EXPECT_EQ(text->offsetAtPoint(box.center()), offset) << line;
+        offset += static_cast<int>(QString::fromStdString(rig.lines()[static_cast<std::size_t>(line)]).size()) + 1;
+    }
+    const QRect last = text->characterRect(text->characterCount() - 1);
+    EXPECT_GT(last.left(), origin.x() + 50);
+    EXPECT_EQ(text->offsetAtPoint(last.center()), text->characterCount() - 1);
+    EXPECT_EQ(text->offsetAtPoint(origin + QPoint(5, 10 * height)), -1);
+    EXPECT_EQ(transcript->rect(), QRect(origin, QSize(twipsToPixels(kTranscriptBandTwips), 3 * height)));
+
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&rig.window);
+    for (QWidget* control : rig.window.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!control->isVisible() || control == view || control->size().isEmpty()) {
+            continue;
+        }
+        const QPoint centre = control->mapToGlobal(control->rect().center());
+        QAccessibleInterface* found = window->childAt(centre.x(), centre.y());
+        ASSERT_NE(found, nullptr) << control->objectName().toStdString();
+        EXPECT_EQ(found->object(), control) << control->objectName().toStdString();
+    }
+    const QPoint inBand = origin + QPoint(10, height / 2);
+    EXPECT_EQ(window->childAt(inBand.x(), inBand.y()), transcript);
+}
+
 TEST(HighDpi, TheLayoutIsTheSameAtEveryPixelRatio)
 {
     WindowRig rig;

@@ -1,0 +1,87 @@
+#include "app/RollLogWindow.h"
+#include "app/WindowRig.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QListWidget>
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+using testing::WindowRig;
+
+void focus(WindowRig& rig, QWidget* widget)
+{
+    rig.window.activateWindow();
+    widget->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
+}
+
+TEST(RollLog, CtrlCCopiesTheLatestRollWhateverHasTheFocusAndNothingBeforeTheFirst)
+{
+    WindowRig rig;
+    focus(rig, rig.karmaButton(2));
+    QApplication::clipboard()->setText(QStringLiteral("left alone"));
+    QTest::keyClick(rig.karmaButton(2), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("left alone"));
+
+    QTest::keyClick(rig.karmaButton(2), Qt::Key_Space);
+    rig.source.push(6, 6);
+    rig.source.push(1, 6);
+    rig.source.push(3, 6);
+    rig.source.push(2, 6);
+    rig.click(rig.step(8));
+    QTest::keyClick(rig.karmaButton(2), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+        QStringLiteral("Stufe 08, Karma +6\nEin D6 wird gewürfelt: 6\nNeuer Wurf!\nEin D6 wird gewürfelt: 1\n"
+                       "Ein D6 wird gewürfelt: 3\nKarma +6!\nEin D6 wird gewürfelt: 2\nDie Summe lautet: 12"));
+}
+
+TEST(RollLog, CtrlHShowsTheRollsNewestFirstAndEscapeGivesTheFocusBack)
+{
+    WindowRig rig;
+    for (const int face : {2, 3}) {
+        rig.source.push(face, 4);
+        rig.click(rig.step(3));
+    }
+    focus(rig, rig.step(17));
+    QTest::keyClick(rig.step(17), Qt::Key_H, Qt::ControlModifier);
+    RollLogWindow* log = rig.window.logWindow();
+    ASSERT_NE(log, nullptr);
+    // Not qWaitForWindowActive: a window counts as active already while
+    // the main window, its transient parent, is.
+    ASSERT_TRUE(QTest::qWaitFor([log] { return QApplication::activeWindow() == log; }));
+    EXPECT_EQ(log->windowTitle(), QStringLiteral("Velmora - Verlauf"));
+    QListWidget* list = log->list();
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_TRUE(list->item(0)->text().endsWith(QStringLiteral(" Stufe 03 · D4 3 · Summe 3")));
+    EXPECT_EQ(QApplication::focusWidget(), list);
+    EXPECT_EQ(list->currentRow(), 0);
+
+    // It follows the rolls while open; the newest stays the current one.
+    rig.source.push(1, 4);
+    rig.step(3)->click();
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_TRUE(list->item(0)->text().endsWith(QStringLiteral("· Patzer!")));
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_EQ(list->item(0)->data(Qt::AccessibleDescriptionRole).toString(),
+        QStringLiteral("Ein D4 wird gewürfelt: 1\nPatzer!"));
+
+    list->selectAll();
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+        QStringLiteral("Stufe 03\nEin D4 wird gewürfelt: 1\nPatzer!\n\n"
+                       "Stufe 03\nEin D4 wird gewürfelt: 3\nDie Summe lautet: 3\n\n"
+                       "Stufe 03\nEin D4 wird gewürfelt: 2\nDie Summe lautet: 2"));
+
+    QTest::keyClick(list, Qt::Key_Escape);
+    EXPECT_FALSE(log->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&rig] { return QApplication::activeWindow() == &rig.window; }));
+    EXPECT_EQ(QApplication::focusWidget(), rig.step(17));
+}
+
+} // namespace
+} // namespace velmora
