@@ -1,5 +1,6 @@
-# Sourced: starts Xvfb on a free display, with openbox unless NO_WM is set,
-# and stops both on exit. Sets DISPLAY; needs harness.sh's `harness` first.
+# Sourced: starts Xvfb on a display of its own choosing, with openbox unless
+# NO_WM is set, and stops both on exit. Sets DISPLAY; needs harness.sh's
+# `harness` first.
 
 # Runs the calling script again, once, on a private D-Bus session bus.
 on_private_bus() {
@@ -7,21 +8,34 @@ on_private_bus() {
     VELMORA_PRIVATE_BUS=1 exec dbus-run-session -- bash "$0" "$@"
   fi
 }
-# Xvfb on a free display, of the given size; sets DISPLAY and xvfb_pid.
-start_xvfb() {
-  local display="" n
-  for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+
+# Waits up to 30 s for a command to succeed; says why on failure.
+#   wait_for WHAT COMMAND…
+wait_for() {
+  local what=$1 deadline=$((SECONDS + 30))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "$what within 30 s"
+    sleep 0.05
   done
-  [ -n "$display" ] || fail "no free X display"
-  export DISPLAY=$display
+}
+
+# Xvfb of the given size; sets DISPLAY and xvfb_pid.
+start_xvfb() {
+  local number=""
+  # Xvfb takes the first free display itself and writes its number to the
+  # fd once it accepts connections: a display found free beforehand may be
+  # taken by another server before this one claims it.
+  mkfifo "$work/xvfb.displayfd"
   # Without -noreset the server resets whenever its last client leaves, and
-  # refuses whoever connects meanwhile: after the probe below, that was the
-  # window manager, now and then, on a loaded machine.
-  Xvfb "$display" -screen 0 "$1" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+  # refuses whoever connects meanwhile.
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset 3>"$work/xvfb.displayfd" >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-  xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+  # The fifo's end: a number, or nothing if Xvfb gave up.
+  read -r -t 60 number <"$work/xvfb.displayfd" || true
+  rm -f "$work/xvfb.displayfd"
+  [ -n "$number" ] || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
+  export DISPLAY=:$number
 }
 
 start_x_session() {
@@ -35,11 +49,8 @@ start_x_session() {
     openbox >"$work/wm.log" 2>&1 &
     x_pids+=($!)
     # A window mapped while the manager is still starting may never be shown.
-    for _ in $(seq 100); do
-      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-      sleep 0.1
-    done
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || fail "openbox did not start"
+    wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    wait_for "openbox did not start" wm_running
   fi
 }
 
@@ -55,17 +66,31 @@ stop_x_session() {
   rm -rf "$work"
 }
 
-# Starts the program (after the given wrapper command) and waits for its window.
+# The pointer goes to the screen's far corner, off any window, so that no
+# button is under it until click_at moves there.
+park_pointer() {
+  local width height
+  read -r width height < <(xdotool getdisplaygeometry)
+  # xdotool leaves only once the server has moved the pointer.
+  xdotool mousemove $((width - 1)) $((height - 1))
+  pointer_at=""
+}
+
+# Starts the program (after the given wrapper command) and waits until its
+# window is mapped, viewable and drawn.
 start_program() {
+  park_pointer
   "$@" "$program" >"$work/program.log" 2>&1 &
   app=$!
   pids+=($app)
   window=""
   # Up to 30 s: a loaded machine, or a first contact with the accessibility
   # bus, can hold the first window back for seconds.
-  for _ in $(seq 300); do
+  local deadline=$((SECONDS + 30))
+  while [ "$SECONDS" -lt "$deadline" ]; do
     window=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -1 || true)
     [ -n "$window" ] && break
+    kill -0 "$app" 2>/dev/null || break
     sleep 0.1
   done
   if [ -z "$window" ]; then
@@ -78,12 +103,111 @@ start_program() {
     ps -o pid,stat,cmd -C openbox >&2
     fail "no window titled '$title'"
   fi
-  sleep 0.5
+  # Qt leaves a new window's background to the server, so until Qt's first
+  # frame it shows the flat colour beneath it; the drawn controls bring
+  # dozens of shades.
+  drawn() { [ "$(x_look colours)" -gt 16 ]; }
+  wait_for "the window was not drawn" drawn
 }
 
-# Clicks at a point given in the design's pixels, whatever the scale factor.
+# Looks at the window through Xlib, straight from the server, many times a
+# second where ImageMagick takes a fraction of a second a look.
+#   x_look colours                the number of distinct colours in the window
+#   x_look click X Y W H MOVE     clicks at X,Y in the window, judging by the
+#                                 W x H patch around it (see click_at)
+x_look() {
+  python3 - "$window" "$@" <<'PY'
+import ctypes, sys, time
+from ctypes import c_int, c_uint, c_ulong, c_void_p, POINTER, byref
+
+class XImage(ctypes.Structure):
+    _fields_ = [("width", c_int), ("height", c_int), ("xoffset", c_int), ("format", c_int),
+                ("data", c_void_p), ("byte_order", c_int), ("bitmap_unit", c_int),
+                ("bitmap_bit_order", c_int), ("bitmap_pad", c_int), ("depth", c_int),
+                ("bytes_per_line", c_int), ("bits_per_pixel", c_int)]
+
+x11 = ctypes.CDLL("libX11.so.6")
+xtst = ctypes.CDLL("libXtst.so.6")
+x11.XOpenDisplay.restype = c_void_p
+x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x11.XGetImage.restype = POINTER(XImage)
+x11.XGetImage.argtypes = [c_void_p, c_ulong, c_int, c_int, c_uint, c_uint, c_ulong, c_int]
+x11.XDestroyImage.argtypes = [POINTER(XImage)]
+x11.XDefaultRootWindow.restype = c_ulong
+x11.XDefaultRootWindow.argtypes = [c_void_p]
+x11.XTranslateCoordinates.argtypes = [c_void_p, c_ulong, c_ulong, c_int, c_int,
+                                      POINTER(c_int), POINTER(c_int), POINTER(c_ulong)]
+x11.XSync.argtypes = [c_void_p, c_int]
+x11.XGetGeometry.argtypes = [c_void_p, c_ulong, POINTER(c_ulong), POINTER(c_int), POINTER(c_int),
+                             POINTER(c_uint), POINTER(c_uint), POINTER(c_uint), POINTER(c_uint)]
+xtst.XTestFakeMotionEvent.argtypes = [c_void_p, c_int, c_int, c_int, c_ulong]
+xtst.XTestFakeButtonEvent.argtypes = [c_void_p, c_uint, c_int, c_ulong]
+# A window that goes away mid-look is an X error, not the end of this process.
+ERROR_HANDLER = ctypes.CFUNCTYPE(c_int, c_void_p, c_void_p)(lambda display, event: 0)
+x11.XSetErrorHandler(ERROR_HANDLER)
+
+display = x11.XOpenDisplay(None)
+if not display:
+    sys.exit("x_look: cannot open the display")
+window = int(sys.argv[1])
+ALL_PLANES, Z_PIXMAP = 0xFFFFFFFF, 2
+
+def look(x, y, w, h):
+    image = x11.XGetImage(display, window, x, y, w, h, ALL_PLANES, Z_PIXMAP)
+    if not image:
+        return None
+    try:
+        i = image.contents
+        return ctypes.string_at(i.data, i.bytes_per_line * i.height), i.bits_per_pixel
+    finally:
+        x11.XDestroyImage(image)
+
+def changes(x, y, w, h, before, what, seconds=30.0):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        now = look(x, y, w, h)
+        if now is not None and now != before:
+            return now
+        time.sleep(0.01)
+    sys.exit(f"the button at {x + w // 2},{y + h // 2} {what} within {seconds:.0f} s")
+
+if sys.argv[2] == "colours":
+    width, height = c_uint(), c_uint()
+    geometry = [c_ulong(), c_int(), c_int(), width, height, c_uint(), c_uint()]
+    x11.XGetGeometry(display, window, *[byref(v) for v in geometry])
+    shot = look(0, 0, width.value, height.value)
+    if shot is None or shot[1] != 32:
+        print(0)
+    else:
+        print(len(set(memoryview(shot[0]).cast("I"))))
+elif sys.argv[2] == "click":
+    cx, cy, w, h, move = (int(v) for v in sys.argv[3:8])
+    x, y = cx - w // 2, cy - h // 2
+    rx, ry, child = c_int(), c_int(), c_ulong()
+    x11.XTranslateCoordinates(display, window, x11.XDefaultRootWindow(display), cx, cy,
+                              byref(rx), byref(ry), byref(child))
+    def fake(event, what):
+        before = look(x, y, w, h)
+        event()
+        x11.XSync(display, 0)
+        changes(x, y, w, h, before, what)
+    if move:
+        fake(lambda: xtst.XTestFakeMotionEvent(display, -1, rx.value, ry.value, 0),
+             "did not light up under the pointer")
+    fake(lambda: xtst.XTestFakeButtonEvent(display, 1, 1, 0), "was not drawn pressed")
+    fake(lambda: xtst.XTestFakeButtonEvent(display, 1, 0, 0), "was not drawn released")
+PY
+}
+
+# Clicks the button at a point given in the design's pixels, whatever the
+# scale factor, and returns once the program has handled the click: a
+# button's look changes as the pointer comes over it, as it is pressed and
+# as it is released, and what the click changes is drawn with the release.
+# One point per button: the pointer over a button means over that point.
 click_at() {
   eval "$(xdotool getwindowgeometry --shell "$window")"
-  xdotool mousemove --window "$window" $(($1 * WIDTH / 447)) $(($2 * HEIGHT / 539)) click 1
-  sleep 0.4
+  local x=$(($1 * WIDTH / 447)) y=$(($2 * HEIGHT / 539)) move=1
+  [ "$pointer_at" != "$window:$x,$y" ] || move=0
+  x_look click "$x" "$y" $((17 * WIDTH / 447)) $((7 * HEIGHT / 539)) "$move" || fail "click at $1,$2"
+  pointer_at="$window:$x,$y"
 }
