@@ -88,12 +88,12 @@ void IndicatorLamp::paintEvent(QPaintEvent*)
 // The choice must not be carried by colour alone.
 QString IndicatorLamp::accessibleLampName() const
 {
-    return tr("Karma +%1").arg(dieText());
+    return tr("Anzeige Karma +%1").arg(dieText());
 }
 
 QString IndicatorLamp::accessibleLampDescription() const
 {
-    return tr("Anzeige für Karmastufe %1").arg(m_level);
+    return tr("Leuchtet, wenn Karma +%1 gewählt ist").arg(dieText());
 }
 
 QString IndicatorLamp::dieText() const

@@ -3,9 +3,11 @@
 #include "app/AccessibleFactory.h"
 #include "app/Announcements.h"
 #include "app/Announcer.h"
+#include "app/ButtonGrid.h"
 #include "app/CaptionFit.h"
 #include "app/DesignLayout.h"
 #include "app/IndicatorLamp.h"
+#include "app/KarmaButton.h"
 #include "app/Legibility.h"
 #include "app/RollLogWindow.h"
 #include "app/Twips.h"
@@ -30,6 +32,7 @@
 #include <QPushButton>
 #include <QTime>
 
+#include <algorithm>
 #include <utility>
 
 namespace velmora {
@@ -100,6 +103,15 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
         }
     }
     m_karma.bind(karmaCaption, lamps);
+    QList<QPushButton*> buttons;
+    for (const ControlDesign& design : designControls()) {
+        if (auto* button = findChild<QPushButton*>(design.name, Qt::FindDirectChildrenOnly)) {
+            button->installEventFilter(this);
+            buttons << button;
+        }
+    }
+    m_grid = std::make_unique<ButtonGrid>(buttons);
+    m_sinceStart.start();
     // Last, so that it stands outside the design's order of controls.
     m_announcer = new Announcer(this);
 
@@ -114,6 +126,8 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
     addAction(m_copyAction);
     addAction(m_logAction);
 }
+
+MainWindow::~MainWindow() = default;
 
 QIcon MainWindow::applicationIcon()
 {
@@ -139,7 +153,14 @@ QWidget* MainWindow::createControl(const ControlDesign& design)
     switch (design.kind) {
     case ControlDesign::Kind::StepButton:
     case ControlDesign::Kind::KarmaButton: {
-        auto* button = new QPushButton(design.caption, this);
+        QPushButton* button = nullptr;
+        if (design.kind == ControlDesign::Kind::KarmaButton && design.number <= kKarmaLamps) {
+            auto* karma = new KarmaButton(design.caption, this);
+            m_karmaButtons[static_cast<std::size_t>(design.number - 1)] = karma;
+            button = karma;
+        } else {
+            button = new QPushButton(design.caption, this);
+        }
         button->setAutoDefault(false);
         const int number = design.number;
         if (design.kind == ControlDesign::Kind::StepButton) {
@@ -193,6 +214,9 @@ void MainWindow::rollStep(int step)
 void MainWindow::clickKarma(int button)
 {
     clickKarmaButton(button, m_karma);
+    for (std::size_t i = 0; i < m_karmaButtons.size(); ++i) {
+        m_karmaButtons[i]->setChosen(static_cast<int>(i) + 1 == button);
+    }
     if (QAccessible::isActive()) {
         const Announcement choice = karmaAnnouncement(button);
         m_announcer->announce(choice.message, choice.details);
@@ -220,6 +244,52 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event)
     menu.addAction(m_copyAction);
     menu.addAction(m_logAction);
     menu.exec(event->globalPos());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Before the button: it would move the focus along the tab order.
+    if (event->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent*>(event))) {
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool MainWindow::handleKey(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const QString text = event->text();
+    if (modifiers == Qt::NoModifier && text.size() == 1 && text.front().isDigit()) {
+        const auto step = m_typing.type(text.front().toLatin1(), static_cast<std::uint64_t>(m_sinceStart.elapsed()));
+        if (step) {
+            findChild<QPushButton*>(QStringLiteral("Command%1").arg(*step))->setFocus(Qt::ShortcutFocusReason);
+        }
+        return true;
+    }
+    // Shift too: on many layouts "+" is a shifted key.
+    if ((event->key() == Qt::Key_Plus || event->key() == Qt::Key_Minus)
+        && (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier)) {
+        if (!event->isAutoRepeat()) {
+            stepKarma(event->key() == Qt::Key_Plus ? 1 : -1);
+        }
+        return true;
+    }
+    auto* from = qobject_cast<QPushButton*>(focusWidget());
+    if (modifiers == Qt::NoModifier && from != nullptr) {
+        if (QPushButton* to = m_grid->neighbour(from, static_cast<Qt::Key>(event->key()))) {
+            to->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+    }
+    return false;
+}
+
+void MainWindow::stepKarma(int delta)
+{
+    // None, +4, +6, +8, +10, as the karma buttons and "Reset" set them; at
+    // either end the same level again, so that it is heard.
+    const int level = std::clamp(static_cast<int>(karmaValue(m_karma.caption())) + delta, 0, kKarmaLamps);
+    clickKarma(level == 0 ? kResetButton : level);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event)

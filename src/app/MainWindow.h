@@ -6,15 +6,22 @@
 #include "dice/RandomSource.h"
 #include "steps/RollLog.h"
 #include "steps/StepRoll.h"
+#include "steps/StepTyping.h"
 #include "transcript/TranscriptModel.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QWidget>
+
+#include <array>
+#include <memory>
 
 namespace velmora {
 
 class Announcer;
+class ButtonGrid;
+class KarmaButton;
 class RollLogWindow;
 class TranscriptView;
 struct ControlDesign;
@@ -26,6 +33,7 @@ class MainWindow : public QWidget {
 
 public:
     MainWindow(RandomSource& source, Clock& clock, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     const TranscriptModel& transcript() const { return m_transcript; }
     TranscriptView* transcriptView() const { return m_view; }
@@ -45,6 +53,7 @@ public:
     RollLogWindow* logWindow() const { return m_logWindow; }
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -52,6 +61,10 @@ protected:
 
 private:
     QWidget* createControl(const ControlDesign& design);
+    // Typed step numbers, + and -, and the arrows on the grid; true where
+    // the key was one of them.
+    bool handleKey(QKeyEvent* event);
+    void stepKarma(int delta);
     void applyTranscriptColour();
 
     TranscriptModel m_transcript;
@@ -64,6 +77,10 @@ private:
     RollLogWindow* m_logWindow = nullptr;
     QAction* m_copyAction = nullptr;
     QAction* m_logAction = nullptr;
+    std::unique_ptr<ButtonGrid> m_grid;
+    std::array<KarmaButton*, kKarmaLamps> m_karmaButtons{};
+    StepTyping m_typing;
+    QElapsedTimer m_sinceStart;
 };
 
 } // namespace velmora

@@ -108,7 +108,7 @@ TEST(KarmaWidgets, StartWithNoLevelAndAllLampsUnlit)
         // A read-only check box named by its level.
         QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(rig.lamp(lamp));
         EXPECT_EQ(iface->role(), QAccessible::CheckBox);
-        EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("Karma +%1").arg(2 + 2 * lamp));
+        EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("Anzeige Karma +%1").arg(2 + 2 * lamp));
         EXPECT_TRUE(iface->state().checkable);
         EXPECT_TRUE(iface->state().readOnly);
         EXPECT_FALSE(iface->state().focusable);

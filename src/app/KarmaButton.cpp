@@ -1,0 +1,66 @@
+#include "app/KarmaButton.h"
+
+#include "app/AccessibleFactory.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+
+namespace velmora {
+namespace {
+
+class AccessibleKarmaButton : public QAccessibleWidget {
+public:
+    // A checkable button is what the AT-SPI bridge offers as a toggle button.
+    explicit AccessibleKarmaButton(KarmaButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.checkable = true;
+        state.checked = button()->isChosen();
+        return state;
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name ? button()->text() : QAccessibleWidget::text(t);
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction()) {
+            button()->click();
+        } else {
+            QAccessibleWidget::doAction(action);
+        }
+    }
+
+private:
+    KarmaButton* button() const { return static_cast<KarmaButton*>(widget()); }
+};
+
+} // namespace
+
+KarmaButton::KarmaButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent)
+{
+    installAccessibleInterface<KarmaButton, AccessibleKarmaButton>();
+}
+
+void KarmaButton::setChosen(bool chosen)
+{
+    if (chosen == m_chosen) {
+        return;
+    }
+    m_chosen = chosen;
+    QAccessible::State changed;
+    changed.checked = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    QAccessible::updateAccessibility(&event);
+}
+
+} // namespace velmora

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QPushButton>
+
+namespace velmora {
+
+// A karma button that tells assistive technology whether its level is the
+// chosen one: a toggle button, checked or not, that looks like any other
+// push button.
+class KarmaButton : public QPushButton {
+    Q_OBJECT
+
+public:
+    KarmaButton(const QString& caption, QWidget* parent = nullptr);
+
+    bool isChosen() const { return m_chosen; }
+    void setChosen(bool chosen);
+
+private:
+    bool m_chosen = false;
+};
+
+} // namespace velmora

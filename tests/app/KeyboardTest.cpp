@@ -1,0 +1,120 @@
+#include "app/WindowRig.h"
+
+#include <QAccessible>
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace velmora {
+namespace {
+
+using testing::WindowRig;
+
+QString focused()
+{
+    return QApplication::focusWidget() != nullptr ? QApplication::focusWidget()->objectName() : QString();
+}
+
+void start(WindowRig& rig, const QString& name)
+{
+    rig.window.activateWindow();
+    rig.button(name)->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
+}
+
+// One quick run of digits: each one that extends the number to no step
+// starts a new one (the pause that also does so is the core's to test).
+TEST(Keyboard, TypedDigitsFocusTheStepAndNothingRolls)
+{
+    WindowRig rig;
+    start(rig, QStringLiteral("karmabutton3"));
+    const std::vector<std::pair<Qt::Key, const char*>> keys{{Qt::Key_7, "Command7"}, {Qt::Key_1, "Command1"},
+        {Qt::Key_4, "Command14"}, {Qt::Key_0, "Command14"}, {Qt::Key_2, "Command2"}, {Qt::Key_5, "Command5"},
+        {Qt::Key_5, "Command5"}, {Qt::Key_4, "Command4"}, {Qt::Key_0, "Command40"}};
+    for (const auto& [key, button] : keys) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_EQ(focused(), QString::fromLatin1(button)) << key;
+    }
+    EXPECT_TRUE(rig.lines().empty());
+    EXPECT_EQ(rig.karmaLabel()->text(), QStringLiteral("0"));
+}
+
+TEST(Keyboard, PlusAndMinusStepTheKarmaAsItsButtonsWouldAndKeepTheFocus)
+{
+    WindowRig rig;
+    start(rig, QStringLiteral("Command14"));
+    const auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        return rig.karmaLabel()->text();
+    };
+    EXPECT_EQ(press(Qt::Key_Minus), QStringLiteral("0"));
+    for (const char* level : {"1", "2", "3", "4", "4"}) {
+        EXPECT_EQ(press(Qt::Key_Plus), QString::fromLatin1(level));
+    }
+    EXPECT_TRUE(rig.lamp(4)->isLit());
+    EXPECT_EQ(press(Qt::Key_Minus, Qt::KeypadModifier), QStringLiteral("3"));
+    EXPECT_EQ(press(Qt::Key_Plus, Qt::KeypadModifier), QStringLiteral("4"));
+    for (const char* level : {"3", "2", "1", "0", "0"}) {
+        EXPECT_EQ(press(Qt::Key_Minus), QString::fromLatin1(level));
+    }
+    EXPECT_FALSE(rig.lamp(1)->isLit());
+    EXPECT_EQ(focused(), QStringLiteral("Command14"));
+}
+
+struct Move {
+    const char* from;
+    Qt::Key key;
+    const char* to;
+};
+
+TEST(Keyboard, ArrowsMoveOnTheGridAndStopAtItsEdges)
+{
+    const Move moves[] = {
+        {"karmabutton1", Qt::Key_Up, "karmabutton1"},
+        {"karmabutton5", Qt::Key_Down, "Command1"},
+        {"Command1", Qt::Key_Up, "karmabutton5"},
+        {"Command10", Qt::Key_Down, "Command10"},
+        {"Command2", Qt::Key_Right, "Command17"},
+        {"Command17", Qt::Key_Left, "Command2"},
+        {"karmabutton1", Qt::Key_Left, "karmabutton1"},
+        {"karmabutton4", Qt::Key_Right, "Command14"},
+        {"Command11", Qt::Key_Up, "Command11"},
+        {"Command25", Qt::Key_Down, "Command25"},
+        {"Command25", Qt::Key_Right, "Command40"},
+        {"Command26", Qt::Key_Right, "Command26"},
+        {"Command40", Qt::Key_Up, "Command39"},
+    };
+    WindowRig rig;
+    for (const Move& m : moves) {
+        start(rig, QString::fromLatin1(m.from));
+        QTest::keyClick(QApplication::focusWidget(), m.key);
+        EXPECT_EQ(focused(), QString::fromLatin1(m.to)) << m.from << " " << m.key;
+    }
+    EXPECT_TRUE(rig.lines().empty());
+}
+
+TEST(Keyboard, TheChosenKarmaButtonIsCheckedForAssistiveTechnology)
+{
+    WindowRig rig;
+    const auto checked = [&rig] {
+        std::vector<bool> states;
+        for (int n = 1; n <= 5; ++n) {
+            states.push_back(QAccessible::queryAccessibleInterface(rig.karmaButton(n))->state().checked);
+        }
+        return states;
+    };
+    EXPECT_EQ(checked(), (std::vector<bool>{false, false, false, false, false}));
+    rig.click(rig.karmaButton(2));
+    EXPECT_EQ(checked(), (std::vector<bool>{false, true, false, false, false}));
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(rig.karmaButton(2))->state().checkable);
+    EXPECT_FALSE(QAccessible::queryAccessibleInterface(rig.karmaButton(5))->state().checkable);
+    rig.click(rig.karmaButton(4));
+    EXPECT_EQ(checked(), (std::vector<bool>{false, false, false, true, false}));
+    rig.click(rig.karmaButton(5));
+    EXPECT_EQ(checked(), (std::vector<bool>{false, false, false, false, false}));
+}
+
+} // namespace
+} // namespace velmora
