@@ -6,6 +6,7 @@ reader speaks after each click. Prints one line per check; exits 1 on the
 first failure."""
 
 import re
+import subprocess
 import sys
 import time
 import warnings
@@ -39,12 +40,23 @@ class Notifications:
 
     def __init__(self):
         self.shown = []
+        # Whether the notification reported a new name since it last showed:
+        # a screen reader that caches names (Orca 48) depends on it.
+        self.renamed_before = []
+        self._renamed = False
         self._listener = Atspi.EventListener.new(self._on_event)
         self._listener.register("object:state-changed:showing")
+        self._listener.register("object:property-change:accessible-name")
 
     def _on_event(self, event):
-        if event.detail1 == 1 and event.source.get_role() == Atspi.Role.NOTIFICATION:
+        if event.source.get_role() != Atspi.Role.NOTIFICATION:
+            return
+        if event.type.startswith("object:property-change:accessible-name"):
+            self._renamed = True
+        elif event.detail1 == 1:
             self.shown.append((event.source.get_name(), event.source.get_description()))
+            self.renamed_before.append(self._renamed)
+            self._renamed = False
 
     def wait_for(self, count, seconds=10.0):
         end = time.monotonic() + seconds
@@ -124,6 +136,57 @@ def check_step10(lines, karma_die):
     return expected
 
 
+def check_geometry(frame, transcript, by_name):
+    """Flat review reads the band by each character's box; a point query
+    over a control finds that control."""
+    screen = Atspi.CoordType.SCREEN
+    band = Atspi.Component.get_extents(transcript, screen)
+    line_height = None
+    for offset in (0, transcript_lines(transcript)[0].__len__() + 1):
+        box = Atspi.Text.get_character_extents(transcript, offset, screen)
+        if box.width <= 0 or box.height <= 0:
+            fail(f"character {offset} of the transcript has no box ({box.x},{box.y} {box.width}x{box.height})")
+        if Atspi.Text.get_offset_at_point(transcript, box.x + box.width // 2, box.y + box.height // 2, screen) != offset:
+            fail(f"the point inside character {offset}'s box names another character")
+        line_height = box.y - band.y if offset else None
+    check(line_height and line_height > 0, "the transcript's characters have boxes on screen, line under line")
+    for name in ("Stufe 01", "Stufe 40", "Karma +4", "Reset"):
+        node = by_name[(Atspi.Role.PUSH_BUTTON, name)]
+        box = Atspi.Component.get_extents(node, screen)
+        found = Atspi.Component.get_accessible_at_point(frame, box.x + box.width // 2, box.y + box.height // 2, screen)
+        if found is None or found.get_name() != name:
+            fail(f"a point query over '{name}' found {found.get_name() if found else None}")
+    check(band.width <= 140, f"the transcript's extent is the band ({band.width} px wide), and point queries find the buttons")
+
+
+def check_log(app, transcript):
+    """Ctrl+H opens the roll log: one list item a roll, newest first, named
+    by its line and described by the band's lines."""
+    # Without a window manager nothing gives the window the keyboard: ask X.
+    subprocess.run(["xdotool", "search", "--name", f"^{TITLE}$", "windowfocus", "--sync", "key", "ctrl+h"],
+                   check=True)
+    end = time.monotonic() + 10
+    log = None
+    while log is None and time.monotonic() < end:
+        log = next((w for w in children(app) if w.get_name() == "Velmora - Verlauf"), None)
+        time.sleep(0.1)
+    check(log is not None, "Ctrl+H opens the window 'Velmora - Verlauf'")
+    rolls = None
+    stack = [log]
+    while stack and rolls is None:
+        node = stack.pop()
+        if node.get_role() == Atspi.Role.LIST:
+            rolls = node
+        stack.extend(children(node))
+    items = children(rolls) if rolls else []
+    check(len(items) == 6, f"the log lists the 6 rolls ({len(items)})")
+    newest = items[0]
+    band = "\n".join(line for line in transcript_lines(transcript) if line)
+    check(newest.get_role() == Atspi.Role.LIST_ITEM and " Stufe 10 · " in newest.get_name()
+          and newest.get_description() == band,
+          f"the newest roll is a list item named by its line, described by the band: {newest.get_name()!r}")
+
+
 def main():
     notifications = Notifications()
     app = find_application()
@@ -144,9 +207,9 @@ def main():
             fail(f"no focusable push button '{name}'")
     check(True, "45 focusable push buttons carry their captions")
     for die in (4, 6, 8, 10):
-        lamp = by_name.get((Atspi.Role.CHECK_BOX, f"Karma +{die}"))
+        lamp = by_name.get((Atspi.Role.CHECK_BOX, f"Anzeige Karma +{die}"))
         if lamp is None:
-            fail(f"no check box 'Karma +{die}' for the lamp")
+            fail(f"no check box 'Anzeige Karma +{die}' for the lamp")
         lamp_states = states(lamp)
         if not lamp_states.contains(Atspi.StateType.READ_ONLY) or lamp_states.contains(Atspi.StateType.CHECKED) \
                 or lamp_states.contains(Atspi.StateType.FOCUSABLE):
@@ -164,7 +227,10 @@ def main():
     check(said is not None and said[0] == "Karma +6 gewählt", f"a notification says the karma choice ({said})")
     lit = [n.get_name() for n in controls if n.get_role() == Atspi.Role.CHECK_BOX
            and states(n).contains(Atspi.StateType.CHECKED)]
-    check(lit == ["Karma +6"], f"only the lamp 'Karma +6' is checked ({lit})")
+    check(lit == ["Anzeige Karma +6"], f"only the lamp 'Anzeige Karma +6' is checked ({lit})")
+    chosen = [n.get_name() for n in controls if n.get_role() == Atspi.Role.PUSH_BUTTON
+              and states(n).contains(Atspi.StateType.CHECKED)]
+    check(chosen == ["Karma +6"], f"only the button 'Karma +6' is checked ({chosen})")
 
     for roll in range(1, 6):
         press(by_name[(Atspi.Role.PUSH_BUTTON, "Stufe 10")])
@@ -180,6 +246,8 @@ def main():
                 fail(f"roll {roll}: the notification's details lack '{line}' in order: {said[1]!r}")
         check(True, f"roll {roll}: the details hold all {len(spoken_lines)} lines in order")
 
+    check_geometry(frame, transcript, by_name)
+
     press(by_name[(Atspi.Role.PUSH_BUTTON, "Reset")])
     said = notifications.wait_for(7)
     check(said is not None and said[0] == "kein Karma", f"a notification says 'kein Karma' after Reset ({said})")
@@ -187,6 +255,9 @@ def main():
     said = notifications.wait_for(8)
     result = check_step10(transcript_lines(transcript), None)
     check(said is not None and said[0] == result, f"without karma: a notification says '{result}'")
+    check(all(notifications.renamed_before),
+          f"every notification reported its new name before it showed ({notifications.renamed_before})")
+    check_log(app, transcript)
     print("atspi: 1 passed, 0 failed")
 
 

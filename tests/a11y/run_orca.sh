@@ -64,7 +64,7 @@ said "^(notification .* )?Ein D20 wird gewürfelt: [0-9]+"
 check "then the roll line by line: '$(spoken | grep -oE 'Ein D20 wird gewürfelt: [0-9]+' | head -1)…'"
 
 key Tab Tab # "Karma +4", "Karma +6"
-said "^Karma \+6 (push )?button"
+said "^Karma \+6 (push |toggle )?button"
 key space
 said "^notification Karma \+6 gewählt\.?$"
 check "after Space on 'Karma +6' Orca said: 'notification Karma +6 gewählt'"
