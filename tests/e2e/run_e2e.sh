@@ -124,6 +124,23 @@ check "Karma +6 lit only the second lamp and left the transcript alone"
 band_matches_repaint 3
 check "after a long roll and a short one, the band shows the short one only"
 
+# Ctrl+C puts the latest roll on the clipboard, as a chat takes it: the step
+# and karma first, then the band's lines without the empty ones.
+xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
+xdotool key --window "$window" ctrl+c
+copied() { xclip -o -selection clipboard 2>/dev/null | head -1 | grep -qx "Stufe 01, Karma +6"; }
+wait_for "Ctrl+C put no roll on the clipboard: '$(xclip -o -selection clipboard 2>/dev/null | head -3)'" copied
+clip=$(xclip -o -selection clipboard)
+grep -qE '^Ein D4 wird gewürfelt: [0-9]+$' <<<"$clip" || fail "the copy lacks the die line: $clip"
+grep -qE '^(Die Summe lautet: [0-9]+ \([0-9]+-2\)|Patzer!)$' <<<"$(tail -1 <<<"$clip")" || fail "the copy does not end with the result: $clip"
+grep -q '^$' <<<"$clip" && fail "the copy holds an empty line: $clip"
+check "Ctrl+C copied the roll: $(tr '\n' '|' <<<"$clip")"
+
+xdotool key --window "$window" ctrl+h
+log_shown() { xdotool search --onlyvisible --name '^Velmora - Verlauf$' >/dev/null 2>&1; }
+wait_for "Ctrl+H opened no window 'Velmora - Verlauf'" log_shown
+check "Ctrl+H opened the roll log"
+
 close_program
 check "closing the window ended the program with code 0"
 
