@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transcript/TranscriptModel.h"
+#include "steps/RollRecord.h"
 
 #include <QString>
 
@@ -13,9 +13,9 @@ struct Announcement {
     QString details;
 };
 
-// The result of the latest roll (the sum, "Patzer!" or the error), then the
-// whole roll in order, a sentence a line.
-Announcement rollAnnouncement(const TranscriptModel& transcript);
+// The result of a roll, then its dice, in words that a screen reader speaks
+// without naming punctuation.
+Announcement rollAnnouncement(const RollRecord& roll);
 
 // The karma choice that a click on karma button 1..5 made.
 Announcement karmaAnnouncement(int button);

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class QLabel;
+
 namespace velmora {
 
 // Tells a screen reader what changes away from the focus: the result of a
@@ -15,15 +17,14 @@ class Announcer : public QWidget {
 public:
     explicit Announcer(QWidget* parent = nullptr);
 
-    // Spoken first, then the details after a pause.
+    // The message is said first, then the details.
     void announce(const QString& message, const QString& details = {});
 
-    QString message() const { return m_message; }
-    QString details() const { return m_details; }
+    // All that the latest announcement says.
+    QString said() const;
 
 private:
-    QString m_message;
-    QString m_details;
+    QLabel* m_said;
 };
 
 } // namespace velmora

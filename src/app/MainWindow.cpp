@@ -206,7 +206,7 @@ void MainWindow::rollStep(int step)
         m_logWindow->rollAdded();
     }
     if (QAccessible::isActive()) {
-        const Announcement result = rollAnnouncement(m_transcript);
+        const Announcement result = rollAnnouncement(m_log.latest().roll);
         m_announcer->announce(result.message, result.details);
     }
 }

@@ -121,4 +121,55 @@ std::string logLine(const RollRecord& roll, const std::string& time)
     return time + " " + header(roll) + " \u00b7 " + dice + " \u00b7 " + result(roll);
 }
 
+std::string spokenResult(const RollRecord& roll)
+{
+    switch (roll.outcome) {
+    case RollRecord::Outcome::Sum: {
+        const std::string sum = "Summe " + std::to_string(roll.total - roll.modifier);
+        if (roll.modifier == 0) {
+            return sum;
+        }
+        return sum + ", das ist " + std::to_string(roll.total) + " minus " + std::to_string(roll.modifier);
+    }
+    case RollRecord::Outcome::Fumble:
+        return text::fumbleLine();
+    case RollRecord::Outcome::Error: {
+        // The reason as the band gives it, between "Fehler: " and its dash.
+        const std::string line = errorText(roll);
+        const std::size_t from = line.find(": ") + 2;
+        const std::size_t to = line.find(" \u2013");
+        return "Fehler, " + line.substr(from, to - from) + ", der Wurf wurde abgebrochen.";
+    }
+    case RollRecord::Outcome::Unfinished:
+        break;
+    }
+    return {};
+}
+
+std::string spokenDice(const RollRecord& roll)
+{
+    std::string text;
+    std::size_t spoken = 0;
+    std::size_t total = 0;
+    for (const DieRoll& die : roll.dice) {
+        for (std::size_t f = 0; f < die.faces.size(); ++f, ++total) {
+            if (spoken == kSpokenFaces) {
+                continue;
+            }
+            if (f == 0) {
+                text += (text.empty() ? "" : ", ") + std::string(die.karma ? "Karma D" : "D")
+                    + std::to_string(die.sides) + " ";
+            } else {
+                text += " und ";
+            }
+            text += std::to_string(die.faces[f]);
+            ++spoken;
+        }
+    }
+    if (total > spoken) {
+        text += ", und " + std::to_string(total - spoken) + " weitere W\u00fcrfe";
+    }
+    return text.empty() ? text : text + ".";
+}
+
 } // namespace velmora::rolltext

@@ -2,6 +2,7 @@
 
 #include "steps/RollRecord.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,14 @@ std::string copy(const RollRecord& roll);
 // The roll as one line of the log, after its time of day "hh:mm:ss":
 // "20:14:03 Stufe 14, Karma +6 · D20 20+7, D4 3, Karma D6 2 · Summe 32".
 std::string logLine(const RollRecord& roll, const std::string& time);
+
+// For speech, without the characters that a screen reader reads aloud at
+// its usual punctuation level (colon, parenthesis, dash): the result,
+// "Summe 38", "Summe 0, das ist 2 minus 2", "Patzer!" or "Fehler, Überlauf,
+// der Wurf wurde abgebrochen."; and the dice, "D20 20 und 5, D4 3, Karma D6 2.",
+// at most kSpokenFaces faces and then how many more.
+inline constexpr std::size_t kSpokenFaces = 20;
+std::string spokenResult(const RollRecord& roll);
+std::string spokenDice(const RollRecord& roll);
 
 } // namespace velmora::rolltext

@@ -49,12 +49,16 @@ class Notifications:
         self._listener.register("object:property-change:accessible-name")
 
     def _on_event(self, event):
-        if event.source.get_role() != Atspi.Role.NOTIFICATION:
-            return
+        # The words stand in a label inside the notification, which has no
+        # name of its own: so Orca 43 and 48 both say the result once, first.
+        source = event.source
         if event.type.startswith("object:property-change:accessible-name"):
-            self._renamed = True
-        elif event.detail1 == 1:
-            self.shown.append((event.source.get_name(), event.source.get_description()))
+            parent = source.get_parent()
+            if parent is not None and parent.get_role() == Atspi.Role.NOTIFICATION:
+                self._renamed = True
+        elif event.detail1 == 1 and source.get_role() == Atspi.Role.NOTIFICATION:
+            labels = [c.get_name() for c in children(source) if c.get_role() == Atspi.Role.LABEL]
+            self.shown.append((source.get_name(), " ".join(labels)))
             self.renamed_before.append(self._renamed)
             self._renamed = False
 
@@ -134,6 +138,16 @@ def check_step10(lines, karma_die):
     if lines[at:] != [expected]:
         fail(f"result: expected only '{expected}' after line {at}, got {lines[at:]}")
     return expected
+
+
+def spoken_result(line):
+    """The result line of the band as the notification speaks it."""
+    return line.replace("Die Summe lautet: ", "Summe ")
+
+
+def then_dice(result):
+    """How the notification goes on from the result to step 10's first die."""
+    return result + (" " if result.endswith(("!", ".")) else ". ") + "D10 "
 
 
 def check_geometry(frame, transcript, by_name):
@@ -224,7 +238,7 @@ def main():
 
     press(by_name[(Atspi.Role.PUSH_BUTTON, "Karma +6")])
     said = notifications.wait_for(1)
-    check(said is not None and said[0] == "Karma +6 gewählt", f"a notification says the karma choice ({said})")
+    check(said is not None and said == ("", "Karma +6 gewählt"), f"a notification says the karma choice ({said})")
     lit = [n.get_name() for n in controls if n.get_role() == Atspi.Role.CHECK_BOX
            and states(n).contains(Atspi.StateType.CHECKED)]
     check(lit == ["Anzeige Karma +6"], f"only the lamp 'Anzeige Karma +6' is checked ({lit})")
@@ -237,24 +251,21 @@ def main():
         said = notifications.wait_for(1 + roll)
         lines = transcript_lines(transcript)
         result = check_step10(lines, 6)
-        check(said is not None and said[0] == result, f"roll {roll}: a notification says '{result}' first")
-        spoken_lines = [line for line in lines if line]
-        position = 0
-        for line in spoken_lines:
-            position = said[1].find(line, position)
-            if position < 0:
-                fail(f"roll {roll}: the notification's details lack '{line}' in order: {said[1]!r}")
-        check(True, f"roll {roll}: the details hold all {len(spoken_lines)} lines in order")
+        spoken = spoken_result(result)
+        check(said is not None and said[1].startswith(then_dice(spoken)),
+              f"roll {roll}: a notification says '{spoken}' first, then the dice: {said}")
+        check(not re.search(r"[:()\u2013-]|Summe.*Summe", said[1]),
+              f"roll {roll}: no punctuation read aloud, the result once")
 
     check_geometry(frame, transcript, by_name)
 
     press(by_name[(Atspi.Role.PUSH_BUTTON, "Reset")])
     said = notifications.wait_for(7)
-    check(said is not None and said[0] == "kein Karma", f"a notification says 'kein Karma' after Reset ({said})")
+    check(said is not None and said[1] == "kein Karma", f"a notification says 'kein Karma' after Reset ({said})")
     press(by_name[(Atspi.Role.PUSH_BUTTON, "Stufe 10")])
     said = notifications.wait_for(8)
-    result = check_step10(transcript_lines(transcript), None)
-    check(said is not None and said[0] == result, f"without karma: a notification says '{result}'")
+    result = spoken_result(check_step10(transcript_lines(transcript), None))
+    check(said is not None and said[1].startswith(then_dice(result)), f"without karma: a notification says '{result}'")
     check(all(notifications.renamed_before),
           f"every notification reported its new name before it showed ({notifications.renamed_before})")
     check_log(app, transcript)

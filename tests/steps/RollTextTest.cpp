@@ -36,6 +36,7 @@ struct TextCase {
     std::vector<Face> faces;
     const char* copy;
     const char* logLine;
+    const char* spoken; // result, then dice
 };
 
 class RollTexts : public ::testing::TestWithParam<TextCase> {};
@@ -62,32 +63,38 @@ TEST_P(RollTexts, AreMadeFromTheRecordOfTheRoll)
     EXPECT_EQ(rolltext::bandLines(record), band.lines());
     EXPECT_EQ(rolltext::copy(record), c.copy);
     EXPECT_EQ(rolltext::logLine(record, "20:14:03"), c.logLine);
+    const std::string spoken = rolltext::spokenResult(record) + " | " + rolltext::spokenDice(record);
+    EXPECT_EQ(spoken, c.spoken);
+    EXPECT_EQ(spoken.find_first_of(":()-\u2013"), std::string::npos) << "read aloud as punctuation";
 }
 
 INSTANTIATE_TEST_SUITE_P(Rolls, RollTexts,
     ::testing::Values(
         TextCase{"Plain", 14, "0", {{20, 7}, {4, 3}},
             "Stufe 14\nEin D20 wird gewürfelt: 7\nEin D4 wird gewürfelt: 3\nDie Summe lautet: 10",
-            "20:14:03 Stufe 14 · D20 7, D4 3 · Summe 10"},
+            "20:14:03 Stufe 14 · D20 7, D4 3 · Summe 10", "Summe 10 | D20 7, D4 3."},
         TextCase{"RolledAgainWithKarma", 14, "2", {{20, 20}, {20, 7}, {4, 3}, {6, 6}, {6, 2}},
             "Stufe 14, Karma +6\nEin D20 wird gewürfelt: 20\nNeuer Wurf!\nEin D20 wird gewürfelt: 7\n"
             "Ein D4 wird gewürfelt: 3\nKarma +6!\nEin D6 wird gewürfelt: 6\nNeuer Wurf!\n"
             "Ein D6 wird gewürfelt: 2\nDie Summe lautet: 38",
-            "20:14:03 Stufe 14, Karma +6 · D20 20+7, D4 3, Karma D6 6+2 · Summe 38"},
+            "20:14:03 Stufe 14, Karma +6 · D20 20+7, D4 3, Karma D6 6+2 · Summe 38",
+            "Summe 38 | D20 20 und 7, D4 3, Karma D6 6 und 2."},
         TextCase{"Fumble", 8, "0", {{6, 1}, {6, 1}},
             "Stufe 08\nEin D6 wird gewürfelt: 1\nEin D6 wird gewürfelt: 1\nPatzer!",
-            "20:14:03 Stufe 08 · D6 1, D6 1 · Patzer!"},
+            "20:14:03 Stufe 08 · D6 1, D6 1 · Patzer!", "Patzer! | D6 1, D6 1."},
         TextCase{"StepOne", 1, "1", {{4, 3}, {4, 2}},
             "Stufe 01, Karma +4\nEin D4 wird gewürfelt: 3\nKarma +4!\nEin D4 wird gewürfelt: 2\n"
             "Die Summe lautet: 3 (5-2)",
-            "20:14:03 Stufe 01, Karma +4 · D4 3, Karma D4 2 · Summe 3 (5-2)"},
+            "20:14:03 Stufe 01, Karma +4 · D4 3, Karma D4 2 · Summe 3 (5-2)",
+            "Summe 3, das ist 5 minus 2 | D4 3, Karma D4 2."},
         TextCase{"StepTwo", 2, "0", {{4, 2}}, "Stufe 02\nEin D4 wird gewürfelt: 2\nDie Summe lautet: 1 (2-1)",
-            "20:14:03 Stufe 02 · D4 2 · Summe 1 (2-1)"},
+            "20:14:03 Stufe 02 · D4 2 · Summe 1 (2-1)", "Summe 1, das ist 2 minus 1 | D4 2."},
         // The script runs out after a highest face: the source fails as an
         // error the rules do not know, and the roll stops there.
         TextCase{"Error", 3, "0", {{4, 4}},
             "Stufe 03\nEin D4 wird gewürfelt: 4\nNeuer Wurf!\nFehler: unbekannt –\nder Wurf wurde\nabgebrochen.",
-            "20:14:03 Stufe 03 · D4 4 · Fehler: unbekannt – der Wurf wurde abgebrochen."}),
+            "20:14:03 Stufe 03 · D4 4 · Fehler: unbekannt – der Wurf wurde abgebrochen.",
+            "Fehler, unbekannt, der Wurf wurde abgebrochen. | D4 4."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A chain of highest faces that passes the 16-bit range stops at that face,
@@ -106,6 +113,10 @@ TEST(RollText, AnOverflowEndsTheBandAtTheFaceThatCausedIt)
     ASSERT_EQ(record.dice.at(0).faces.size(), 8192U);
     EXPECT_EQ(rolltext::bandLines(record), band.lines());
     EXPECT_EQ(rolltext::result(record), "Fehler: Überlauf – der Wurf wurde abgebrochen.");
+    // Hours of speech otherwise: the first faces, then how many more.
+    EXPECT_EQ(rolltext::spokenResult(record), "Fehler, Überlauf, der Wurf wurde abgebrochen.");
+    EXPECT_EQ(rolltext::spokenDice(record), "D4 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 "
+                                            "und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4, und 8172 weitere Würfe.");
 }
 
 TEST(RollLog, KeepsTheLatestThousandRollsOldestFirst)
