@@ -86,8 +86,8 @@ TEST(WindowLayout, EveryControlStandsWhereTheDesignPutsIt)
         ++controls;
     }
     EXPECT_EQ(controls, 51);
-    EXPECT_EQ(rig.window.findChildren<QPushButton*>().size(), 45);
-    EXPECT_EQ(rig.window.findChildren<QLabel*>().size(), 6);
+    EXPECT_EQ(rig.window.findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly).size(), 45);
+    EXPECT_EQ(rig.window.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly).size(), 6);
 }
 
 TEST(WindowLayout, TheWindowHasItsTitleSizeAndNoVisibleKarmaState)
