@@ -3,6 +3,7 @@
 #include "app/DesignLayout.h"
 #include "app/Twips.h"
 #include "app/MainWindow.h"
+#include "app/RollLogWindow.h"
 #include "dice/Clock.h"
 #include "dice/DiceEngine.h"
 #include "dice/MixingGenerator.h"
@@ -128,6 +129,7 @@ void waitForPaint(PaintWatch& watch)
     }
 }
 
+// Argument 1: with the roll log open beside the window, following every roll.
 void BM_ClickStep40Karma4(benchmark::State& state)
 {
     MixingGenerator generator;
@@ -138,6 +140,10 @@ void BM_ClickStep40Karma4(benchmark::State& state)
     auto* karma = window.findChild<QPushButton*>(QStringLiteral("karmabutton4"));
     auto* step = window.findChild<QPushButton*>(QStringLiteral("Command40"));
     QTest::mouseClick(karma, Qt::LeftButton);
+    if (state.range(0) == 1) {
+        window.showLog();
+        [[maybe_unused]] const bool shown = QTest::qWaitForWindowExposed(static_cast<QWidget*>(window.logWindow()));
+    }
     QWidget* view = window.findChild<QWidget*>(QStringLiteral("transcript"));
     for (auto _ : state) {
         PaintWatch watch(view);
@@ -145,7 +151,7 @@ void BM_ClickStep40Karma4(benchmark::State& state)
         waitForPaint(watch);
     }
 }
-BENCHMARK(BM_ClickStep40Karma4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ClickStep40Karma4)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // The handler alone, without the click's event delivery or the repaint.
 void BM_RollStep40Karma4(benchmark::State& state)
@@ -266,7 +272,7 @@ int measureMemory(const std::string& mode)
             after100000, after100000 - after1000);
         return 0;
     }
-    if (mode == "steps") {
+    if (mode == "steps" || mode == "steps-log") {
         // Every step in turn at karma +10, as a long evening's play: what the
         // first roll holds against what 20,000 rolls hold.
         const auto window = showPainted(Kind::Main, generator, clock);
@@ -274,6 +280,9 @@ int measureMemory(const std::string& mode)
             QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton);
         };
         click(QStringLiteral("karmabutton4"));
+        if (mode == "steps-log") {
+            static_cast<MainWindow*>(window.get())->showLog();
+        }
         click(QStringLiteral("Command1"));
         QApplication::processEvents();
         const long first = kibibytes("VmRSS:");
@@ -285,7 +294,7 @@ int measureMemory(const std::string& mode)
         }
         QApplication::processEvents();
         const long after = kibibytes("VmRSS:");
-        std::printf("steps rss_after_first_roll_kib=%ld rss_after_20000_kib=%ld ratio=%.3f\n", first, after,
+        std::printf("%s rss_after_first_roll_kib=%ld rss_after_20000_kib=%ld ratio=%.3f\n", mode.c_str(), first, after,
             static_cast<double>(after) / static_cast<double>(first));
         return 0;
     }
