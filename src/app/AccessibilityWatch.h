@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QVariantMap>
+
+class QDBusPendingCallWatcher;
+class QWidget;
+
+namespace velmora {
+
+// Brings Qt's AT-SPI bridge up when assistive technology is turned on after
+// the program started. Qt 6.4 asks the accessibility bus whether it is on
+// when the bridge starts and when that bus appears, and never again, so a
+// screen reader started later would find nothing; Qt 6.8 follows the
+// answer itself, and this then has nothing left to do.
+//
+// The status comes from the session bus: org.a11y.Status on org.a11y.Bus,
+// on when IsEnabled or ScreenReaderEnabled is. Once it is on while Qt's
+// bridge still sleeps, Qt's own reader of that status is asked to read it
+// again, which starts the bridge as it would have at start-up. Nothing of
+// this blocks: the watch starts after the window's first frame.
+class AccessibilityWatch : public QObject {
+    Q_OBJECT
+
+public:
+    // Before the first widget, whose creation starts Qt's bridge: notes
+    // Qt's reader of the status as the bridge creates it.
+    AccessibilityWatch();
+    ~AccessibilityWatch() override;
+    AccessibilityWatch(const AccessibilityWatch&) = delete;
+    AccessibilityWatch& operator=(const AccessibilityWatch&) = delete;
+
+    // Starts watching once the window has shown its first frame.
+    void watchAfterFirstFrame(QWidget* window);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    void statusPropertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
+
+private:
+    void watch();
+    void readStatus();
+    void statusRead(QDBusPendingCallWatcher* call);
+    void bringUp();
+
+    QPointer<QObject> m_reader;
+    QByteArray m_readAgain;
+    bool m_watching = false;
+};
+
+} // namespace velmora
