@@ -42,12 +42,15 @@ band_matches_repaint() {
 grow_and_repaint() {
   local face
   eval "$(xdotool getwindowgeometry --shell "$window")"
-  face=$(import -window "$window" -format "%[pixel:p{$((WIDTH - 1)),$((HEIGHT - 1))}]" info:)
+  # As numbers: ImageMagick names a colour gray(N) or srgb(N,N,N) by the
+  # image it is in.
+  rgb() { echo "%[fx:int(255*p{$1,$2}.r)],%[fx:int(255*p{$1,$2}.g)],%[fx:int(255*p{$1,$2}.b)]"; }
+  face=$(import -window "$window" -format "$(rgb $((WIDTH - 1)) $((HEIGHT - 1)))" info:)
   xdotool windowsize --sync "$window" "$1" "$2"
   # The strip right of the old width, as wide and as high as it must be.
   painted() {
     shot "$window" "$3"
-    [ "$(convert "$3" -crop "$(($1 - WIDTH))x$2+$WIDTH+0" +repage -format "%wx%h %k %[pixel:p{0,0}]" info:)" \
+    [ "$(convert "$3" -crop "$(($1 - WIDTH))x$2+$WIDTH+0" +repage -format "%wx%h %k $(rgb 0 0)" info:)" \
       = "$(($1 - WIDTH))x$2 1 $face" ]
   }
   wait_for "the window was not painted at $1x$2" painted "$@"
