@@ -38,17 +38,18 @@ spoken() {
     -e "s/^.*NOTIFICATION PRESENTER: Adding ' ?(.*[^ ]) ?'\.[[:space:]]*$/notification \1/" \
     -e "s/^.*SPEECH OUTPUT: '//; s/'[[:space:]]*(\{.*\}|None)?[[:space:]]*$//"
 }
-# Waits up to 30 s until Orca has said a line that matches.
+# Waits up to 60 s until Orca has said a line that matches: on a loaded
+# machine, Orca alone can take half of that to start.
 said() {
-  for _ in $(seq 300); do
+  for _ in $(seq 600); do
     spoken | grep -qE "$1" && return 0
     sleep 0.1
   done
-  fail "Orca did not say /$1/ within 30 s; it said: $(spoken | tail -5 | tr '\n' '|')"
+  fail "Orca did not say /$1/ within 60 s; it said: $(spoken | tail -5 | tr '\n' '|')"
 }
 key() { xdotool key --delay 80 "$@"; }
 
-for _ in $(seq 300); do grep -aq "registering listener for: object:state-changed:focused" "$log" && break; sleep 0.1; done
+for _ in $(seq 600); do grep -aq "registering listener for: object:state-changed:focused" "$log" && break; sleep 0.1; done
 pids+=($(pgrep -u "$(id -u)" -x orca)) # stopped with the session, not left behind
 start_program env
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
