@@ -1,0 +1,145 @@
+#include "app/StepOdds.h"
+
+#include "app/OddsText.h"
+#include "app/OddsWindow.h"
+#include "steps/StepTable.h"
+
+#include <QAccessible>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include <stdexcept>
+#include <utility>
+
+namespace velmora {
+
+StepOdds::StepOdds(const QList<QPushButton*>& stepButtons, std::function<int()> karmaLevel, QObject* parent)
+    : QObject(parent), m_karmaLevel(std::move(karmaLevel))
+{
+    const QLatin1String prefix("Command");
+    for (QPushButton* button : stepButtons) {
+        const QString name = button->objectName();
+        const QStringView number = QStringView(name).mid(prefix.size());
+        const int step = name.startsWith(prefix) && !number.startsWith(u'0') ? number.toInt() : 0;
+        if (step < kFirstStep || step > kLastStep) {
+            throw std::invalid_argument("not a step button: " + button->objectName().toStdString());
+        }
+        m_steps.insert(button, step);
+        button->installEventFilter(this);
+    }
+}
+
+StepOdds::~StepOdds()
+{
+    // A window of the buttons' own goes with them; one without a parent is ours.
+    if (m_window != nullptr && m_window->parent() == nullptr) {
+        delete m_window;
+    }
+}
+
+void StepOdds::karmaChanged()
+{
+    for (QPushButton* button : std::as_const(m_described)) {
+        if (button == nullptr) {
+            continue;
+        }
+        const QString text = stepButtonDescription(m_steps.value(button), m_karmaLevel());
+        button->setToolTip(text);
+        button->setAccessibleDescription(text);
+    }
+    if (m_window != nullptr) {
+        m_window->setChosenKarma(m_karmaLevel());
+    }
+}
+
+void StepOdds::describe(QPushButton* button)
+{
+    if (m_described.contains(button)) {
+        return;
+    }
+    m_described << QPointer<QPushButton>(button);
+    const QString text = stepButtonDescription(m_steps.value(button), m_karmaLevel());
+    button->setToolTip(text);
+    button->setAccessibleDescription(text);
+}
+
+OddsWindow* StepOdds::window() const
+{
+    return m_window;
+}
+
+void StepOdds::openOdds(int step)
+{
+    if (m_window == nullptr) {
+        auto* owner = qobject_cast<QWidget*>(parent());
+        m_window = new OddsWindow(owner != nullptr ? owner->window() : nullptr);
+    }
+    m_window->setChosenKarma(m_karmaLevel());
+    m_window->showStep(step);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+    m_window->stepSelector()->setFocus(Qt::OtherFocusReason);
+}
+
+void StepOdds::showMenu(QPushButton* button, const QPoint& globalPos)
+{
+    const int step = m_steps.value(button);
+    auto* menu = new QMenu(button);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QStringLiteral("Chancen für Stufe %1 …").arg(step), this, [this, step] { openOdds(step); });
+    // The window's own actions, which its context menu offers elsewhere.
+    const QList<QAction*> shared = button->window()->actions();
+    if (!shared.isEmpty()) {
+        menu->addSeparator();
+        menu->addActions(shared);
+    }
+    menu->popup(globalPos);
+}
+
+bool StepOdds::eventFilter(QObject* watched, QEvent* event)
+{
+    // A button on its way out is a plain QWidget by now, and no longer ours.
+    auto* button = qobject_cast<QPushButton*>(watched);
+    if (button == nullptr || !m_steps.contains(button)) {
+        return false;
+    }
+    switch (event->type()) {
+    case QEvent::ToolTip:
+        // Before the button shows it.
+        describe(button);
+        return false;
+    case QEvent::FocusIn:
+        // Before a screen reader reads the button; without one, the focus
+        // that the first button takes at start-up computes nothing.
+        if (QAccessible::isActive()) {
+            describe(button);
+        }
+        return false;
+    case QEvent::ContextMenu: {
+        // A right-click, and on most desktops the Menu key.
+        const auto* menu = static_cast<QContextMenuEvent*>(event);
+        showMenu(button, menu->reason() == QContextMenuEvent::Mouse ? menu->globalPos()
+                                                                    : button->mapToGlobal(button->rect().center()));
+        return true;
+    }
+    case QEvent::KeyPress: {
+        // Where no context menu event comes of them.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if ((key->key() == Qt::Key_Menu && modifiers == Qt::NoModifier)
+            || (key->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+            showMenu(button, button->mapToGlobal(button->rect().center()));
+            return true;
+        }
+        return false;
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace velmora

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class QPoint;
+class QPushButton;
+
+namespace velmora {
+
+class OddsWindow;
+
+// The odds on the step buttons: each button's tooltip and accessible
+// description (its dice and mean), and its context menu, which opens the one
+// odds window and offers the window's own actions after that. Nothing is computed until a button's tooltip is asked for or
+// the button takes the focus.
+class StepOdds : public QObject {
+    Q_OBJECT
+
+public:
+    // Buttons named "Command1" to "Command40"; karmaLevel returns the chosen
+    // level, 0 (none) to 4. Throws std::invalid_argument for any other name.
+    StepOdds(const QList<QPushButton*>& stepButtons, std::function<int()> karmaLevel, QObject* parent = nullptr);
+    ~StepOdds() override;
+
+    // Call after every change of the karma level.
+    void karmaChanged();
+
+    // Opens the odds window, or brings it forward, on this step.
+    void openOdds(int step);
+    // Null until the window is first opened.
+    OddsWindow* window() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void describe(QPushButton* button);
+    void showMenu(QPushButton* button, const QPoint& globalPos);
+
+    // Looked up only for a button that sends an event, so never a dead one.
+    QHash<QPushButton*, int> m_steps;
+    QList<QPointer<QPushButton>> m_described;
+    std::function<int()> m_karmaLevel;
+    QPointer<OddsWindow> m_window;
+};
+
+} // namespace velmora
