@@ -96,7 +96,8 @@ if [ "${1:-}" = --inner ]; then
     chmod +x "$root/usr/sbin/policy-rc.d"
   fi
   cp /etc/resolv.conf "$root/etc/resolv.conf"
-  base=$(installed | wc -l)
+  base_list=$(installed)
+  base=$(wc -l <<<"$base_list")
 
   mount_at /proc -t proc proc
   mount_at /sys -t sysfs sysfs
@@ -134,8 +135,9 @@ if [ "${1:-}" = --inner ]; then
   # What the README says removes the tools again; a kept root keeps them.
   if [ "$keep" = 0 ]; then
     phase remove in_root "yes | ./scripts/deps.sh --remove" || true
-    sizes+=("$(printf '%-20s %4d packages left, of %d before the first deps.sh' "deps.sh --remove" \
-      "$(installed | wc -l)" "$base")")
+    left=$(comm -13 <(echo "$base_list") <(installed) | cut -d' ' -f1 | cut -d: -f1)
+    sizes+=("$(printf '%-20s %4d packages left, of %d before the first deps.sh; kept: %s' "deps.sh --remove" \
+      "$(installed | wc -l)" "$base" "$(echo $left)")")
   fi
 
   {
