@@ -2,6 +2,7 @@
 
 #include "steps/RollText.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -112,6 +113,22 @@ QString RollLogWindow::selectedText() const
 
 bool RollLogWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // The list takes the focus once the window manager activates the
+    // window, after the current entry was set. Once the list's own focus
+    // has been told, tell assistive technology which entry has it, so that
+    // a screen reader reads the newest roll rather than only the list.
+    if (watched == m_list && event->type() == QEvent::FocusIn && QAccessible::isActive()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_list->hasFocus() && m_list->currentRow() >= 0) {
+                    QAccessibleEvent focus(m_list, QAccessible::Focus);
+                    focus.setChild(m_list->currentRow());
+                    QAccessible::updateAccessibility(&focus);
+                }
+            },
+            Qt::QueuedConnection);
+    }
     // The list would copy only the current entry's line.
     if (watched == m_list && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Orca itself, headless: speech output off, its debug log on. A blind
 # player's session: Tab to "Stufe 40", Space; Tab to "Karma +6", Space;
-# Tab to "Reset", Space. Orca's log must show each result being spoken.
+# Tab to "Reset", Space; Ctrl+H, Escape. Orca's log must show each result being spoken.
 # Each key waits until Orca has spoken the one before.
 #   run_orca.sh PATH/TO/velmora [LOG]
 set -euo pipefail
@@ -78,4 +78,12 @@ said "^Reset (push )?button"
 key space
 said "^(notification )?kein Karma\.?$"
 check "after Space on 'Reset' Orca said: '$(spoken | grep -E 'kein Karma' | tail -1)'"
+# The roll can be heard again: Ctrl+H opens the log on its newest entry,
+# Escape gives the focus back.
+key ctrl+h
+said "Stufe 40 · "
+check "after Ctrl+H Orca said: '$(spoken | grep -E 'Stufe 40 · ' | tail -1)'"
+key Escape
+said "^Reset (push )?button"
+check "after Escape the focus is back on 'Reset'"
 echo "orca: 1 passed, 0 failed"
