@@ -84,6 +84,9 @@ int unclippedInkWidth(QPushButton* button)
 TEST(KarmaCaptions, ReadWholeInsideTheirButtonsClearOfTheFrame)
 {
     WindowRig rig;
+    if (rig.window.devicePixelRatioF() < 1) {
+        GTEST_SKIP() << "Qt 6.4 paints controls unscaled and clipped below a pixel ratio of 1";
+    }
     for (int n = 1; n <= kKarmaButtons; ++n) {
         QPushButton* button = rig.karmaButton(n);
         SCOPED_TRACE(button->text().toStdString());
