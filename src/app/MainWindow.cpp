@@ -10,6 +10,7 @@
 #include "app/KarmaButton.h"
 #include "app/Legibility.h"
 #include "app/RollLogWindow.h"
+#include "app/StepOdds.h"
 #include "app/Twips.h"
 #include "steps/GuardedRoll.h"
 #include "steps/RollText.h"
@@ -103,6 +104,13 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
         }
     }
     m_karma.bind(karmaCaption, lamps);
+    QList<QPushButton*> stepButtons;
+    for (int step = kFirstStep; step <= kLastStep; ++step) {
+        stepButtons << findChild<QPushButton*>(QStringLiteral("Command%1").arg(step), Qt::FindDirectChildrenOnly);
+    }
+    // The step buttons' odds: tooltips, descriptions and the context menu
+    // that opens the odds window, each computed when first asked for.
+    m_odds = new StepOdds(stepButtons, [this] { return static_cast<int>(karmaValue(m_karma.caption())); }, this);
     QList<QPushButton*> buttons;
     for (const ControlDesign& design : designControls()) {
         if (auto* button = findChild<QPushButton*>(design.name, Qt::FindDirectChildrenOnly)) {
@@ -214,6 +222,7 @@ void MainWindow::rollStep(int step)
 void MainWindow::clickKarma(int button)
 {
     clickKarmaButton(button, m_karma);
+    m_odds->karmaChanged();
     for (std::size_t i = 0; i < m_karmaButtons.size(); ++i) {
         m_karmaButtons[i]->setChosen(static_cast<int>(i) + 1 == button);
     }

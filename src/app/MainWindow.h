@@ -22,6 +22,7 @@ namespace velmora {
 class Announcer;
 class ButtonGrid;
 class KarmaButton;
+class StepOdds;
 class RollLogWindow;
 class TranscriptView;
 struct ControlDesign;
@@ -78,6 +79,7 @@ private:
     QAction* m_copyAction = nullptr;
     QAction* m_logAction = nullptr;
     std::unique_ptr<ButtonGrid> m_grid;
+    StepOdds* m_odds = nullptr;
     std::array<KarmaButton*, kKarmaLamps> m_karmaButtons{};
     StepTyping m_typing;
     QElapsedTimer m_sinceStart;
