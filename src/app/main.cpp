@@ -1,3 +1,4 @@
+#include "app/AccessibilityWatch.h"
 #include "app/DisplayCheck.h"
 #include "app/MainWindow.h"
 #include "dice/Clock.h"
@@ -16,7 +17,9 @@ int main(int argc, char* argv[])
 
     velmora::MixingGenerator generator;
     velmora::SystemClock clock;
+    velmora::AccessibilityWatch accessibility; // before the first widget, which starts Qt's AT-SPI bridge
     velmora::MainWindow window(generator, clock);
     window.show();
+    accessibility.watchAfterFirstFrame(&window);
     return QApplication::exec();
 }
