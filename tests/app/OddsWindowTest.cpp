@@ -115,7 +115,7 @@ TEST(StepOddsHook, DescribesButtonsWhenAskedAndOpensOneOddsWindow)
     EXPECT_EQ(cell(window->summary(), 0, 0), QStringLiteral("< 0,1 %"));
 
     // What Qt makes of the Menu key on the focused button.
-    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint());
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(), QPoint());
     QApplication::sendEvent(step1, &menuKey);
     open = nullptr;
     EXPECT_EQ(takeMenu(&open).value(0), QStringLiteral("Chancen für Stufe 1 …"));
