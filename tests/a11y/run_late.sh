@@ -94,10 +94,10 @@ fi
 harness late "$1"
 wanted=("${@:2}")
 passed=0 failed=()
-for spec in "${cases[@]}"; do
-  name=${spec%%|*}
+for entry in "${cases[@]}"; do
+  name=${entry%%|*}
   if [ ${#wanted[@]} -gt 0 ] && [[ " ${wanted[*]} " != *" $name "* ]]; then continue; fi
-  if dbus-run-session -- bash "$0" --case "$spec" "$program"; then
+  if dbus-run-session -- bash "$0" --case "$entry" "$program"; then
     passed=$((passed + 1))
   else
     failed+=("$name")
