@@ -1,5 +1,6 @@
 #include "app/AccessibilityWatch.h"
 #include "app/DisplayCheck.h"
+#include "app/ExitWatchdog.h"
 #include "app/MainWindow.h"
 #include "dice/Clock.h"
 #include "dice/MixingGenerator.h"
@@ -9,6 +10,7 @@
 int main(int argc, char* argv[])
 {
     velmora::DisplayCheck displayCheck;
+    velmora::ExitWatchdog watchdog; // outlives the application, so watches its teardown
     QApplication app(argc, argv);
     displayCheck.started();
     QApplication::setApplicationName(QStringLiteral("velmora"));
@@ -21,5 +23,7 @@ int main(int argc, char* argv[])
     velmora::MainWindow window(generator, clock);
     window.show();
     accessibility.watchAfterFirstFrame(&window);
-    return QApplication::exec();
+    const int exitCode = QApplication::exec();
+    watchdog.arm(exitCode, std::chrono::seconds(5));
+    return exitCode;
 }
