@@ -23,7 +23,15 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        return t == QAccessible::Name ? button()->text() : QAccessibleWidget::text(t);
+        if (t == QAccessible::Name) {
+            return button()->text();
+        }
+        // Orca speaks no checked state for a push button, which is all that
+        // Qt's AT-SPI bridge makes of any button; a description it speaks.
+        if (t == QAccessible::Description && button()->isChosen()) {
+            return KarmaButton::tr("gewählt");
+        }
+        return QAccessibleWidget::text(t);
     }
 
     QStringList actionNames() const override
@@ -61,6 +69,9 @@ void KarmaButton::setChosen(bool chosen)
     changed.checked = true;
     QAccessibleStateChangeEvent event(this, changed);
     QAccessible::updateAccessibility(&event);
+    // A screen reader that caches descriptions hears the new one only so.
+    QAccessibleEvent described(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&described);
 }
 
 } // namespace velmora
