@@ -76,15 +76,36 @@ QString karmaColumnTitle(int karmaLevel)
     return QStringLiteral("Karma +%1").arg(karmaTable()[static_cast<std::size_t>(karmaLevel - 1)].die);
 }
 
-QString stepButtonDescription(int step, int karmaLevel)
+namespace {
+
+// Shown, the parts stand apart by middle dots; spoken, by commas, since a
+// screen reader names a middle dot or colon aloud at its usual settings.
+QString stepDescription(int step, int karmaLevel, bool spoken)
 {
-    QString text = diceText(step) + QStringLiteral(" \u00b7 im Mittel ")
-        + decimalText(sharedOdds().odds(step, kNoKarma).mean());
+    QString dice = diceText(step);
+    if (spoken) {
+        dice.replace(QStringLiteral(" + "), QStringLiteral(" plus ")).replace(QStringLiteral(" \u2212 "), QStringLiteral(" minus "));
+    }
+    const QString separator = spoken ? QStringLiteral(", ") : QStringLiteral(" \u00b7 ");
+    QString text = dice + separator + QStringLiteral("im Mittel ") + decimalText(sharedOdds().odds(step, kNoKarma).mean());
     if (karmaLevel != kNoKarma) {
-        text += QStringLiteral(" \u00b7 mit %1: %2")
-                    .arg(karmaColumnTitle(karmaLevel), decimalText(sharedOdds().odds(step, karmaLevel).mean()));
+        text += separator + QStringLiteral("mit %1").arg(karmaColumnTitle(karmaLevel))
+            + (spoken ? QStringLiteral(" im Mittel ") : QStringLiteral(": "))
+            + decimalText(sharedOdds().odds(step, karmaLevel).mean());
     }
     return text;
+}
+
+} // namespace
+
+QString stepButtonDescription(int step, int karmaLevel)
+{
+    return stepDescription(step, karmaLevel, false);
+}
+
+QString stepButtonSpokenDescription(int step, int karmaLevel)
+{
+    return stepDescription(step, karmaLevel, true);
 }
 
 int lastMinimumRoll(const StepOddsSet& odds)

@@ -27,9 +27,11 @@ QString diceText(int step);
 // "ohne Karma", "Karma +4" .. "Karma +10".
 QString karmaColumnTitle(int karmaLevel);
 
-// Tooltip and accessible description of a step button: its dice and mean,
-// and at a chosen karma level the mean with the karma die as well.
+// Tooltip of a step button: its dice and mean, and at a chosen karma level
+// the mean with the karma die as well; and the same for speech, its
+// accessible description.
 QString stepButtonDescription(int step, int karmaLevel);
+QString stepButtonSpokenDescription(int step, int karmaLevel);
 
 // The table's last minimum roll: the first one at which every column's
 // chance is below 0.1 %.

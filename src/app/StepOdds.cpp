@@ -46,9 +46,7 @@ void StepOdds::karmaChanged()
         if (button == nullptr) {
             continue;
         }
-        const QString text = stepButtonDescription(m_steps.value(button), m_karmaLevel());
-        button->setToolTip(text);
-        button->setAccessibleDescription(text);
+        describeNow(button);
     }
     if (m_window != nullptr) {
         m_window->setChosenKarma(m_karmaLevel());
@@ -61,9 +59,14 @@ void StepOdds::describe(QPushButton* button)
         return;
     }
     m_described << QPointer<QPushButton>(button);
-    const QString text = stepButtonDescription(m_steps.value(button), m_karmaLevel());
-    button->setToolTip(text);
-    button->setAccessibleDescription(text);
+    describeNow(button);
+}
+
+void StepOdds::describeNow(QPushButton* button) const
+{
+    const int step = m_steps.value(button);
+    button->setToolTip(stepButtonDescription(step, m_karmaLevel()));
+    button->setAccessibleDescription(stepButtonSpokenDescription(step, m_karmaLevel()));
 }
 
 OddsWindow* StepOdds::window() const

@@ -40,6 +40,7 @@ protected:
 
 private:
     void describe(QPushButton* button);
+    void describeNow(QPushButton* button) const;
     void showMenu(QPushButton* button, const QPoint& globalPos);
 
     // Looked up only for a button that sends an event, so never a dead one.

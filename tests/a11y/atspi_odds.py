@@ -152,9 +152,9 @@ def main():
 
     def description():
         button.clear_cache()
-        return button.get_description() == "D20 + D4 · im Mittel 14,4"
+        return button.get_description() == "D20 plus D4, im Mittel 14,4"
     wait_for(f"'Stufe 14' described by its dice and mean (has '{button.get_description()}')", description)
-    check(True, "the focused 'Stufe 14' is described as 'D20 + D4 · im Mittel 14,4'")
+    check(True, "the focused 'Stufe 14' is described as 'D20 plus D4, im Mittel 14,4'")
 
     entry = menus.open("shift+F10", 1)
     check(entry == "Chancen für Stufe 14 …",

@@ -77,12 +77,13 @@ TEST(StepOddsHook, DescribesButtonsWhenAskedAndOpensOneOddsWindow)
         QApplication::sendEvent(button, &hover);
     }
     EXPECT_EQ(step14->toolTip(), QStringLiteral("D20 + D4 · im Mittel 14,4"));
-    EXPECT_EQ(step14->accessibleDescription(), step14->toolTip());
+    // Spoken, with nothing that a screen reader would name aloud.
+    EXPECT_EQ(step14->accessibleDescription(), QStringLiteral("D20 plus D4, im Mittel 14,4"));
     EXPECT_EQ(step1->toolTip(), QStringLiteral("D4 − 2 · im Mittel 1,3"));
     karma = 2;
     hook.karmaChanged();
     EXPECT_EQ(step14->toolTip(), QStringLiteral("D20 + D4 · im Mittel 14,4 · mit Karma +6: 18,6"));
-    EXPECT_EQ(step1->accessibleDescription(), QStringLiteral("D4 − 2 · im Mittel 1,3 · mit Karma +6: 5,5"));
+    EXPECT_EQ(step1->accessibleDescription(), QStringLiteral("D4 minus 2, im Mittel 1,3, mit Karma +6 im Mittel 5,5"));
 
     // Shift+F10 on the focused button, a right-click, the Menu key.
     QAction* open = nullptr;
