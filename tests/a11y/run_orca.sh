@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Orca itself, headless: speech output off, its debug log on. A blind
-# player's session: Tab to "Stufe 40", Space; Tab to "Karma +6", Space;
-# Tab to "Reset", Space; Ctrl+H, Escape. Orca's log must show each result being spoken.
+# player's session: "1" "4", Space; "+" "+"; "4" "0", Tab to "Karma +6",
+# which is chosen, and to "Karma +8", which is not; Tab to "Reset", Space;
+# Ctrl+H, Escape. Orca's log must show each result being spoken.
 # Each key waits until Orca has spoken the one before.
 #   run_orca.sh PATH/TO/velmora [LOG]
 set -euo pipefail
@@ -56,24 +57,46 @@ xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus -
 said "^Stufe 01 (push )?button"
 check "Orca follows the focus: '$(spoken | grep -m1 -E '^Stufe 01 ')'"
 
-key $(printf 'Tab %.0s' $(seq 39)) # from "Stufe 01" to "Stufe 40"
-said "^Stufe 40 (push )?button"
+# A step in two keystrokes.
+key 1 4
+said "^Stufe 14 (push )?button"
+said "D20 plus D4, im Mittel 14,4"
+step14=$(spoken | grep -A1 -m1 -E '^Stufe 14 ' | tr '\n' ' ')
+grep -qE "[:()·–]" <<<"$step14" && fail "Orca was given punctuation that it names aloud: $step14"
+check "after '1' '4' Orca said: '$step14'"
 key space
 # The result once and first, then the dice, with no punctuation that Orca
 # would read aloud. Orca 43 says "notification", then the words; Orca 48
 # adds them to its list as one line.
 said "^(notification )?(Summe [0-9]+\.|Patzer!|Fehler, [^:]*\.) D20 [0-9]+"
 roll=$(spoken | grep -E "^(notification )?(Summe [0-9]+\.|Patzer!|Fehler, [^:]*\.) D20 " | tail -1)
-grep -qE "[:()–]|Summe.*Summe" <<<"$roll" && fail "Orca was given punctuation or the result twice: $roll"
-check "after Space on 'Stufe 40' Orca said: '$roll'"
+grep -qE "[:()–-]|Summe.*Summe" <<<"$roll" \
+  && fail "Orca was given punctuation or the result twice: $roll"
+check "after Space on 'Stufe 14' Orca said: '$roll'"
 
+# "+" twice from no karma: +4, then +6, each announced, the focus kept.
+key plus
+said "^(notification )?Karma \+4 gewählt\.?$"
+key plus
+said "^(notification )?Karma \+6 gewählt\.?$"
+check "after '+' '+' Orca said: '$(spoken | grep -E 'Karma \+6 gewählt' | tail -1)'"
+
+# The chosen karma button is said to be chosen, the others are not.
+key 4 0
+said "^Stufe 40 (push )?button"
 key Tab Tab # "Karma +4", "Karma +6"
 said "^Karma \+6 (push |toggle )?button"
-key space
-said "^(notification )?Karma \+6 gewählt\.?$"
-check "after Space on 'Karma +6' Orca said: '$(spoken | grep -E 'Karma \+6 gewählt' | tail -1)'"
+for _ in $(seq 100); do spoken | grep -qE "^gewählt\.?$|^Karma \+6 (push |toggle )?button.* (gewählt|pressed|checked)" && break; sleep 0.1; done
+chosen=$(spoken | grep -A1 -E "^Karma \+6 (push |toggle )?button" | tail -2 | tr '\n' ' ')
+grep -qE "gewählt|pressed|checked" <<<"$chosen" || fail "Orca did not say that 'Karma +6' is chosen: $chosen"
+check "on 'Karma +6' Orca said: '$chosen'"
+key Tab # "Karma +8"
+said "^Karma \+8 (push |toggle )?button"
+unchosen=$(spoken | grep -A1 -E "^Karma \+8 (push |toggle )?button" | tail -2 | tr '\n' ' ')
+grep -qE "gewählt|pressed|checked" <<<"$unchosen" && fail "Orca said that 'Karma +8' is chosen: $unchosen"
+check "on 'Karma +8' Orca said: '$unchosen'"
 
-key Tab Tab Tab # "Karma +8", "Karma +10", "Reset"
+key Tab Tab # "Karma +10", "Reset"
 said "^Reset (push )?button"
 key space
 said "^(notification )?kein Karma\.?$"
@@ -81,8 +104,8 @@ check "after Space on 'Reset' Orca said: '$(spoken | grep -E 'kein Karma' | tail
 # The roll can be heard again: Ctrl+H opens the log on its newest entry,
 # Escape gives the focus back.
 key ctrl+h
-said "Stufe 40 · "
-check "after Ctrl+H Orca said: '$(spoken | grep -E 'Stufe 40 · ' | tail -1)'"
+said "Stufe 14 · "
+check "after Ctrl+H Orca said: '$(spoken | grep -E 'Stufe 14 · ' | tail -1)'"
 key Escape
 said "^Reset (push )?button"
 check "after Escape the focus is back on 'Reset'"
