@@ -84,9 +84,9 @@ start_program() {
   app=$!
   pids+=($app)
   window=""
-  # Up to 30 s: a loaded machine, or a first contact with the accessibility
+  # Up to 60 s: a loaded machine, or a first contact with the accessibility
   # bus, can hold the first window back for seconds.
-  local deadline=$((SECONDS + 30))
+  local deadline=$((SECONDS + 60))
   while [ "$SECONDS" -lt "$deadline" ]; do
     window=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -1 || true)
     [ -n "$window" ] && break
@@ -101,6 +101,10 @@ start_program() {
     done
     xprop -root _NET_CURRENT_DESKTOP _NET_CLIENT_LIST >&2
     ps -o pid,stat,cmd -C openbox >&2
+    # Where a program that is still running is held up.
+    if kill -0 "$app" 2>/dev/null && command -v gdb >/dev/null; then
+      gdb -p "$app" -batch -ex "thread apply all bt 12" 2>/dev/null | grep -E '^(Thread|#)' >&2 || true
+    fi
     fail "no window titled '$title'"
   fi
   # Qt leaves a new window's background to the server, so until Qt's first
