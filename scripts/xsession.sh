@@ -46,11 +46,13 @@ start_x_session() {
   start_xvfb 1280x1024x24
   x_pids+=("$xvfb_pid")
   if [ -z "${NO_WM:-}" ]; then
-    openbox >"$work/wm.log" 2>&1 &
+    # A window mapped while the manager is still starting may never be
+    # shown: openbox claims the screen well before it has taken charge of
+    # it, and runs its --startup command only then.
+    openbox --startup "touch '$work/wm.ready'" >"$work/wm.log" 2>&1 &
     x_pids+=($!)
-    # A window mapped while the manager is still starting may never be shown.
-    wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-    wait_for "openbox did not start" wm_running
+    wm_ready() { [ -e "$work/wm.ready" ]; }
+    wait_for "openbox did not start" wm_ready
   fi
 }
 
