@@ -84,10 +84,12 @@ QString stepDescription(int step, int karmaLevel, bool spoken)
 {
     QString dice = diceText(step);
     if (spoken) {
-        dice.replace(QStringLiteral(" + "), QStringLiteral(" plus ")).replace(QStringLiteral(" \u2212 "), QStringLiteral(" minus "));
+        dice.replace(QStringLiteral(" + "), QStringLiteral(" plus "))
+            .replace(QStringLiteral(" \u2212 "), QStringLiteral(" minus "));
     }
     const QString separator = spoken ? QStringLiteral(", ") : QStringLiteral(" \u00b7 ");
-    QString text = dice + separator + QStringLiteral("im Mittel ") + decimalText(sharedOdds().odds(step, kNoKarma).mean());
+    QString text = dice + separator + QStringLiteral("im Mittel ")
+        + decimalText(sharedOdds().odds(step, kNoKarma).mean());
     if (karmaLevel != kNoKarma) {
         text += separator + QStringLiteral("mit %1").arg(karmaColumnTitle(karmaLevel))
             + (spoken ? QStringLiteral(" im Mittel ") : QStringLiteral(": "))
