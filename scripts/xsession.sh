@@ -78,6 +78,13 @@ park_pointer() {
   pointer_at=""
 }
 
+# Where a program that is still running is held up, on stderr.
+print_program_threads() {
+  if kill -0 "$app" 2>/dev/null && command -v gdb >/dev/null; then
+    gdb -p "$app" -batch -ex "thread apply all bt 12" 2>/dev/null | grep -E '^(Thread|#)' >&2 || true
+  fi
+}
+
 # Starts the program (after the given wrapper command) and waits until its
 # window is mapped, viewable and drawn.
 start_program() {
@@ -103,10 +110,7 @@ start_program() {
     done
     xprop -root _NET_CURRENT_DESKTOP _NET_CLIENT_LIST >&2
     ps -o pid,stat,cmd -C openbox >&2
-    # Where a program that is still running is held up.
-    if kill -0 "$app" 2>/dev/null && command -v gdb >/dev/null; then
-      gdb -p "$app" -batch -ex "thread apply all bt 12" 2>/dev/null | grep -E '^(Thread|#)' >&2 || true
-    fi
+    print_program_threads
     fail "no window titled '$title'"
   fi
   # Qt leaves a new window's background to the server, so until Qt's first
@@ -214,6 +218,13 @@ click_at() {
   eval "$(xdotool getwindowgeometry --shell "$window")"
   local x=$(($1 * WIDTH / 447)) y=$(($2 * HEIGHT / 539)) move=1
   [ "$pointer_at" != "$window:$x,$y" ] || move=0
-  x_look click "$x" "$y" $((17 * WIDTH / 447)) $((7 * HEIGHT / 539)) "$move" || fail "click at $1,$2"
+  x_look click "$x" "$y" $((17 * WIDTH / 447)) $((7 * HEIGHT / 539)) "$move" \
+    || {
+      # Whether the pointer is where the window is, and what holds the program.
+      xdotool getmouselocation >&2
+      xwininfo -id "$window" | grep -E 'Absolute|Width|Height|Map State' >&2
+      print_program_threads
+      fail "click at $1,$2"
+    }
   pointer_at="$window:$x,$y"
 }
