@@ -81,7 +81,7 @@ park_pointer() {
 # Where a program that is still running is held up, on stderr.
 print_program_threads() {
   if kill -0 "$app" 2>/dev/null && command -v gdb >/dev/null; then
-    gdb -p "$app" -batch -ex "thread apply all bt 12" 2>/dev/null | grep -E '^(Thread|#)' >&2 || true
+    gdb -p "$app" -batch -ex "thread apply all bt 12" 2>/dev/null | grep -E '^(Thread|#)' >&2
   fi
 }
 
@@ -103,14 +103,17 @@ start_program() {
     sleep 0.1
   done
   if [ -z "$window" ]; then
-    cat "$work/program.log" >&2
-    for w in $(xdotool search --name "^${title}\$" 2>/dev/null); do
-      xwininfo -id "$w" | grep -E 'Map State|geometry' >&2
-      xprop -id "$w" WM_STATE _NET_WM_STATE _NET_WM_DESKTOP >&2
-    done
-    xprop -root _NET_CURRENT_DESKTOP _NET_CLIENT_LIST >&2
-    ps -o pid,stat,cmd -C openbox >&2
-    print_program_threads
+    # Each clue that can be had, whichever of them fails.
+    {
+      cat "$work/program.log"
+      for w in $(xdotool search --name "^${title}\$" 2>/dev/null); do
+        xwininfo -id "$w" | grep -E 'Map State|geometry'
+        xprop -id "$w" WM_STATE _NET_WM_STATE _NET_WM_DESKTOP
+      done
+      xprop -root _NET_CURRENT_DESKTOP _NET_CLIENT_LIST
+      ps -o pid,stat,cmd -C openbox
+      print_program_threads
+    } >&2 || true
     fail "no window titled '$title'"
   fi
   # Qt leaves a new window's background to the server, so until Qt's first
@@ -220,10 +223,13 @@ click_at() {
   [ "$pointer_at" != "$window:$x,$y" ] || move=0
   x_look click "$x" "$y" $((17 * WIDTH / 447)) $((7 * HEIGHT / 539)) "$move" \
     || {
-      # Whether the pointer is where the window is, and what holds the program.
-      xdotool getmouselocation >&2
-      xwininfo -id "$window" | grep -E 'Absolute|Width|Height|Map State' >&2
-      print_program_threads
+      # Whether the pointer is where the window is, and what holds the
+      # program; each clue that can be had.
+      {
+        xdotool getmouselocation
+        xwininfo -id "$window" | grep -E 'Absolute|Width|Height|Map State'
+        print_program_threads
+      } >&2 || true
       fail "click at $1,$2"
     }
   pointer_at="$window:$x,$y"
