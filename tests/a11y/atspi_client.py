@@ -177,8 +177,11 @@ def check_log(app, transcript):
     """Ctrl+H opens the roll log: one list item a roll, newest first, named
     by its line and described by the band's lines."""
     # Without a window manager nothing gives the window the keyboard: ask X.
-    subprocess.run(["xdotool", "search", "--name", f"^{TITLE}$", "windowfocus", "--sync", "key", "ctrl+h"],
-                   check=True)
+    # The key goes to the focused window, not to the one found: xdotool would
+    # send the release elsewhere once the log has the focus, and leave Ctrl
+    # and H held down.
+    subprocess.run(["xdotool", "search", "--name", f"^{TITLE}$", "windowfocus", "--sync"], check=True)
+    subprocess.run(["xdotool", "key", "ctrl+h"], check=True)
     end = time.monotonic() + 10
     log = None
     while log is None and time.monotonic() < end:

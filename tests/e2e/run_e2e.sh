@@ -131,8 +131,12 @@ check "after a long roll and a short one, the band shows the short one only"
 
 # Ctrl+C puts the latest roll on the clipboard, as a chat takes it: the step
 # and karma first, then the band's lines without the empty ones.
+# Keys go to the focused window, as a user's do: with --window, xdotool sends
+# a key's release elsewhere once the focus has moved (the log takes it on
+# Ctrl+H), and the server keeps Ctrl and H held down, repeating them into
+# every later window.
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
-xdotool key --window "$window" ctrl+c
+xdotool key ctrl+c
 copied() { xclip -o -selection clipboard 2>/dev/null | head -1 | grep -qx "Stufe 01, Karma +6"; }
 wait_for "Ctrl+C put no roll on the clipboard: '$(xclip -o -selection clipboard 2>/dev/null | head -3)'" copied
 clip=$(xclip -o -selection clipboard)
@@ -141,7 +145,7 @@ grep -qE '^(Die Summe lautet: [0-9]+ \([0-9]+-2\)|Patzer!)$' <<<"$(tail -1 <<<"$
 grep -q '^$' <<<"$clip" && fail "the copy holds an empty line: $clip"
 check "Ctrl+C copied the roll: $(tr '\n' '|' <<<"$clip")"
 
-xdotool key --window "$window" ctrl+h
+xdotool key ctrl+h
 log_shown() { xdotool search --onlyvisible --name '^Velmora - Verlauf$' >/dev/null 2>&1; }
 wait_for "Ctrl+H opened no window 'Velmora - Verlauf'" log_shown
 check "Ctrl+H opened the roll log"
