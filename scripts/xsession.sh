@@ -80,8 +80,11 @@ park_pointer() {
 
 # Where a program that is still running is held up, on stderr.
 print_program_threads() {
-  if kill -0 "$app" 2>/dev/null && command -v gdb >/dev/null; then
-    gdb -p "$app" -batch -ex "thread apply all bt 12" 2>/dev/null | grep -E '^(Thread|#)' >&2
+  # A wrapper such as faketime runs the program as its child.
+  local pid
+  pid=$(pgrep -P "$app" | head -1) || true
+  if kill -0 "${pid:=$app}" 2>/dev/null && command -v gdb >/dev/null; then
+    gdb -p "$pid" -batch -ex "thread apply all bt 12" 2>/dev/null | grep -E '^(Thread|#)' >&2
   fi
 }
 
