@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Builds and tests the committed HEAD in a fresh, minimal Debian, as a
-# newcomer would: a --variant=minbase root made by debootstrap from Debian's
-# mirror, with only git and ca-certificates added, then, as root in that root,
+# newcomer would: a --variant=minbase root made by debootstrap from the Debian
+# archive that this machine's apt sources name (or --mirror URL), with only
+# git and ca-certificates added, then, as root in that root,
 # the README's commands in turn:
 #   launch    ./scripts/deps.sh && cmake --preset default && cmake --build --preset default
 #             (the program is built, not started)
 #   package   ./scripts/deps.sh --package, the README's .deb command, the
-#             .deb installed and removed again; the home-folder install with
-#             its uninstall command, which must leave no file behind
-#   test      ./scripts/deps.sh --test && cmake --workflow --preset test
+#             .deb installed and removed again; the home-folder install and
+#             its removal, which must leave no file or folder behind
+#   test      ./scripts/deps.sh --test && cmake --workflow --preset test,
+#             in an empty home that it must leave empty
 # and prints, at the end, the packages and MiB that each deps.sh run
 # installed, the time of each phase and ctest's summary.
 #
-#   in-debian.sh [--keep DIR] RELEASE      RELEASE: bookworm or trixie
+#   in-debian.sh [--keep DIR] [--mirror URL] RELEASE   RELEASE: bookworm or trixie
 #
 #   --keep DIR  the root lives in DIR and stays there afterwards. If DIR
 #               already holds a root of RELEASE from an earlier --keep, it is
@@ -28,12 +30,47 @@
 # machine's. The whole log goes to /var/tmp/velmora-in-debian-RELEASE.log.
 set -euo pipefail
 
-mirror=http://deb.debian.org/debian
-usage() { echo "usage: in-debian.sh [--keep DIR] bookworm|trixie" >&2; exit 2; }
+usage() { echo "usage: in-debian.sh [--keep DIR] [--mirror URL] bookworm|trixie" >&2; exit 2; }
+
+# The Debian archive that this machine's apt sources name: the first enabled
+# "deb" entry with the main component for this machine's own release (or a
+# suite such as stable), from the deb822 .sources files or the one-line
+# sources.list. Security, updates and other vendors' entries do not count.
+apt_mirror() {
+  local codename
+  codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+  {
+    for f in /etc/apt/sources.list.d/*.sources; do
+      [ -r "$f" ] || continue
+      awk 'BEGIN { RS = ""; FS = "\n" } {
+        types = uris = suites = comps = ""; enabled = "yes"
+        for (i = 1; i <= NF; i++) {
+          line = $i; sub(/#.*/, "", line)
+          if (match(line, /^[A-Za-z-]+:/)) {
+            key = tolower(substr(line, 1, RLENGTH - 1)); value = substr(line, RLENGTH + 1)
+            if (key == "types") types = value; else if (key == "uris") uris = value
+            else if (key == "suites") suites = value; else if (key == "components") comps = value
+            else if (key == "enabled") enabled = value
+          }
+        }
+        if (enabled ~ /no/ || (" " types " ") !~ / deb /) next
+        n = split(uris, u, " "); m = split(suites, s, " ")
+        for (j = 1; j <= n; j++) for (k = 1; k <= m; k++) print u[j], s[k], comps
+      }' "$f"
+    done
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+      [ -r "$f" ] || continue
+      # deb [options] URI SUITE COMPONENT…
+      sed -E -n 's/^[[:space:]]*deb[[:space:]]+(\[[^]]*\][[:space:]]+)?//p' "$f"
+    done
+  } | awk -v release="$codename" '
+    { comps = " " $0 " " }
+    ($2 == release || $2 ~ /^(oldstable|stable|testing|unstable|sid)$/) && comps ~ / main / { print $1; exit }'
+}
 
 # --- inside the namespaces --------------------------------------------------
 if [ "${1:-}" = --inner ]; then
-  root=$2 release=$3 log=$4 summary=$5 commit=$6 repo=$7 keep=$8
+  root=$2 release=$3 log=$4 summary=$5 commit=$6 repo=$7 keep=$8 mirror=$9
   mounts=()
   unmount_all() {
     local i
@@ -120,18 +157,21 @@ if [ "${1:-}" = --inner ]; then
     test -x /usr/games/velmora
     apt-get remove -y -qq velmora
     ! test -e /usr/games/velmora
-    cmake --install build/default --prefix ~/.local --strip
-    cp build/default/install_manifest.txt ~/.local/share/velmora-files.txt
+    before=$(find ~/.local 2>/dev/null | sort)
+    ./scripts/home-install.sh
     file ~/.local/bin/velmora | grep ", stripped"
-    grep "^$HOME/.local/" ~/.local/share/velmora-files.txt | xargs -rd "\n" rm -f -- && rm ~/.local/share/velmora-files.txt
-    left=$(find ~/.local -type f -not -path "$HOME/.local/state/*")
+    ./scripts/home-install.sh --remove
+    left=$(comm -13 <(echo "$before") <(find ~/.local 2>/dev/null | sort))
     [ -z "$left" ] || { echo "the home uninstall left: $left"; exit 1; }
     echo "package: the .deb installs and removes; the home install is stripped and uninstalls without a trace"' || true
   deps_run test-deps --test || true
   # Without network: abstract sockets of X and D-Bus stay apart from this machine's.
-  phase test unshare --net --ipc chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
+  # In an empty home, which the run must leave empty.
+  rm -rf "$root/root/test-home" && mkdir "$root/root/test-home"
+  phase test unshare --net --ipc chroot "$root" /usr/bin/env -i HOME=/root/test-home LANG=C.UTF-8 TERM=dumb \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     bash -c "cd /root/velmora && cmake --workflow --preset test" || true
+  phase test-home bash -c "left=\$(find '$root/root/test-home' -mindepth 1); [ -z \"\$left\" ] || { echo \"the test run left in its home: \$left\"; exit 1; }; echo 'the test run left its home empty'" || true
   # What the README says removes the tools again; a kept root keeps them.
   if [ "$keep" = 0 ]; then
     phase remove in_root "yes | ./scripts/deps.sh --remove" || true
@@ -161,11 +201,17 @@ main() {
   while [ $# -gt 0 ]; do
     case $1 in
       --keep) [ $# -ge 2 ] || usage; keep=$(realpath -m "$2"); shift 2 ;;
+      --mirror) [ $# -ge 2 ] || usage; mirror=$2; shift 2 ;;
       bookworm | trixie) release=$1; shift ;;
       *) usage ;;
     esac
   done
   [ -n "${release:-}" ] || usage
+  : "${mirror:=$(apt_mirror)}"
+  [ -n "$mirror" ] || {
+    echo "in-debian.sh: this machine's apt sources name no Debian archive; name one with --mirror URL" >&2
+    exit 1
+  }
   [ "$(id -u)" -eq 0 ] || { echo "in-debian.sh: needs root (debootstrap, chroot, mounts)" >&2; exit 1; }
 
   repo=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
@@ -216,7 +262,7 @@ main() {
 
   status=0
   unshare --mount --propagation private --pid --fork --kill-child \
-    bash "$0" --inner "$root" "$release" "$log" "$summary" "$commit" "$repo" "$([ -n "$keep" ] && echo 1 || echo 0)" \
+    bash "$0" --inner "$root" "$release" "$log" "$summary" "$commit" "$repo" "$([ -n "$keep" ] && echo 1 || echo 0)" "$mirror" \
     || status=$?
   exit "$status"
 }
