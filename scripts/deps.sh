@@ -6,13 +6,16 @@
 #   deps.sh --test     all that, and what the tests and benchmarks need
 #   deps.sh --remove   purges what earlier runs installed, with whatever
 #                      came along only for them (apt asks first)
-# What it installs is recorded in ~/.local/state/velmora/deps-installed.
+# What it installs is recorded in /var/lib/velmora/deps-installed, beside the
+# packages themselves: the same whether it ran through sudo or su -c.
 set -euo pipefail
 
 packages=(
   # build and run
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-wayland
+  # Qt's CMake package looks for it, and says "Could NOT find XKB" without it
+  libxkbcommon-dev
   fonts-dejavu-core
 )
 package_packages=(
@@ -32,7 +35,9 @@ test_packages=(
   # desktop integration and packaging checks
   desktop-file-utils appstream lintian man-db
 )
-record=${XDG_STATE_HOME:-$HOME/.local/state}/velmora/deps-installed
+record=/var/lib/velmora/deps-installed
+# Where earlier versions of this script kept it, in the home of whoever ran it.
+old_record=${XDG_STATE_HOME:-$HOME/.local/state}/velmora/deps-installed
 
 as_root=()
 need_root() {
@@ -52,17 +57,21 @@ case ${1:-} in
   --package) packages+=("${package_packages[@]}") ;;
   --test) packages+=("${package_packages[@]}" "${test_packages[@]}") ;;
   --remove)
-    [ -s "$record" ] || { echo "deps.sh: $record lists nothing that deps.sh installed" >&2; exit 1; }
-    mapfile -t installed < <(sort -u "$record")
+    records=()
+    for r in "$record" "$old_record"; do [ -s "$r" ] && records+=("$r"); done
+    [ "${#records[@]}" -gt 0 ] || { echo "deps.sh: $record lists nothing that deps.sh installed" >&2; exit 1; }
+    mapfile -t installed < <(sort -u "${records[@]}")
     present=()
     for p in "${installed[@]}"; do
       dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' && present+=("$p")
     done
+    need_root "$1"
     if [ "${#present[@]}" -gt 0 ]; then
-      need_root "$1"
       "${as_root[@]}" apt-get purge --autoremove "${present[@]}"
     fi
-    rm -f "$record"
+    "${as_root[@]}" rm -f "$record"
+    "${as_root[@]}" rmdir --ignore-fail-on-non-empty "$(dirname "$record")"
+    rm -f "$old_record"
     exit 0 ;;
   *) echo "usage: deps.sh [--package | --test | --remove]" >&2; exit 2 ;;
 esac
@@ -81,9 +90,10 @@ fi
 need_root "${1:-}" "missing: ${missing[*]}"
 
 echo "deps.sh: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update -qq
-"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-mkdir -p "$(dirname "$record")"
-printf '%s\n' "${missing[@]}" >>"$record"
+# Through env, since sudo passes on no variable of the caller's.
+apt=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
+"${apt[@]}" update -qq
+"${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+"${as_root[@]}" mkdir -p "$(dirname "$record")"
+printf '%s\n' "${missing[@]}" | "${as_root[@]}" tee -a "$record" >/dev/null
 echo "deps.sh: installed ${missing[*]} and what they need; ./scripts/deps.sh --remove removes them again"
