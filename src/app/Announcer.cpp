@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QLabel>
+#include <QTimer>
 
 namespace velmora {
 namespace {
@@ -15,9 +16,9 @@ namespace {
 // notification's own name; Orca 48 speaks and keeps name, labels and
 // description in turn. With the words in the label alone, both say the
 // result once, first, and braille and the list hold all of it.
-class AccessibleAnnouncer : public QAccessibleWidget {
+class AccessibleNotice : public QAccessibleWidget {
 public:
-    explicit AccessibleAnnouncer(Announcer* announcer) : QAccessibleWidget(announcer, QAccessible::Notification) {}
+    explicit AccessibleNotice(Notice* notice) : QAccessibleWidget(notice, QAccessible::Notification) {}
 
     QString text(QAccessible::Text t) const override
     {
@@ -27,24 +28,19 @@ public:
 
 } // namespace
 
-Announcer::Announcer(QWidget* parent) : QWidget(parent), m_said(new QLabel(this))
+Notice::Notice(const QString& said, QWidget* window) : QWidget(window)
 {
-    installAccessibleInterface<Announcer, AccessibleAnnouncer>();
-    setObjectName(QStringLiteral("announcer"));
-    m_said->setObjectName(QStringLiteral("said"));
+    installAccessibleInterface<Notice, AccessibleNotice>();
+    setObjectName(QStringLiteral("announcement"));
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setGeometry(0, 0, 0, 0);
-    m_said->setGeometry(0, 0, 0, 0);
-    // Hidden until the first message, so that it is no part of the tree
-    // before it has anything to say.
-    hide();
+    auto* label = new QLabel(said, this);
+    label->setObjectName(QStringLiteral("said"));
+    label->setGeometry(0, 0, 0, 0);
 }
 
-QString Announcer::said() const
-{
-    return m_said->text();
-}
+Announcer::Announcer(QWidget* window) : QObject(window), m_window(window) {}
 
 void Announcer::announce(const QString& message, const QString& details)
 {
@@ -56,14 +52,15 @@ void Announcer::announce(const QString& message, const QString& details)
         const bool ended = said.endsWith(QLatin1Char('.')) || said.endsWith(QLatin1Char('!'));
         said += (ended ? QStringLiteral(" ") : QStringLiteral(". ")) + details;
     }
-    m_said->setText(said);
-    // Screen readers that cache names (Orca 48 does) would otherwise speak
-    // the first words again: the change goes out before the notification
-    // appears anew, which is what they speak.
-    QAccessibleEvent renamed(m_said, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&renamed);
-    hide();
-    show();
+    const QList<Notice*> kept = m_window->findChildren<Notice*>(QString(), Qt::FindDirectChildrenOnly);
+    for (qsizetype i = 0; i + kMostKept <= kept.size(); ++i) {
+        delete kept[i];
+    }
+    auto* notice = new Notice(said, m_window);
+    // Shown with its words already in place: its appearance is what screen
+    // readers speak.
+    notice->show();
+    QTimer::singleShot(kKeptMilliseconds, notice, [notice] { delete notice; });
 }
 
 } // namespace velmora

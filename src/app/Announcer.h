@@ -1,30 +1,41 @@
 #pragma once
 
+#include <QObject>
 #include <QWidget>
-
-class QLabel;
 
 namespace velmora {
 
-// Tells a screen reader what changes away from the focus: the result of a
-// roll and the karma choice. To assistive technology it is a notification
-// that appears anew with every message, which screen readers speak at once;
-// on screen it has no size and paints nothing. Nothing is composed while no
-// assistive technology listens.
-class Announcer : public QWidget {
+// One message as a screen reader meets it: a notification that appears once
+// with its words and keeps them. On screen it has no size and paints nothing.
+class Notice : public QWidget {
     Q_OBJECT
 
 public:
-    explicit Announcer(QWidget* parent = nullptr);
+    Notice(const QString& said, QWidget* window);
+};
+
+// Tells a screen reader what changes away from the focus: the result of a
+// roll and the karma choice. Every message is a notice of its own, never
+// rewritten: a screen reader reads a notification when it gets to it, and
+// one rewritten per message let it tell a roll with the next one's words, or
+// drop all but the last of a burst. Nothing is composed while no assistive
+// technology listens.
+class Announcer : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Announcer(QWidget* window);
 
     // The message is said first, then the details.
     void announce(const QString& message, const QString& details = {});
 
-    // All that the latest announcement says.
-    QString said() const;
+    // Long after any screen reader has read a notice, it goes; and beyond so
+    // many at once, the oldest, so that a flood of clicks costs no memory.
+    static constexpr int kKeptMilliseconds = 60'000;
+    static constexpr int kMostKept = 64;
 
 private:
-    QLabel* m_said;
+    QWidget* m_window;
 };
 
 } // namespace velmora

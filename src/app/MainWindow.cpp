@@ -255,20 +255,53 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event)
     menu.exec(event->globalPos());
 }
 
+namespace {
+
+// Space, Return and the keypad's Enter, which click the focused button.
+bool clicksButton(const QKeyEvent& event)
+{
+    const bool plain = (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    return plain && (event.key() == Qt::Key_Space || event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter);
+}
+
+} // namespace
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    // Before the button: it would move the focus along the tab order.
-    if (event->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent*>(event))) {
-        return true;
+    // Before the button: it would move the focus along the tab order, and
+    // click on every release, the unflagged repeats' too.
+    if (event->type() == QEvent::KeyRelease) {
+        const auto& key = *static_cast<QKeyEvent*>(event);
+        m_heldKeys.release(key);
+        return clicksButton(key);
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const auto& key = *static_cast<QKeyEvent*>(event);
+        const bool repeat = m_heldKeys.pressIsRepeat(key);
+        if (clicksButton(key)) {
+            // On the press, as a button does with Return; a held key clicks once.
+            if (!repeat) {
+                if (auto* button = qobject_cast<QPushButton*>(watched)) {
+                    button->click();
+                }
+            }
+            return true;
+        }
+        if (handleKey(key, repeat)) {
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
 
-bool MainWindow::handleKey(QKeyEvent* event)
+bool MainWindow::handleKey(const QKeyEvent& event, bool repeat)
 {
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    const QString text = event->text();
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    const QString text = event.text();
     if (modifiers == Qt::NoModifier && text.size() == 1 && text.front().isDigit()) {
+        if (repeat) {
+            return true;
+        }
         const auto step = m_typing.type(text.front().toLatin1(), static_cast<std::uint64_t>(m_sinceStart.elapsed()));
         if (step) {
             findChild<QPushButton*>(QStringLiteral("Command%1").arg(*step))->setFocus(Qt::ShortcutFocusReason);
@@ -276,16 +309,16 @@ bool MainWindow::handleKey(QKeyEvent* event)
         return true;
     }
     // Shift too: on many layouts "+" is a shifted key.
-    if ((event->key() == Qt::Key_Plus || event->key() == Qt::Key_Minus)
+    if ((event.key() == Qt::Key_Plus || event.key() == Qt::Key_Minus)
         && (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier)) {
-        if (!event->isAutoRepeat()) {
-            stepKarma(event->key() == Qt::Key_Plus ? 1 : -1);
+        if (!repeat) {
+            stepKarma(event.key() == Qt::Key_Plus ? 1 : -1);
         }
         return true;
     }
     auto* from = qobject_cast<QPushButton*>(focusWidget());
     if (modifiers == Qt::NoModifier && from != nullptr) {
-        if (QPushButton* to = m_grid->neighbour(from, static_cast<Qt::Key>(event->key()))) {
+        if (QPushButton* to = m_grid->neighbour(from, static_cast<Qt::Key>(event.key()))) {
             to->setFocus(Qt::TabFocusReason);
             return true;
         }
@@ -301,24 +334,6 @@ void MainWindow::stepKarma(int delta)
     clickKarma(level == 0 ? kResetButton : level);
 }
 
-void MainWindow::keyPressEvent(QKeyEvent* event)
-{
-    // A button passes Enter on; it clicks the focused button, as Space does,
-    // while no button is the window's default button. The keypad's Enter
-    // carries the keypad modifier and counts the same. A held key rolls
-    // once: its repeats are swallowed, as a button does with Space.
-    auto* button = qobject_cast<QPushButton*>(focusWidget());
-    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (button != nullptr && button->parentWidget() == this && plain
-        && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
-        if (!event->isAutoRepeat()) {
-            button->click();
-        }
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
     // Controls keep their places; only the drawing surface follows the window.
@@ -330,6 +345,9 @@ void MainWindow::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::PaletteChange && m_view != nullptr) {
         applyTranscriptColour();
+    }
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        m_heldKeys.forget();
     }
     QWidget::changeEvent(event);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/HeldKeys.h"
 #include "app/KarmaBinding.h"
 #include "dice/Clock.h"
 #include "dice/DiceEngine.h"
@@ -38,7 +39,6 @@ public:
 
     const TranscriptModel& transcript() const { return m_transcript; }
     TranscriptView* transcriptView() const { return m_view; }
-    Announcer* announcer() const { return m_announcer; }
 
     // The program's icon, for QApplication::setWindowIcon.
     static QIcon applicationIcon();
@@ -55,7 +55,6 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -63,8 +62,8 @@ protected:
 private:
     QWidget* createControl(const ControlDesign& design);
     // Typed step numbers, + and -, and the arrows on the grid; true where
-    // the key was one of them.
-    bool handleKey(QKeyEvent* event);
+    // the key was one of them. A repeat of a held digit, + or - does nothing.
+    bool handleKey(const QKeyEvent& event, bool repeat);
     void stepKarma(int delta);
     void applyTranscriptColour();
 
@@ -82,6 +81,7 @@ private:
     StepOdds* m_odds = nullptr;
     std::array<KarmaButton*, kKarmaLamps> m_karmaButtons{};
     StepTyping m_typing;
+    HeldKeys m_heldKeys;
     QElapsedTimer m_sinceStart;
 };
 

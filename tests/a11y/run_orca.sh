@@ -74,6 +74,18 @@ grep -qE "[:()–-]|Summe.*Summe" <<<"$roll" \
   && fail "Orca was given punctuation or the result twice: $roll"
 check "after Space on 'Stufe 14' Orca said: '$roll'"
 
+# A burst: three more rolls 10 ms apart, each heard with its own result;
+# the log tells afterwards which results they were.
+results() {
+  spoken | grep -aE "^(notification )?(Summe [0-9]+\.|Patzer!|Fehler, [^:]*\.) D20 " \
+    | sed -E 's/^(notification )?//; s/^(Summe [0-9]+|Patzer!|Fehler, [^.]*).*/\1/'
+}
+xdotool key --delay 10 space space space
+heard_four() { [ "$(results | wc -l)" -ge 4 ]; }
+for _ in $(seq 600); do heard_four && break; sleep 0.1; done
+heard_four || fail "Orca told $(results | wc -l) of 4 rolls: $(results | tr '\n' '|')"
+check "after three quick Spaces Orca said: '$(spoken | grep -aE "^(notification )?(Summe|Patzer|Fehler)" | tail -3 | tr '\n' '|')'"
+
 # "+" twice from no karma: +4, then +6, each announced, the focus kept.
 key plus
 said "^(notification )?Karma \+4 gewählt\.?$"
@@ -106,6 +118,17 @@ check "after Space on 'Reset' Orca said: '$(spoken | grep -E 'kein Karma' | tail
 key ctrl+h
 said "Stufe 14 · "
 check "after Ctrl+H Orca said: '$(spoken | grep -E 'Stufe 14 · ' | tail -1)'"
+# Every roll in the log, oldest first, as Orca told them.
+key ctrl+a ctrl+c
+logged() {
+  timeout 5 xclip -o -selection clipboard 2>/dev/null | grep -aE '^(Die Summe lautet: [0-9]+|Patzer!|Fehler: )' \
+    | sed -E 's/^Die Summe lautet: /Summe /; s/^Fehler: ([^–]*[^ –]).*/Fehler, \1/' | tac
+}
+copied() { [ "$(logged | wc -l)" -ge 4 ]; }
+for _ in $(seq 100); do copied && break; sleep 0.1; done
+[ "$(logged | head -4)" = "$(results | head -4)" ] \
+  || fail "Orca told the four rolls of 'Stufe 14' as '$(results | head -4 | tr '\n' '|')', the log holds '$(logged | head -4 | tr '\n' '|')'"
+check "Orca told each of the four rolls with its own result, in order: '$(results | head -4 | tr '\n' '|')'"
 key Escape
 said "^Reset (push )?button"
 check "after Escape the focus is back on 'Reset'"
