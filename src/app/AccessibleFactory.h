@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAccessible>
+#include <QAccessibleWidget>
+#include <QPushButton>
 #include <QString>
 
 namespace velmora {
@@ -21,5 +23,31 @@ void installAccessibleInterface()
     }();
     Q_UNUSED(installed);
 }
+
+// A push button as assistive technology knows it: named by its caption and
+// pressed by its action, for interfaces that add to what Qt's own says.
+class AccessiblePushButton : public QAccessibleWidget {
+public:
+    explicit AccessiblePushButton(QPushButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name ? button()->text() : QAccessibleWidget::text(t);
+    }
+
+    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
+
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction()) {
+            button()->click();
+        } else {
+            QAccessibleWidget::doAction(action);
+        }
+    }
+
+protected:
+    QPushButton* button() const { return static_cast<QPushButton*>(widget()); }
+};
 
 } // namespace velmora

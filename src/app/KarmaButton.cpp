@@ -3,53 +3,35 @@
 #include "app/AccessibleFactory.h"
 
 #include <QAccessible>
-#include <QAccessibleWidget>
 
 namespace velmora {
 namespace {
 
-class AccessibleKarmaButton : public QAccessibleWidget {
+class AccessibleKarmaButton : public AccessiblePushButton {
 public:
     // A checkable button is what the AT-SPI bridge offers as a toggle button.
-    explicit AccessibleKarmaButton(KarmaButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
+    explicit AccessibleKarmaButton(KarmaButton* button) : AccessiblePushButton(button) {}
 
     QAccessible::State state() const override
     {
-        QAccessible::State state = QAccessibleWidget::state();
+        QAccessible::State state = AccessiblePushButton::state();
         state.checkable = true;
-        state.checked = button()->isChosen();
+        state.checked = karmaButton()->isChosen();
         return state;
     }
 
     QString text(QAccessible::Text t) const override
     {
-        if (t == QAccessible::Name) {
-            return button()->text();
-        }
         // Orca speaks no checked state for a push button, which is all that
         // Qt's AT-SPI bridge makes of any button; a description it speaks.
-        if (t == QAccessible::Description && button()->isChosen()) {
+        if (t == QAccessible::Description && karmaButton()->isChosen()) {
             return KarmaButton::tr("gewählt");
         }
-        return QAccessibleWidget::text(t);
-    }
-
-    QStringList actionNames() const override
-    {
-        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
-    }
-
-    void doAction(const QString& action) override
-    {
-        if (action == pressAction()) {
-            button()->click();
-        } else {
-            QAccessibleWidget::doAction(action);
-        }
+        return AccessiblePushButton::text(t);
     }
 
 private:
-    KarmaButton* button() const { return static_cast<KarmaButton*>(widget()); }
+    KarmaButton* karmaButton() const { return static_cast<KarmaButton*>(widget()); }
 };
 
 } // namespace

@@ -166,6 +166,8 @@ QWidget* MainWindow::createControl(const ControlDesign& design)
             auto* karma = new KarmaButton(design.caption, this);
             m_karmaButtons[static_cast<std::size_t>(design.number - 1)] = karma;
             button = karma;
+        } else if (design.kind == ControlDesign::Kind::StepButton) {
+            button = new StepButton(design.caption, this);
         } else {
             button = new QPushButton(design.caption, this);
         }

@@ -1,5 +1,6 @@
 #include "app/StepOdds.h"
 
+#include "app/AccessibleFactory.h"
 #include "app/OddsText.h"
 #include "app/OddsWindow.h"
 #include "steps/StepTable.h"
@@ -15,6 +16,39 @@
 #include <utility>
 
 namespace velmora {
+namespace {
+
+// The hooks of the step buttons, for the accessible interfaces that Qt makes
+// of them whenever assistive technology first asks.
+QHash<const QObject*, const StepOdds*>& hooks()
+{
+    static QHash<const QObject*, const StepOdds*> hooked;
+    return hooked;
+}
+
+// A step button whose description is there whenever it is asked for, also
+// before the button had the focus or its tooltip: flat review and braille
+// read it so.
+class AccessibleStepButton : public AccessiblePushButton {
+public:
+    AccessibleStepButton(QPushButton* button, const StepOdds* odds) : AccessiblePushButton(button), m_odds(odds) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Description ? m_odds->spokenDescription(button()) : AccessiblePushButton::text(t);
+    }
+
+private:
+    const StepOdds* m_odds;
+};
+
+QAccessibleInterface* accessibleStepButton(const QString& className, QObject* object)
+{
+    const StepOdds* odds = className == QLatin1String(StepButton::staticMetaObject.className()) ? hooks().value(object) : nullptr;
+    return odds != nullptr ? new AccessibleStepButton(static_cast<QPushButton*>(object), odds) : nullptr;
+}
+
+} // namespace
 
 StepOdds::StepOdds(const QList<QPushButton*>& stepButtons, std::function<int()> karmaLevel, QObject* parent)
     : QObject(parent), m_karmaLevel(std::move(karmaLevel))
@@ -29,11 +63,21 @@ StepOdds::StepOdds(const QList<QPushButton*>& stepButtons, std::function<int()> 
         }
         m_steps.insert(button, step);
         button->installEventFilter(this);
+        hooks().insert(button, this);
+        connect(button, &QObject::destroyed, this, [](QObject* gone) { hooks().remove(gone); });
     }
+    static const bool installed = [] {
+        QAccessible::installFactory(accessibleStepButton);
+        return true;
+    }();
+    Q_UNUSED(installed);
 }
 
 StepOdds::~StepOdds()
 {
+    for (auto it = hooks().begin(); it != hooks().end();) {
+        it = it.value() == this ? hooks().erase(it) : std::next(it);
+    }
     // A window of the buttons' own goes with them; one without a parent is ours.
     if (m_window != nullptr && m_window->parent() == nullptr) {
         delete m_window;
@@ -66,7 +110,12 @@ void StepOdds::describeNow(QPushButton* button) const
 {
     const int step = m_steps.value(button);
     button->setToolTip(stepButtonDescription(step, m_karmaLevel()));
-    button->setAccessibleDescription(stepButtonSpokenDescription(step, m_karmaLevel()));
+    button->setAccessibleDescription(spokenDescription(button));
+}
+
+QString StepOdds::spokenDescription(const QPushButton* button) const
+{
+    return stepButtonSpokenDescription(m_steps.value(const_cast<QPushButton*>(button)), m_karmaLevel());
 }
 
 OddsWindow* StepOdds::window() const

@@ -4,15 +4,25 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QPushButton>
 
 #include <functional>
 
 class QPoint;
-class QPushButton;
 
 namespace velmora {
 
 class OddsWindow;
+
+// A step button, as a class of its own so that assistive technology asks
+// StepOdds for its description (Qt's own interface for push buttons comes
+// before any other).
+class StepButton : public QPushButton {
+    Q_OBJECT
+
+public:
+    using QPushButton::QPushButton;
+};
 
 // The odds on the step buttons: each button's tooltip and accessible
 // description (its dice and mean), and its context menu, which opens the one
@@ -34,6 +44,9 @@ public:
     void openOdds(int step);
     // Null until the window is first opened.
     OddsWindow* window() const;
+
+    // The button's dice and mean in words, at the chosen karma level.
+    QString spokenDescription(const QPushButton* button) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -4,6 +4,7 @@
 #include "odds/Odds.h"
 #include "steps/StepTable.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -52,7 +53,7 @@ TEST(StepOddsHook, DescribesButtonsWhenAskedAndOpensOneOddsWindow)
     auto* layout = new QHBoxLayout(&host);
     QList<QPushButton*> buttons;
     for (const int step : {1, 14, 40}) {
-        auto* button = new QPushButton(stepCaption(step).c_str(), &host);
+        auto* button = new StepButton(stepCaption(step).c_str(), &host);
         button->setObjectName(QStringLiteral("Command%1").arg(step));
         layout->addWidget(button);
         buttons << button;
@@ -71,6 +72,10 @@ TEST(StepOddsHook, DescribesButtonsWhenAskedAndOpensOneOddsWindow)
     host.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
     EXPECT_EQ(sharedOdds().computed(), computedBefore) << "computed before it was asked for";
+    // Asked for before the button had the focus or its tooltip, as flat
+    // review and braille ask: D20, D20, D12, D10 and D8, each exploding.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(step40)->text(QAccessible::Description),
+        QStringLiteral("D20 plus D20 plus D12 plus D10 plus D8, im Mittel 40,5"));
 
     for (QPushButton* button : {step14, step1}) {
         QHelpEvent hover(QEvent::ToolTip, QPoint(4, 4), button->mapToGlobal(QPoint(4, 4)));
