@@ -165,41 +165,60 @@ void AccessibilityWatch::watch()
 
 void AccessibilityWatch::readStatus()
 {
+    // One question at a time: a service that floods the bus with signals
+    // gets no more than that.
+    if (m_reading) {
+        return;
+    }
     QDBusMessage call = QDBusMessage::createMethodCall(statusService, statusPath, propertiesInterface,
         QStringLiteral("GetAll"));
     call << statusInterface;
     // A question must not start the accessibility bus.
     call.setAutoStartService(false);
-    auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+    m_reading = true;
+    auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, kAnswerWithin), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, &AccessibilityWatch::statusRead);
 }
 
 void AccessibilityWatch::statusRead(QDBusPendingCallWatcher* call)
 {
     call->deleteLater();
+    m_reading = false;
     const QDBusPendingReply<QVariantMap> reply = *call;
-    if (!reply.isError() && statusOn(reply.value())) {
+    // A service that does not answer, or answers nonsense, is as good as off.
+    const bool on = !reply.isError() && statusOn(reply.value());
+    if (on && !m_on) {
         bringUp();
     }
+    m_on = on;
 }
 
 void AccessibilityWatch::statusPropertiesChanged(
     const QString& interface, const QVariantMap& changed, const QStringList& invalidated)
 {
-    if (interface != statusInterface) {
-        return;
-    }
-    if (statusOn(changed)) {
-        bringUp();
-    } else if (!invalidated.isEmpty()) {
+    // Only a change is news; and even then the status is read again, with a
+    // time limit, before Qt's own reader, which waits for its answers, is
+    // sent to a service that may not give them.
+    const bool named = changed.contains(QStringLiteral("IsEnabled"))
+        || changed.contains(QStringLiteral("ScreenReaderEnabled"));
+    if (interface == statusInterface && (!invalidated.isEmpty() || (named && statusOn(changed) != m_on))) {
         readStatus();
     }
 }
 
 void AccessibilityWatch::bringUp()
 {
-    if (!QAccessible::isActive() && !m_reader.isNull()) {
-        QMetaObject::invokeMethod(m_reader, m_readAgain.constData(), Qt::QueuedConnection);
+    if (QAccessible::isActive() || m_reader.isNull()) {
+        return;
+    }
+    QMetaObject::invokeMethod(m_reader, m_readAgain.constData(), Qt::QueuedConnection);
+    // Qt 6.4's reader that took the bus from the X root window at start-up
+    // holds itself on already, tells nobody, and stays silent when it reads
+    // the status on; the bridge waits for its word all the same. Without
+    // that connection the reader connects and tells the bridge itself, and
+    // a word before then would start the bridge on no bus.
+    if (m_readAgain == "serviceRegistered" && QDBusConnection(QStringLiteral("a11y")).isConnected()) {
+        QMetaObject::invokeMethod(m_reader, "enabledChanged", Qt::QueuedConnection, Q_ARG(bool, true));
     }
 }
 

@@ -19,7 +19,9 @@ namespace velmora {
 // on when IsEnabled or ScreenReaderEnabled is. Once it is on while Qt's
 // bridge still sleeps, Qt's own reader of that status is asked to read it
 // again, which starts the bridge as it would have at start-up. Nothing of
-// this blocks: the watch starts after the window's first frame.
+// this keeps the window waiting: the watch starts after the first frame,
+// asks one question at a time with a time limit, and acts on a change only,
+// so that a stuck or flooding service costs neither a freeze nor memory.
 class AccessibilityWatch : public QObject {
     Q_OBJECT
 
@@ -45,9 +47,14 @@ private:
     void statusRead(QDBusPendingCallWatcher* call);
     void bringUp();
 
+    // How long a question to the status may take; longer, and it is off.
+    static constexpr int kAnswerWithin = 2000;
+
     QPointer<QObject> m_reader;
     QByteArray m_readAgain;
     bool m_watching = false;
+    bool m_reading = false;
+    bool m_on = false;
 };
 
 } // namespace velmora

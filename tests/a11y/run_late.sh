@@ -12,7 +12,10 @@ source "$here/../../scripts/xsession.sh"
 
 # name | accessibility bus before the program: the launcher's switches, or
 # "-" for none | what happens once the window is up, steps split by ";"
+# "x11" first: the usual desktop, whose launcher publishes its bus on the X
+# root window once some program has asked for it.
 cases=(
+  "x11-bus-then-enabled|x11 --a11y=0 --screen-reader=0|set IsEnabled"
   "enabled-at-start|--a11y=1 --screen-reader=0|"
   "screen-reader-at-start|--a11y=0 --screen-reader=1|"
   "enabled-later|--a11y=0 --screen-reader=0|set IsEnabled"
@@ -20,6 +23,7 @@ cases=(
   "bus-appears-enabled|-|launch --a11y=1 --screen-reader=0"
   "bus-appears-then-enabled|-|launch --a11y=0 --screen-reader=0; set IsEnabled"
   "bus-appears-then-screen-reader|-|launch --a11y=0 --screen-reader=0; set ScreenReaderEnabled"
+  "x11-bus-on-off-on|x11 --a11y=0 --screen-reader=0|set IsEnabled; unset IsEnabled; set ScreenReaderEnabled"
 )
 
 # The bus launcher as the session would start it, but with its switches
@@ -29,11 +33,19 @@ cases=(
 # whatever the settings say. Its socket goes to a runtime folder of its own,
 # not to the one in ~/.cache that every other such bus of this user takes.
 launch_bus() {
+  local display=(-u DISPLAY) x11=""
+  if [ "${1:-}" = x11 ]; then display=() x11=1; shift; fi
   mkdir -p -m 700 "$work/runtime"
-  env -u DISPLAY XDG_RUNTIME_DIR="$work/runtime" GSETTINGS_BACKEND=memory /usr/libexec/at-spi-bus-launcher "$@" \
+  env "${display[@]}" XDG_RUNTIME_DIR="$work/runtime" GSETTINGS_BACKEND=memory /usr/libexec/at-spi-bus-launcher "$@" \
     >>"$work/launcher.log" 2>&1 &
   pids+=($!)
   gdbus wait --session --timeout 10 org.a11y.Bus || fail "the accessibility bus launcher did not start"
+  if [ -n "$x11" ]; then
+    # As any toolkit's program does at start-up, which starts the bus.
+    gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus --method org.a11y.Bus.GetAddress >/dev/null
+    on_root() { xprop -root AT_SPI_BUS 2>/dev/null | grep -q '='; }
+    wait_for "the launcher did not name its bus on the X root window" on_root
+  fi
 }
 status() {
   gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
@@ -41,7 +53,7 @@ status() {
 }
 set_status() {
   gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
-    --method org.freedesktop.DBus.Properties.Set org.a11y.Status "$1" '<true>' >/dev/null
+    --method org.freedesktop.DBus.Properties.Set org.a11y.Status "$1" "<${2:-true}>" >/dev/null
 }
 
 run_case() {
@@ -68,11 +80,12 @@ run_case() {
     case ${words[0]} in
       launch) launch_bus "${words[@]:1}" ;;
       set) set_status "${words[1]}" ;;
+      unset) set_status "${words[1]}" false ;;
       *) fail "unknown step '$step'" ;;
     esac
     check "then: ${words[*]}"
   done
-  if xprop -root AT_SPI_BUS 2>/dev/null | grep -q '='; then
+  if [[ "$before" != x11* ]] && xprop -root AT_SPI_BUS 2>/dev/null | grep -q '='; then
     fail "the root window names the accessibility bus, which Qt would use whatever the settings say"
   fi
   # The AT-SPI registry starts with the first call to it, which the client
