@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# An accessibility status service that stops answering and then floods the
+# session bus with "IsEnabled changed to true", 10,000 times: the window goes
+# on answering clicks at once, asks the service little, and keeps its memory.
+#   run_stuck.sh PATH/TO/velmora
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../scripts/harness.sh"
+source "$here/../../scripts/xsession.sh"
+on_private_bus "$@"
+harness stuck "$1"
+
+NO_WM=1 start_x_session
+coproc fake { exec /usr/bin/python3 "$here/fake_status.py" 2>"$work/fake.log"; }
+pids+=("$fake_PID")
+exec {to_fake}>&"${fake[1]}" {from_fake}<&"${fake[0]}"
+# Sends a command and waits for the service to say that it is done.
+tell() {
+  local said=""
+  echo "$*" >&"$to_fake"
+  read -r -t 60 said <&"$from_fake" || true
+  [ "$said" = "$1" ] || fail "the false service did not finish '$*'"
+}
+ready=""
+read -r -t 30 ready <&"$from_fake" || true
+[ "$ready" = ready ] || fail "the false status service did not start"
+
+start_program env
+# The watch reads the status once after the first frame.
+asked() { grep -q "answered GetAll" "$work/fake.log"; }
+wait_for "the program did not ask for the accessibility status" asked
+rss() { awk '/^VmRSS:/ { print $2 }' "/proc/$app/status"; }
+stufe10=(184 492)
+click_at "${stufe10[@]}"
+before=$(rss)
+
+tell stuck
+tell flood 10000
+start=$(date +%s%N)
+# Fails after 30 s; a watch that waits for the service's answers takes 25 s
+# for each.
+click_at 184 196 # "Stufe 01"
+took=$((($(date +%s%N) - start) / 1000000))
+after=$(rss)
+questions=$(grep -c "^held" "$work/fake.log" || true)
+check "after the flood a click was drawn within $took ms; the program asked the silent service $questions times"
+[ "$questions" -le 5 ] || fail "the program asked the silent service $questions times"
+check "memory: $before KiB before the flood, $after KiB after"
+[ $((after - before)) -le 4096 ] || fail "the flood cost $((after - before)) KiB"
+echo "stuck: 1 passed, 0 failed"
