@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -31,7 +32,9 @@ RollLogWindow::RollLogWindow(const RollLog& log, QWidget* parent)
     setObjectName(QStringLiteral("rollLog"));
     setWindowTitle(QStringLiteral("Velmora - Verlauf"));
     auto* note = new QLabel(
-        tr("Die Würfe dieser Sitzung, der neueste zuerst; die letzten %L1 bleiben.").arg(RollLog::kCapacity), this);
+        tr("Die Würfe dieser Sitzung, der neueste zuerst; die letzten %1 bleiben.")
+            .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(RollLog::kCapacity))),
+        this);
     note->setWordWrap(true);
     m_list->setObjectName(QStringLiteral("rolls"));
     m_list->setAccessibleName(tr("Würfe"));
@@ -51,18 +54,20 @@ RollLogWindow::RollLogWindow(const RollLog& log, QWidget* parent)
 void RollLogWindow::addNewest(const RollLog::Entry& entry)
 {
     auto* item = new QListWidgetItem(qt(rolltext::logLine(entry.roll, entry.time)));
-    QStringList band;
-    for (const std::string& line : rolltext::bandLines(entry.roll)) {
-        if (!line.empty()) {
-            band << qt(line);
-        }
-    }
-    item->setData(Qt::AccessibleDescriptionRole, band.join(QLatin1Char('\n')));
+    // Heard once and plainly: the step, karma and result, then the dice in
+    // the words of the announcement, with no punctuation said aloud.
+    item->setData(Qt::AccessibleTextRole, qt(rolltext::spokenLogLine(entry.roll, entry.time)));
+    item->setData(Qt::AccessibleDescriptionRole, qt(rolltext::spokenDice(entry.roll)));
     item->setData(kCopyRole, qt(rolltext::copy(entry.roll)));
     m_list->insertItem(0, item);
     while (m_list->count() > static_cast<int>(RollLog::kCapacity)) {
         delete m_list->takeItem(m_list->count() - 1);
     }
+}
+
+void RollLogWindow::showWhetherEmpty()
+{
+    m_list->setAccessibleDescription(m_list->count() == 0 ? tr("Noch keine Würfe") : QString());
 }
 
 void RollLogWindow::rollAdded()
@@ -72,6 +77,7 @@ void RollLogWindow::rollAdded()
         return;
     }
     addNewest(m_log.latest());
+    showWhetherEmpty();
     // The newest stays selected and in view, as at opening.
     m_list->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
     m_list->scrollToTop();
@@ -85,6 +91,7 @@ void RollLogWindow::open(QWidget* beside)
         for (const RollLog::Entry& entry : m_log.entries()) {
             addNewest(entry);
         }
+        showWhetherEmpty();
         if (beside != nullptr) {
             move(beside->frameGeometry().topRight() + QPoint(8, 0));
         }

@@ -34,6 +34,8 @@ protected:
 
 private:
     void addNewest(const RollLog::Entry& entry);
+    // An empty list says so to a screen reader, which would say only "list".
+    void showWhetherEmpty();
 
     const RollLog& m_log;
     QListWidget* m_list;

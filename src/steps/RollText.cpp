@@ -121,6 +121,27 @@ std::string logLine(const RollRecord& roll, const std::string& time)
     return time + " " + header(roll) + " \u00b7 " + dice + " \u00b7 " + result(roll);
 }
 
+std::string spokenLogLine(const RollRecord& roll, const std::string& time)
+{
+    std::string text = stepCaption(roll.step);
+    if (const KarmaLevel* karma = karmaOf(roll)) {
+        text += ", Karma plus " + std::to_string(karma->die);
+    }
+    const std::string said = spokenResult(roll);
+    text += ", " + said;
+    // The log keeps its times as "hh:mm:ss"; a listener wants hours and
+    // minutes, without leading zeros.
+    const auto number = [&time](std::size_t at) {
+        return at + 2 <= time.size() ? std::to_string((time[at] - '0') * 10 + (time[at + 1] - '0')) : std::string();
+    };
+    if (time.size() >= 5) {
+        const bool ended = !said.empty() && (said.back() == '!' || said.back() == '.');
+        const std::string minutes = number(3);
+        text += (ended ? " " : ", ") + number(0) + " Uhr" + (minutes == "0" ? "" : " " + minutes);
+    }
+    return text;
+}
+
 std::string spokenResult(const RollRecord& roll)
 {
     switch (roll.outcome) {

@@ -30,5 +30,8 @@ std::string logLine(const RollRecord& roll, const std::string& time);
 inline constexpr std::size_t kSpokenFaces = 20;
 std::string spokenResult(const RollRecord& roll);
 std::string spokenDice(const RollRecord& roll);
+// The log's line for speech, its time of day "hh:mm:ss" last and as said:
+// "Stufe 14, Karma plus 6, Summe 38, 20 Uhr 14".
+std::string spokenLogLine(const RollRecord& roll, const std::string& time);
 
 } // namespace velmora::rolltext

@@ -172,7 +172,8 @@ def check_geometry(frame, transcript, by_name):
 
 def check_log(app, transcript):
     """Ctrl+H opens the roll log: one list item a roll, newest first, named
-    by its line and described by the band's lines."""
+    in words by its step, karma, result and time, and described by its dice
+    as the notification tells them."""
     # Without a window manager nothing gives the window the keyboard: ask X.
     # The key goes to the focused window, not to the one found: xdotool would
     # send the release elsewhere once the log has the focus, and leave Ctrl
@@ -195,11 +196,22 @@ def check_log(app, transcript):
     items = children(rolls) if rolls else []
     check(len(items) == 9, f"the log lists the 9 rolls ({len(items)})")
     newest = items[0]
-    band = "\n".join(line for line in transcript_lines(transcript) if line)
-    check(newest.get_role() == Atspi.Role.LIST_ITEM and " Stufe 10 · " in newest.get_name()
-          and newest.get_description() == band,
-          f"the newest roll is a list item named by its line, described by the band: {newest.get_name()!r}")
+    result = spoken_result(check_step10(transcript_lines(transcript), None))
+    name = newest.get_name()
+    check(newest.get_role() == Atspi.Role.LIST_ITEM and name.startswith(f"Stufe 10, {result}")
+          and re.fullmatch(r".*[ ,] ?\d{1,2} Uhr( \d{1,2})?", name) and not re.search(r"[:()\u00b7+-]", name),
+          f"the newest roll is a list item named in words, its time last: {name!r}")
+    check(dice_of(notifications_words[-1]) == newest.get_description(),
+          f"described by its dice as the notification told them: {newest.get_description()!r}")
     return items
+
+
+def dice_of(words):
+    """The dice of a notification's words, after the result."""
+    return re.sub(r"^(Summe \d+(, das ist \d+ minus \d+)?\. |Patzer! |Fehler, .*?abgebrochen\. )", "", words)
+
+
+notifications_words = []
 
 
 def main():
@@ -278,9 +290,10 @@ def main():
     burst = notifications.shown[8:11]
     again = [Notifications.words(source) for source in notifications.sources[8:11]]
     check(again == burst, f"each notification keeps its words: {burst} then {again}")
+    notifications_words.extend(words[1] for words in burst)
     items = check_log(app, transcript)
-    # The log's newest first; its line ends in the result.
-    logged = [re.sub(r"^Die Summe lautet: ", "Summe ", item.get_name().rsplit(" · ", 1)[-1]).rstrip(".")
+    # The log's newest first; each names its result after the step.
+    logged = [re.sub(r"^Stufe \d+, (Karma plus \d+, )?(Summe \d+|Patzer!|Fehler, .*?\.).*$", r"\2", item.get_name())
               for item in reversed(items[:3])]
     told = [words[1].split(". ")[0].split("! ")[0].rstrip(".") for words in burst]
     told = [t if not t.startswith("Patzer") else "Patzer!" for t in told]

@@ -116,8 +116,12 @@ check "after Space on 'Reset' Orca said: '$(spoken | grep -E 'kein Karma' | tail
 # The roll can be heard again: Ctrl+H opens the log on its newest entry,
 # Escape gives the focus back.
 key ctrl+h
-said "Stufe 14 · "
-check "after Ctrl+H Orca said: '$(spoken | grep -E 'Stufe 14 · ' | tail -1)'"
+said "^Stufe 14, (Summe [0-9]+|Patzer!)"
+entry=$(spoken | grep -A1 -E '^Stufe 14, (Summe [0-9]+|Patzer!)' | tail -2 | tr '\n' ' ')
+grep -qE "[:()·–]|Doppelpunkt|Mittelpunkt" <<<"$entry" && fail "Orca was given punctuation that it names aloud: $entry"
+words=$(wc -w <<<"$entry")
+[ "$words" -le 25 ] || fail "Orca read the newest roll in $words words: $entry"
+check "after Ctrl+H Orca said, in $words words: '$entry'"
 # Every roll in the log, oldest first, as Orca told them.
 key ctrl+a ctrl+c
 logged() {

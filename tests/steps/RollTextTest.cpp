@@ -37,6 +37,7 @@ struct TextCase {
     const char* copy;
     const char* logLine;
     const char* spoken; // result, then dice
+    const char* spokenLog;
 };
 
 class RollTexts : public ::testing::TestWithParam<TextCase> {};
@@ -66,35 +67,42 @@ TEST_P(RollTexts, AreMadeFromTheRecordOfTheRoll)
     const std::string spoken = rolltext::spokenResult(record) + " | " + rolltext::spokenDice(record);
     EXPECT_EQ(spoken, c.spoken);
     EXPECT_EQ(spoken.find_first_of(":()-\u2013"), std::string::npos) << "read aloud as punctuation";
+    const std::string spokenLog = rolltext::spokenLogLine(record, "20:04:03");
+    EXPECT_EQ(spokenLog, c.spokenLog);
+    EXPECT_EQ(spokenLog.find_first_of(":()-+\u2013\u00b7"), std::string::npos) << "read aloud as punctuation";
 }
 
 INSTANTIATE_TEST_SUITE_P(Rolls, RollTexts,
     ::testing::Values(
         TextCase{"Plain", 14, "0", {{20, 7}, {4, 3}},
             "Stufe 14\nEin D20 wird gewürfelt: 7\nEin D4 wird gewürfelt: 3\nDie Summe lautet: 10",
-            "20:14:03 Stufe 14 · D20 7, D4 3 · Summe 10", "Summe 10 | D20 7, D4 3."},
+            "20:14:03 Stufe 14 · D20 7, D4 3 · Summe 10", "Summe 10 | D20 7, D4 3.", "Stufe 14, Summe 10, 20 Uhr 4"},
         TextCase{"RolledAgainWithKarma", 14, "2", {{20, 20}, {20, 7}, {4, 3}, {6, 6}, {6, 2}},
             "Stufe 14, Karma +6\nEin D20 wird gewürfelt: 20\nNeuer Wurf!\nEin D20 wird gewürfelt: 7\n"
             "Ein D4 wird gewürfelt: 3\nKarma +6!\nEin D6 wird gewürfelt: 6\nNeuer Wurf!\n"
             "Ein D6 wird gewürfelt: 2\nDie Summe lautet: 38",
             "20:14:03 Stufe 14, Karma +6 · D20 20+7, D4 3, Karma D6 6+2 · Summe 38",
-            "Summe 38 | D20 20 und 7, D4 3, Karma D6 6 und 2."},
+            "Summe 38 | D20 20 und 7, D4 3, Karma D6 6 und 2.",
+            "Stufe 14, Karma plus 6, Summe 38, 20 Uhr 4"},
         TextCase{"Fumble", 8, "0", {{6, 1}, {6, 1}},
             "Stufe 08\nEin D6 wird gewürfelt: 1\nEin D6 wird gewürfelt: 1\nPatzer!",
-            "20:14:03 Stufe 08 · D6 1, D6 1 · Patzer!", "Patzer! | D6 1, D6 1."},
+            "20:14:03 Stufe 08 · D6 1, D6 1 · Patzer!", "Patzer! | D6 1, D6 1.", "Stufe 08, Patzer! 20 Uhr 4"},
         TextCase{"StepOne", 1, "1", {{4, 3}, {4, 2}},
             "Stufe 01, Karma +4\nEin D4 wird gewürfelt: 3\nKarma +4!\nEin D4 wird gewürfelt: 2\n"
             "Die Summe lautet: 3 (5-2)",
             "20:14:03 Stufe 01, Karma +4 · D4 3, Karma D4 2 · Summe 3 (5-2)",
-            "Summe 3, das ist 5 minus 2 | D4 3, Karma D4 2."},
+            "Summe 3, das ist 5 minus 2 | D4 3, Karma D4 2.",
+            "Stufe 01, Karma plus 4, Summe 3, das ist 5 minus 2, 20 Uhr 4"},
         TextCase{"StepTwo", 2, "0", {{4, 2}}, "Stufe 02\nEin D4 wird gewürfelt: 2\nDie Summe lautet: 1 (2-1)",
-            "20:14:03 Stufe 02 · D4 2 · Summe 1 (2-1)", "Summe 1, das ist 2 minus 1 | D4 2."},
+            "20:14:03 Stufe 02 · D4 2 · Summe 1 (2-1)", "Summe 1, das ist 2 minus 1 | D4 2.",
+            "Stufe 02, Summe 1, das ist 2 minus 1, 20 Uhr 4"},
         // The script runs out after a highest face: the source fails as an
         // error the rules do not know, and the roll stops there.
         TextCase{"Error", 3, "0", {{4, 4}},
             "Stufe 03\nEin D4 wird gewürfelt: 4\nNeuer Wurf!\nFehler: unbekannt –\nder Wurf wurde\nabgebrochen.",
             "20:14:03 Stufe 03 · D4 4 · Fehler: unbekannt – der Wurf wurde abgebrochen.",
-            "Fehler, unbekannt, der Wurf wurde abgebrochen. | D4 4."}),
+            "Fehler, unbekannt, der Wurf wurde abgebrochen. | D4 4.",
+            "Stufe 03, Fehler, unbekannt, der Wurf wurde abgebrochen. 20 Uhr 4"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A chain of highest faces that passes the 16-bit range stops at that face,
