@@ -7,6 +7,7 @@
 #include "app/CaptionFit.h"
 #include "app/DesignLayout.h"
 #include "app/IndicatorLamp.h"
+#include "app/KeyboardMenu.h"
 #include "app/KarmaButton.h"
 #include "app/Legibility.h"
 #include "app/RollLogWindow.h"
@@ -236,9 +237,12 @@ void MainWindow::clickKarma(int button)
 
 void MainWindow::copyRoll()
 {
-    if (!m_log.empty()) {
-        QApplication::clipboard()->setText(QString::fromStdString(rolltext::copy(m_log.latest().roll)));
+    if (m_log.empty()) {
+        m_announcer->announce(tr("Noch kein Wurf"));
+        return;
     }
+    QApplication::clipboard()->setText(QString::fromStdString(rolltext::copy(m_log.latest().roll)));
+    m_announcer->announce(tr("Wurf kopiert"));
 }
 
 void MainWindow::showLog()
@@ -251,10 +255,17 @@ void MainWindow::showLog()
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event)
 {
-    QMenu menu(this);
-    menu.addAction(m_copyAction);
-    menu.addAction(m_logAction);
-    menu.exec(event->globalPos());
+    const bool byKeyboard = event->reason() != QContextMenuEvent::Mouse;
+    QWidget* from = byKeyboard && focusWidget() != nullptr ? focusWidget() : nullptr;
+    showWindowMenu(from != nullptr ? from->mapToGlobal(from->rect().center()) : event->globalPos(), byKeyboard);
+}
+
+void MainWindow::showWindowMenu(const QPoint& globalPos, bool byKeyboard)
+{
+    auto* menu = new QMenu(this);
+    menu->addAction(m_copyAction);
+    menu->addAction(m_logAction);
+    popUpMenu(menu, globalPos, byKeyboard);
 }
 
 namespace {
@@ -280,6 +291,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress) {
         const auto& key = *static_cast<QKeyEvent*>(event);
         const bool repeat = m_heldKeys.pressIsRepeat(key);
+        // On every control, as on the step buttons, whose own menu comes first.
+        if (opensMenu(key.key(), key.modifiers()) && qobject_cast<StepButton*>(watched) == nullptr) {
+            auto* control = static_cast<QWidget*>(watched);
+            showWindowMenu(control->mapToGlobal(control->rect().center()), true);
+            return true;
+        }
         if (clicksButton(key)) {
             // On the press, as a button does with Return; a held key clicks once.
             if (!repeat) {

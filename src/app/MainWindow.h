@@ -65,6 +65,8 @@ private:
     // the key was one of them. A repeat of a held digit, + or - does nothing.
     bool handleKey(const QKeyEvent& event, bool repeat);
     void stepKarma(int delta);
+    // Copy and the log, the window's own actions.
+    void showWindowMenu(const QPoint& globalPos, bool byKeyboard);
     void applyTranscriptColour();
 
     TranscriptModel m_transcript;

@@ -1,7 +1,9 @@
 #include "app/OddsWindow.h"
 
 #include "app/AccessibleFactory.h"
+#include "app/Announcer.h"
 #include "app/OddsChart.h"
+#include "app/OddsText.h"
 #include "steps/StepTable.h"
 
 #include <QAccessibleWidget>
@@ -118,8 +120,10 @@ QVariant OddsTableModel::data(const QModelIndex& index, int role) const
 
 QVariant OddsTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    // The rows' headers are not shown, the first column says the same; a
+    // screen reader says them as the row changes.
     if (orientation == Qt::Vertical) {
-        return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
+        return role == Qt::DisplayRole ? QVariant(QStringLiteral("Mindestwurf %1").arg(section + 1)) : QVariant();
     }
     if (section == 0) {
         return role == Qt::DisplayRole ? QVariant(QStringLiteral("Mindestwurf")) : QVariant();
@@ -232,7 +236,12 @@ OddsWindow::OddsWindow(QWidget* parent, OddsCache& odds) : QWidget(parent, Qt::W
     layout->addLayout(selectorRow);
     layout->addLayout(body, 1);
 
-    connect(m_selector, &QSpinBox::valueChanged, this, &OddsWindow::showStep);
+    m_announcer = new Announcer(this);
+    connect(m_selector, &QSpinBox::valueChanged, this, [this](int step) {
+        showStep(step);
+        // The spin box itself says only the number.
+        m_announcer->announce(m_heading->text(), stepButtonSpokenDescription(step, m_chosen));
+    });
     auto* close = new QShortcut(QKeySequence::Cancel, this);
     connect(close, &QShortcut::activated, this, &QWidget::close);
 

@@ -11,6 +11,7 @@ class QTableView;
 
 namespace velmora {
 
+class Announcer;
 class OddsChart;
 
 // Minimum roll N from 1 on, then the chance of reaching it at each karma
@@ -81,6 +82,7 @@ private:
     int m_step = 0;
     int m_chosen = 0;
     QLabel* m_heading = nullptr;
+    Announcer* m_announcer = nullptr;
     QSpinBox* m_selector = nullptr;
     QLabel* m_dice = nullptr;
     QLabel* m_chosenLabel = nullptr;

@@ -1,5 +1,6 @@
 #include "app/RollLogWindow.h"
 
+#include "app/Announcer.h"
 #include "steps/RollText.h"
 
 #include <QAccessible>
@@ -47,6 +48,7 @@ RollLogWindow::RollLogWindow(const RollLog& log, QWidget* parent)
     layout->addWidget(m_list);
     resize(560, 420);
 
+    m_announcer = new Announcer(this);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
@@ -142,6 +144,8 @@ bool RollLogWindow::eventFilter(QObject* watched, QEvent* event)
         const QString text = selectedText();
         if (!text.isEmpty()) {
             QApplication::clipboard()->setText(text);
+            const auto copied = m_list->selectedItems().size();
+            m_announcer->announce(copied == 1 ? tr("Wurf kopiert") : tr("%1 Würfe kopiert").arg(copied));
         }
         return true;
     }

@@ -9,6 +9,8 @@ class QListWidget;
 
 namespace velmora {
 
+class Announcer;
+
 // "Velmora - Verlauf": the rolls of this run, newest first, one line each,
 // beside the main window. It opens with the newest roll focused, so that a
 // screen reader reads it at once, and Escape gives the focus back to where
@@ -38,6 +40,7 @@ private:
     void showWhetherEmpty();
 
     const RollLog& m_log;
+    Announcer* m_announcer = nullptr;
     QListWidget* m_list;
     QPointer<QWidget> m_returnFocus;
 };

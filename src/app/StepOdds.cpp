@@ -1,6 +1,7 @@
 #include "app/StepOdds.h"
 
 #include "app/AccessibleFactory.h"
+#include "app/KeyboardMenu.h"
 #include "app/OddsText.h"
 #include "app/OddsWindow.h"
 #include "steps/StepTable.h"
@@ -137,11 +138,10 @@ void StepOdds::openOdds(int step)
     m_window->stepSelector()->setFocus(Qt::OtherFocusReason);
 }
 
-void StepOdds::showMenu(QPushButton* button, const QPoint& globalPos)
+void StepOdds::showMenu(QPushButton* button, const QPoint& globalPos, bool byKeyboard)
 {
     const int step = m_steps.value(button);
     auto* menu = new QMenu(button);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(QStringLiteral("Chancen für Stufe %1 …").arg(step), this, [this, step] { openOdds(step); });
     // The window's own actions, which its context menu offers elsewhere.
     const QList<QAction*> shared = button->window()->actions();
@@ -149,7 +149,7 @@ void StepOdds::showMenu(QPushButton* button, const QPoint& globalPos)
         menu->addSeparator();
         menu->addActions(shared);
     }
-    menu->popup(globalPos);
+    popUpMenu(menu, globalPos, byKeyboard);
 }
 
 bool StepOdds::eventFilter(QObject* watched, QEvent* event)
@@ -174,17 +174,15 @@ bool StepOdds::eventFilter(QObject* watched, QEvent* event)
     case QEvent::ContextMenu: {
         // A right-click, and on most desktops the Menu key.
         const auto* menu = static_cast<QContextMenuEvent*>(event);
-        showMenu(button, menu->reason() == QContextMenuEvent::Mouse ? menu->globalPos()
-                                                                    : button->mapToGlobal(button->rect().center()));
+        const bool byKeyboard = menu->reason() != QContextMenuEvent::Mouse;
+        showMenu(button, byKeyboard ? button->mapToGlobal(button->rect().center()) : menu->globalPos(), byKeyboard);
         return true;
     }
     case QEvent::KeyPress: {
         // Where no context menu event comes of them.
         const auto* key = static_cast<QKeyEvent*>(event);
-        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
-        if ((key->key() == Qt::Key_Menu && modifiers == Qt::NoModifier)
-            || (key->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
-            showMenu(button, button->mapToGlobal(button->rect().center()));
+        if (opensMenu(key->key(), key->modifiers())) {
+            showMenu(button, button->mapToGlobal(button->rect().center()), true);
             return true;
         }
         return false;

@@ -54,7 +54,7 @@ protected:
 private:
     void describe(QPushButton* button);
     void describeNow(QPushButton* button) const;
-    void showMenu(QPushButton* button, const QPoint& globalPos);
+    void showMenu(QPushButton* button, const QPoint& globalPos, bool byKeyboard);
 
     // Looked up only for a button that sends an event, so never a dead one.
     QHash<QPushButton*, int> m_steps;

@@ -291,7 +291,13 @@ def main():
     again = [Notifications.words(source) for source in notifications.sources[8:11]]
     check(again == burst, f"each notification keeps its words: {burst} then {again}")
     notifications_words.extend(words[1] for words in burst)
+    subprocess.run(["xdotool", "key", "ctrl+c"], check=True)
+    said = notifications.wait_for(12)
+    check(said is not None and said[1] == "Wurf kopiert", f"Ctrl+C is confirmed: {said}")
     items = check_log(app, transcript)
+    subprocess.run(["xdotool", "key", "ctrl+a", "ctrl+c"], check=True)
+    said = notifications.wait_for(13)
+    check(said is not None and said[1] == "9 Würfe kopiert", f"Ctrl+A, Ctrl+C in the log is confirmed: {said}")
     # The log's newest first; each names its result after the step.
     logged = [re.sub(r"^Stufe \d+, (Karma plus \d+, )?(Summe \d+|Patzer!|Fehler, .*?\.).*$", r"\2", item.get_name())
               for item in reversed(items[:3])]

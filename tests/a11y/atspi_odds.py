@@ -62,6 +62,7 @@ class Menus:
     def __init__(self):
         self.popups = 0
         self.focused = []
+        self.notifications = []
         self._listener = Atspi.EventListener.new(self._on_event)
         self._listener.register("object:state-changed:showing")
         self._listener.register("object:state-changed:focused")
@@ -74,14 +75,16 @@ class Menus:
             self.popups += 1
         elif event.type == "object:state-changed:focused" and role == Atspi.Role.MENU_ITEM:
             self.focused.append(event.source.get_name())
+        elif event.type == "object:state-changed:showing" and role == Atspi.Role.NOTIFICATION:
+            self.notifications.append(" ".join(c.get_name() for c in children(event.source)))
 
     def open(self, keys, count):
-        """Sends keys to the main window, then Down onto the first entry; returns its name."""
+        """Sends keys to the main window; returns the name of the menu entry
+        that is current as the menu opens, as a screen reader hears it."""
         self.focused.clear()
         x_keys(TITLE, keys)
         wait_for(f"a context menu after {keys}", lambda: self.popups >= count)
-        subprocess.run(["xdotool", "key", "Down"], check=True)
-        return wait_for(f"an entry of the menu after {keys} focused", lambda: self.focused[:1])[0]
+        return wait_for(f"an entry of the menu after {keys} current at once", lambda: self.focused[:1])[0]
 
 
 def children(node):
@@ -182,6 +185,9 @@ def main():
     row, column, text = STEP14_CELL
     check(cell_text(table, row, column) == text and cell_text(table, row, 0) == str(row + 1),
           f"the cell of N = {row + 1}, '{HEADERS[column]}' reads '{text}'")
+    header = table.get_row_header(row)
+    check(header is not None and header.get_name() == f"Mindestwurf {row + 1}",
+          f"its row is headed 'Mindestwurf {row + 1}' for Up and Down ({header.get_name() if header else None})")
 
     summary = tables.get("Patzer und Mittelwert")
     check(summary is not None and "Table" in summary.get_interfaces(),
@@ -190,12 +196,24 @@ def main():
     check(rows == ["Patzer!", "im Mittel"], f"its rows are 'Patzer!' and 'im Mittel' ({rows})")
     check(cell_text(summary, 1, 0) == "14,4", "the mean without karma reads '14,4'")
 
+    # A step chosen in the window is told with its dice, not as a bare number.
+    x_keys(ODDS_TITLE, "Down")
+    told = wait_for("a notification of the new step", lambda: menus.notifications[-1:])[0]
+    check(told == "Chancen für Stufe 13. D12 plus D10, im Mittel 13,2",
+          f"Down in the step selector tells the new step and its dice: {told!r}")
+
     # The Menu key, as a keyboard sends it: one menu, not one from the key
     # and another from the context menu event that Qt makes of it.
     focus_button(main_frame, "Stufe 40")
     entry = menus.open("Menu", 2)
     check(entry == "Chancen für Stufe 40 …" and menus.popups == 2,
           f"the Menu key opens one menu, of 'Stufe 40' ({entry!r}; {menus.popups} menus shown in all)")
+    subprocess.run(["xdotool", "key", "Escape"], check=True)
+
+    # Every control has the window's menu by keyboard, its first entry current.
+    focus_button(main_frame, "Karma +6")
+    entry = menus.open("shift+F10", 3)
+    check(entry == "Wurf kopieren", f"Shift+F10 on 'Karma +6' opens the window's menu at 'Wurf kopieren' ({entry!r})")
     subprocess.run(["xdotool", "key", "Escape"], check=True)
     print("atspi_odds: 1 passed, 0 failed")
 

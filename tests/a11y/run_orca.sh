@@ -86,6 +86,12 @@ for _ in $(seq 600); do heard_four && break; sleep 0.1; done
 heard_four || fail "Orca told $(results | wc -l) of 4 rolls: $(results | tr '\n' '|')"
 check "after three quick Spaces Orca said: '$(spoken | grep -aE "^(notification )?(Summe|Patzer|Fehler)" | tail -3 | tr '\n' '|')'"
 
+# The step's menu by keyboard, heard with its first entry.
+key shift+F10
+said "Chancen für Stufe 14"
+check "after Shift+F10 on 'Stufe 14' Orca said: '$(spoken | grep -B1 -E 'Chancen für Stufe 14' | tail -2 | tr '\n' ' ')'"
+key Escape
+
 # "+" twice from no karma: +4, then +6, each announced, the focus kept.
 key plus
 said "^(notification )?Karma \+4 gewählt\.?$"
