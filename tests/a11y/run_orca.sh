@@ -3,7 +3,9 @@
 # player's session: "1" "4", Space; "+" "+"; "4" "0", Tab to "Karma +6",
 # which is chosen, and to "Karma +8", which is not; Tab to "Reset", Space;
 # Ctrl+H, Escape. Orca's log must show each result being spoken.
-# Each key waits until Orca has spoken the one before.
+# Each key waits until Orca has spoken the one before. With
+# VELMORA_ORCA_LATE set, Orca starts after Velmora, as on the usual desktop:
+# the accessibility bus runs, named on the X root window, and is off.
 #   run_orca.sh PATH/TO/velmora [LOG]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,6 +21,18 @@ command -v orca >/dev/null || fail "no orca (Debian package orca)"
 # A fresh profile, so that no first-run question waits for an answer.
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
 mkdir -p "$HOME"
+if [ -n "${VELMORA_ORCA_LATE:-}" ]; then
+  /usr/libexec/at-spi-bus-launcher --a11y=0 --screen-reader=0 >"$work/launcher.log" 2>&1 &
+  pids+=($!)
+  gdbus wait --session --timeout 10 org.a11y.Bus || fail "the accessibility bus launcher did not start"
+  # As any toolkit's program does at start-up, which starts the bus and
+  # names it on the root window.
+  gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus --method org.a11y.Bus.GetAddress >/dev/null
+  on_root() { xprop -root AT_SPI_BUS 2>/dev/null | grep -q '='; }
+  wait_for "the launcher did not name its bus on the X root window" on_root
+  start_program env
+  check "Velmora runs with accessibility off; Orca starts now"
+fi
 # Orca runs once per user and refuses to start beside another: wait for one
 # that a previous run is still shutting down, and name a real one.
 for _ in $(seq 100); do pgrep -u "$(id -u)" -x orca >/dev/null || break; sleep 0.1; done
@@ -52,10 +66,17 @@ key() { xdotool key --delay 80 "$@"; }
 
 for _ in $(seq 600); do grep -aq "registering listener for: object:state-changed:focused" "$log" && break; sleep 0.1; done
 pids+=($(pgrep -u "$(id -u)" -x orca)) # stopped with the session, not left behind
-start_program env
-xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
-said "^Stufe 01 (push )?button"
-check "Orca follows the focus: '$(spoken | grep -m1 -E '^Stufe 01 ')'"
+if [ -z "${VELMORA_ORCA_LATE:-}" ]; then
+  start_program env
+  xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
+  said "^Stufe 01 (push )?button"
+else
+  # The focus stood on "Stufe 01" before Orca came; a move shows it.
+  xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
+  key Tab
+  said "^Stufe 0[12] (push )?button"
+fi
+check "Orca follows the focus: '$(spoken | grep -m1 -E '^Stufe 0[12] ')'"
 
 # A step in two keystrokes.
 key 1 4
