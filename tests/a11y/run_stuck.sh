@@ -30,8 +30,11 @@ start_program env
 asked() { grep -q "answered GetAll" "$work/fake.log"; }
 wait_for "the program did not ask for the accessibility status" asked
 rss() { awk '/^VmRSS:/ { print $2 }' "/proc/$app/status"; }
-stufe10=(184 492)
-click_at "${stufe10[@]}"
+ms() { echo $((($(date +%s%N) - $1) / 1000000)); }
+click_at 184 492 # "Stufe 10"
+start=$(date +%s%N)
+click_at 392 492 # "Stufe 40", as a click takes with a quiet bus
+quiet=$(ms "$start")
 before=$(rss)
 
 tell stuck
@@ -40,10 +43,10 @@ start=$(date +%s%N)
 # Fails after 30 s; a watch that waits for the service's answers takes 25 s
 # for each.
 click_at 184 196 # "Stufe 01"
-took=$((($(date +%s%N) - start) / 1000000))
+took=$(ms "$start")
 after=$(rss)
 questions=$(grep -c "^held" "$work/fake.log" || true)
-check "after the flood a click was drawn within $took ms; the program asked the silent service $questions times"
+check "after the flood a click was drawn within $took ms (with a quiet bus $quiet ms); the program asked the silent service $questions times"
 [ "$questions" -le 5 ] || fail "the program asked the silent service $questions times"
 check "memory: $before KiB before the flood, $after KiB after"
 [ $((after - before)) -le 4096 ] || fail "the flood cost $((after - before)) KiB"
