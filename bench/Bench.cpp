@@ -8,7 +8,6 @@
 #include "dice/DiceEngine.h"
 #include "dice/MixingGenerator.h"
 #include "app/TranscriptLayout.h"
-#include "transcript/TranscriptSink.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -35,18 +34,11 @@ void consume(T value)
     benchmark::DoNotOptimize(value);
 }
 
-class NullSink final : public TranscriptSink {
-public:
-    void cls() override {}
-    void print(std::string_view text) override { consume(text.data()); }
-};
-
 void BM_Rand(benchmark::State& state)
 {
     MixingGenerator generator(1);
     SystemClock clock;
-    NullSink sink;
-    DiceEngine dice(generator, clock, sink);
+    DiceEngine dice(generator, clock);
     for (auto _ : state) {
         consume(dice.rand(1, 20));
     }
@@ -57,8 +49,7 @@ void BM_Wuerfel(benchmark::State& state)
 {
     MixingGenerator generator(1);
     SystemClock clock;
-    NullSink sink;
-    DiceEngine dice(generator, clock, sink);
+    DiceEngine dice(generator, clock);
     const std::int16_t sides = 20;
     for (auto _ : state) {
         consume(dice.wuerfel(sides));

@@ -18,7 +18,6 @@
 #include "dice/Clock.h"
 #include "dice/DiceEngine.h"
 #include "dice/MixingGenerator.h"
-#include "transcript/TranscriptSink.h"
 
 #include <csignal>
 #include <cstdint>
@@ -28,12 +27,6 @@
 #include <string>
 
 namespace {
-
-class NoTranscript final : public velmora::TranscriptSink {
-public:
-    void cls() override {}
-    void print(std::string_view) override {}
-};
 
 class ReplacingReseed final : public velmora::RandomSource {
 public:
@@ -96,9 +89,8 @@ int main(int argc, char* argv[])
     ReplacingReseed broken;
     velmora::SystemClock systemClock;
     FrozenClock frozenClock;
-    NoTranscript transcript;
     velmora::RandomSource& source = replacing ? static_cast<velmora::RandomSource&>(broken) : generator;
-    velmora::DiceEngine dice(source, frozen ? static_cast<velmora::Clock&>(frozenClock) : systemClock, transcript);
+    velmora::DiceEngine dice(source, frozen ? static_cast<velmora::Clock&>(frozenClock) : systemClock);
 
     constexpr int kBatch = 4096;
     unsigned char buffer[kBatch * 3];

@@ -1,7 +1,7 @@
 #include "app/Announcements.h"
 
 #include "karma/KarmaState.h"
-#include "steps/RollText.h"
+#include "text/RollText.h"
 
 #include <QCoreApplication>
 

@@ -13,8 +13,8 @@
 #include "app/RollLogWindow.h"
 #include "app/StepOdds.h"
 #include "app/Twips.h"
-#include "steps/GuardedRoll.h"
-#include "steps/RollText.h"
+#include "steps/RollReportingErrors.h"
+#include "text/RollText.h"
 #include "steps/StepTable.h"
 #include "app/TranscriptView.h"
 
@@ -79,8 +79,8 @@ private:
 
 MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
     : QWidget(parent)
-    , m_dice(source, clock, m_transcript)
-    , m_roll(m_dice, m_transcript, m_karma)
+    , m_dice(source, clock)
+    , m_roll(m_dice, m_karma)
 {
     installAccessibleInterface<MainWindow, AccessibleWindow>();
     setObjectName(QStringLiteral("velmora"));
@@ -209,8 +209,8 @@ QWidget* MainWindow::createControl(const ControlDesign& design)
 
 void MainWindow::rollStep(int step)
 {
-    RollRecord record;
-    rollReportingErrors(m_roll, stepDefinition(step), m_transcript, &record);
+    RollRecord record = rollReportingErrors(m_roll, stepDefinition(step));
+    m_transcript.show(rolltext::bandLines(record));
     m_log.add(std::move(record), QTime::currentTime().toString(QStringLiteral("hh:mm:ss")).toStdString());
     m_view->transcriptChanged();
     if (m_logWindow != nullptr) {

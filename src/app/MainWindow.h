@@ -8,7 +8,7 @@
 #include "steps/RollLog.h"
 #include "steps/StepRoll.h"
 #include "steps/StepTyping.h"
-#include "transcript/TranscriptModel.h"
+#include "text/TranscriptModel.h"
 
 #include <QAction>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "app/RollLogWindow.h"
 
 #include "app/Announcer.h"
-#include "steps/RollText.h"
+#include "text/RollText.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "app/TranscriptLayout.h"
 
 #include "dice/DieSizes.h"
-#include "transcript/TranscriptText.h"
+#include "text/TranscriptText.h"
 
 #include <QFontMetrics>
 #include <QFontMetricsF>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/TranscriptLayout.h"
-#include "transcript/TranscriptModel.h"
+#include "text/TranscriptModel.h"
 
 #include <QWidget>
 

@@ -1,7 +1,6 @@
 #include "dice/DiceEngine.h"
 
 #include "dice/RollError.h"
-#include "transcript/TranscriptText.h"
 
 #include <cfenv>
 #include <cmath>
@@ -27,15 +26,7 @@ void checkFloatingPoint()
 
 } // namespace
 
-DiceEngine::DiceEngine(RandomSource& source, Clock& clock, TranscriptSink& sink)
-    : m_source(source), m_clock(clock), m_sink(sink)
-{
-}
-
-std::string DiceEngine::br()
-{
-    return "\r\n";
-}
+DiceEngine::DiceEngine(RandomSource& source, Clock& clock) : m_source(source), m_clock(clock) {}
 
 std::int32_t DiceEngine::rand(std::int32_t lower, std::int32_t upper)
 {
@@ -88,7 +79,6 @@ std::int16_t DiceEngine::wuerfel(const std::int16_t& sides, std::vector<std::int
         if (faces != nullptr) {
             faces->push_back(value);
         }
-        m_sink.print(text::dieLine(sides, value));
         // Once the running total passes the 16-bit range the result must too,
         // so an endless chain of highest faces stops here.
         if (__builtin_add_overflow(total, value, &total)
@@ -99,7 +89,6 @@ std::int16_t DiceEngine::wuerfel(const std::int16_t& sides, std::vector<std::int
         if (value != upper) {
             return static_cast<std::int16_t>(total);
         }
-        m_sink.print(text::rerollNotice(br()));
     }
 }
 

@@ -2,26 +2,20 @@
 
 #include "dice/RollError.h"
 #include "karma/KarmaState.h"
-#include "transcript/TranscriptText.h"
 
 #include <cstdint>
 
 namespace velmora {
 
-StepRoll::StepRoll(DiceEngine& dice, TranscriptSink& sink, const KarmaCaption& karma)
-    : m_dice(dice), m_sink(sink), m_karma(karma)
-{
-}
+StepRoll::StepRoll(DiceEngine& dice, const KarmaCaption& karma) : m_dice(dice), m_karma(karma) {}
 
 double StepRoll::readKarma() const
 {
     return karmaValue(m_karma.caption());
 }
 
-void StepRoll::run(const StepDefinition& step, RollRecord* record)
+void StepRoll::run(const StepDefinition& step, RollRecord& kept)
 {
-    RollRecord scratch;
-    RollRecord& kept = record != nullptr ? *record : scratch;
     kept = RollRecord{};
     kept.step = step.step;
     kept.modifier = step.modifier;
@@ -29,7 +23,6 @@ void StepRoll::run(const StepDefinition& step, RollRecord* record)
         kept.dice.push_back({sides, karma, {}});
         return m_dice.wuerfel(sides, &kept.dice.back().faces);
     };
-    m_sink.cls();
 
     std::int16_t diceSum = 0;
     for (const std::int16_t sides : step.rolledDice()) {
@@ -48,7 +41,6 @@ void StepRoll::run(const StepDefinition& step, RollRecord* record)
         // Four independent tests, each reading the caption anew.
         for (const KarmaLevel& level : karmaTable()) {
             if (readKarma() == level.level) {
-                m_sink.print(level.line);
                 kept.karmaLevel = level.level;
                 total += roll(level.die, true);
             }
@@ -59,10 +51,8 @@ void StepRoll::run(const StepDefinition& step, RollRecord* record)
     kept.total = total;
     if (total > threshold) {
         kept.outcome = RollRecord::Outcome::Sum;
-        m_sink.print(text::sumLine(total, step.modifier));
     } else {
         kept.outcome = RollRecord::Outcome::Fumble;
-        m_sink.print(text::fumbleLine());
     }
 }
 

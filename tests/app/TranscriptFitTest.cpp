@@ -1,9 +1,9 @@
 #include "app/DesignLayout.h"
 #include "app/Twips.h"
 #include "app/WindowRig.h"
-#include "dice/DiceEngine.h"
+#include "dice/DieSizes.h"
 #include "app/TranscriptLayout.h"
-#include "transcript/TranscriptText.h"
+#include "text/TranscriptText.h"
 #include "app/TranscriptView.h"
 
 #include <QApplication>

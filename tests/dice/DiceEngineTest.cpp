@@ -1,7 +1,9 @@
 #include "dice/DiceEngine.h"
 #include "dice/RollError.h"
 #include "dice/ScriptedSource.h"
-#include "transcript/TranscriptModel.h"
+#include "steps/RollRecord.h"
+#include "text/RollText.h"
+#include "text/TranscriptText.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +23,17 @@ using Lines = std::vector<std::string>;
 struct Rig {
     ScriptedSource source;
     FrozenClock clock;
-    TranscriptModel transcript;
-    DiceEngine dice{source, clock, transcript};
+    DiceEngine dice{source, clock};
+    std::vector<std::int32_t> faces;
+
+    std::int16_t roll(const std::int16_t& sides) { return dice.wuerfel(sides, &faces); }
+    // The die's lines as the band shows them, made from its faces.
+    Lines lines(std::int16_t sides) const
+    {
+        RollRecord record;
+        record.dice.push_back({sides, false, faces});
+        return rolltext::bandLines(record);
+    }
 };
 
 struct ChainCase {
@@ -42,9 +53,9 @@ TEST_P(WuerfelChain, WritesEveryRollAndReturnsTheSum)
         rig.source.push(face, c.sides);
     }
     const std::int16_t sides = c.sides;
-    EXPECT_EQ(rig.dice.wuerfel(sides), c.total);
+    EXPECT_EQ(rig.roll(sides), c.total);
     EXPECT_EQ(sides, c.sides);
-    EXPECT_EQ(rig.transcript.lines(), c.lines);
+    EXPECT_EQ(rig.lines(c.sides), c.lines);
     EXPECT_EQ(rig.source.left(), 0U);
     // Every roll, re-rolls included, is preceded by its own reseed.
     EXPECT_EQ(rig.source.reseeds(), c.faces.size());
@@ -69,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(Dice, WuerfelChain,
 
 TEST(Wuerfel, TheLineBreakIsCarriageReturnThenLineFeed)
 {
-    EXPECT_EQ(DiceEngine::br(), std::string("\x0d\x0a"));
+    EXPECT_EQ(text::br(), std::string("\x0d\x0a"));
 }
 
 struct EndlessCase {
@@ -85,14 +96,14 @@ TEST_P(EndlessHighestFace, EndsInOverflowOnceTheTotalPassesTheSixteenBitRange)
     Rig rig;
     rig.source.repeatForever(c.sides, c.sides);
     try {
-        rig.dice.wuerfel(c.sides);
+        rig.roll(c.sides);
         FAIL() << "no overflow";
     } catch (const RollError& e) {
         EXPECT_EQ(e.kind(), RollError::Kind::Overflow);
     }
     EXPECT_EQ(rig.source.draws(), c.rollsBeforeOverflow);
     // The last die line stands, but no re-roll notice follows it.
-    const Lines& lines = rig.transcript.lines();
+    const Lines lines = rig.lines(c.sides);
     ASSERT_EQ(lines.size(), 3 * c.rollsBeforeOverflow - 2);
     EXPECT_EQ(lines.back(), "Ein D" + std::to_string(c.sides) + " wird gewürfelt: "
             + std::to_string(c.sides));
@@ -111,13 +122,13 @@ TEST(Wuerfel, RefusesADieSizeBelowTwoWithoutRolling)
         Rig rig;
         rig.source.repeatForever(1, 1);
         try {
-            rig.dice.wuerfel(sides);
+            rig.roll(sides);
             FAIL() << "size " << sides << " was rolled";
         } catch (const RollError& e) {
             EXPECT_EQ(e.kind(), RollError::Kind::InvalidDieSize);
         }
         EXPECT_EQ(rig.source.draws(), 0U);
-        EXPECT_TRUE(rig.transcript.lines().empty());
+        EXPECT_TRUE(rig.faces.empty());
     }
 }
 

@@ -1,5 +1,6 @@
 #include "dice/ChiSquare.h"
 #include "dice/DiceEngine.h"
+#include "dice/DieSizes.h"
 #include "dice/MixingGenerator.h"
 #include "dice/ScriptedSource.h"
 #include "karma/KarmaCaption.h"
@@ -7,7 +8,6 @@
 #include "odds/Odds.h"
 #include "steps/StepRoll.h"
 #include "steps/StepTable.h"
-#include "transcript/TranscriptSink.h"
 
 #include <gtest/gtest.h>
 
@@ -183,14 +183,6 @@ INSTANTIATE_TEST_SUITE_P(OneAndTwoDice, AgainstEnumeration,
         return "step" + std::to_string(info.param.step) + "karma" + std::to_string(info.param.karmaLevel);
     });
 
-// The result line of each roll, nothing else.
-class ResultLine final : public TranscriptSink {
-public:
-    void cls() override {}
-    void print(std::string_view text) override { last = text; }
-    std::string last;
-};
-
 class FixedKarma final : public KarmaCaption {
 public:
     explicit FixedKarma(int level) : m_caption(std::to_string(level)) {}
@@ -227,28 +219,26 @@ TEST_P(AgainstTheEngine, ManyRollsFollowTheOdds)
     const EngineCase c = GetParam();
     MixingGenerator generator(c.seed);
     testing::FrozenClock clock;
-    ResultLine sink;
     FixedKarma karma(c.karmaLevel);
-    DiceEngine dice(generator, clock, sink);
-    StepRoll roll(dice, sink, karma);
+    DiceEngine dice(generator, clock);
+    StepRoll roll(dice, karma);
     const StepDefinition& row = stepDefinition(c.step);
     const RollOdds odds(row, c.karmaLevel);
 
     // Count 0 is "Patzer!", count i the shown value lowest + i - 1.
     const auto bins = static_cast<std::size_t>(odds.highestShown() - odds.lowestShown() + 2);
     std::vector<double> counts(bins, 0.0);
-    constexpr std::string_view kSum = "Die Summe lautet: ";
+    RollRecord record;
     for (int i = 0; i < kRolls; ++i) {
-        roll.run(row);
-        if (sink.last == "Patzer!") {
+        roll.run(row, record);
+        if (record.outcome == RollRecord::Outcome::Fumble) {
             counts[0] += 1.0;
             continue;
         }
-        ASSERT_TRUE(sink.last.starts_with(kSum)) << sink.last;
-        int shown = 0;
-        const char* begin = sink.last.data() + kSum.size();
-        ASSERT_EQ(std::from_chars(begin, sink.last.data() + sink.last.size(), shown).ec, std::errc{});
-        ASSERT_GE(shown, odds.lowestShown()) << sink.last;
+        ASSERT_EQ(record.outcome, RollRecord::Outcome::Sum);
+        // The value that the sum line shows first.
+        const auto shown = static_cast<int>(record.total - record.modifier);
+        ASSERT_GE(shown, odds.lowestShown()) << shown;
         counts[std::min(bins - 1, static_cast<std::size_t>(shown - odds.lowestShown() + 1))] += 1.0;
     }
 

@@ -4,7 +4,8 @@
 #include "karma/KarmaCaption.h"
 #include "steps/StepRoll.h"
 #include "steps/StepTable.h"
-#include "transcript/TranscriptModel.h"
+#include "text/RollText.h"
+#include "text/TranscriptModel.h"
 
 #include <gtest/gtest.h>
 
@@ -40,8 +41,22 @@ struct Rig {
     FrozenClock clock;
     TranscriptModel transcript;
     FakeKarma karma;
-    DiceEngine dice{source, clock, transcript};
-    StepRoll roll{dice, transcript, karma};
+    DiceEngine dice{source, clock};
+    StepRoll roll{dice, karma};
+
+    // The roll as the window shows it, its band in place of the one before,
+    // also as far as it went when it failed.
+    void run(const StepDefinition& step)
+    {
+        RollRecord record;
+        try {
+            roll.run(step, record);
+        } catch (...) {
+            transcript.show(rolltext::bandLines(record));
+            throw;
+        }
+        transcript.show(rolltext::bandLines(record));
+    }
 };
 
 struct Face {
@@ -68,7 +83,7 @@ TEST_P(StepRolls, WriteTheDiceThenKarmaThenOneResultLine)
         rig.source.push(f.face, f.sides);
     }
     rig.transcript.print("line of an earlier roll");
-    rig.roll.run(stepDefinition(c.step));
+    rig.run(stepDefinition(c.step));
     EXPECT_EQ(rig.transcript.lines(), c.lines);
     EXPECT_EQ(rig.source.left(), 0U);
     EXPECT_EQ(rig.karma.reads, c.karmaReads);
@@ -146,7 +161,7 @@ TEST_P(StepRollErrors, EndTheRollWithoutAResultLine)
     Rig rig(c.karma);
     rig.source.repeatForever(1, 2);
     try {
-        rig.roll.run(stepDefinition(c.step));
+        rig.run(stepDefinition(c.step));
         FAIL() << "no error";
     } catch (const RollError& e) {
         EXPECT_EQ(e.kind(), c.kind);
@@ -170,7 +185,7 @@ TEST(StepRoll, AStepDiceSumAboveTheSixteenBitRangeIsAnOverflow)
     rig.source.push(1, 10);
     rig.source.push(7, 10);
     try {
-        rig.roll.run(stepDefinition(12));
+        rig.run(stepDefinition(12));
         FAIL() << "no overflow";
     } catch (const RollError& e) {
         EXPECT_EQ(e.kind(), RollError::Kind::Overflow);
@@ -188,7 +203,7 @@ TEST(StepRoll, KarmaDieWidensPastTheSixteenBitRange)
     }
     rig.source.push(3, 4);
     rig.source.push(5, 10);
-    rig.roll.run(stepDefinition(3));
+    rig.run(stepDefinition(3));
     EXPECT_EQ(rig.transcript.lines().back(), "Die Summe lautet: 32772");
 }
 

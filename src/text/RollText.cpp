@@ -1,10 +1,9 @@
-#include "steps/RollText.h"
+#include "text/RollText.h"
 
-#include "dice/DiceEngine.h"
 #include "karma/KarmaState.h"
 #include "steps/StepTable.h"
-#include "transcript/TranscriptModel.h"
-#include "transcript/TranscriptText.h"
+#include "text/TranscriptModel.h"
+#include "text/TranscriptText.h"
 
 #include <cstdint>
 #include <limits>
@@ -45,7 +44,7 @@ std::vector<std::string> bandLines(const RollRecord& roll)
             band.print(text::dieLine(die.sides, face));
             chain += face;
             if (face == die.sides && chain <= std::numeric_limits<std::int16_t>::max()) {
-                band.print(text::rerollNotice(DiceEngine::br()));
+                band.print(text::rerollNotice(text::br()));
             }
         }
     }

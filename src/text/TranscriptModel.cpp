@@ -1,16 +1,14 @@
-#include "transcript/TranscriptModel.h"
+#include "text/TranscriptModel.h"
 
 namespace velmora {
 
 void TranscriptModel::cls()
 {
     m_lines.clear();
-    m_lastPrint = 0;
 }
 
 void TranscriptModel::print(std::string_view text)
 {
-    m_lastPrint = m_lines.size();
     for (const auto piece : splitPieces(text)) {
         m_lines.emplace_back(piece);
     }

@@ -8,7 +8,8 @@
 
 namespace velmora::text {
 
-// Every text the system writes to the transcript.
+// Every text the system writes to the transcript; br is its line break.
+std::string br();
 std::string dieLine(int sides, std::int32_t face);
 std::string rerollNotice(const std::string& lineBreak);
 std::string sumLine(std::int64_t total, int modifier);

@@ -1,4 +1,4 @@
-#include "transcript/TranscriptText.h"
+#include "text/TranscriptText.h"
 
 namespace velmora::text {
 namespace {
@@ -13,6 +13,11 @@ std::string aborted(const char* reason)
 }
 
 } // namespace
+
+std::string br()
+{
+    return "\r\n";
+}
 
 std::string dieLine(int sides, std::int32_t face)
 {
