@@ -26,6 +26,7 @@ std::string errorText(const RollRecord& roll)
     return roll.error ? text::errorLine(*roll.error) : text::unexpectedErrorLine();
 }
 
+
 } // namespace
 
 std::vector<std::string> bandLines(const RollRecord& roll)
@@ -76,20 +77,14 @@ std::string header(const RollRecord& roll)
 std::string result(const RollRecord& roll)
 {
     switch (roll.outcome) {
-    case RollRecord::Outcome::Sum: {
-        const std::string line = text::sumLine(roll.total, roll.modifier);
-        return "Summe " + line.substr(line.find(": ") + 2);
-    }
+    case RollRecord::Outcome::Sum:
+        return "Summe " + text::sumValue(roll.total, roll.modifier);
     case RollRecord::Outcome::Fumble:
         return text::fumbleLine();
-    case RollRecord::Outcome::Error: {
-        const std::string error = errorText(roll);
-        std::string line;
-        for (const auto piece : TranscriptModel::splitPieces(error)) {
-            line += (line.empty() ? "" : " ") + std::string(piece);
-        }
-        return line;
-    }
+    case RollRecord::Outcome::Error:
+        // The error line's words on one line.
+        return "Fehler: " + text::errorReason(roll.error) + " \u2013 " + text::kAbortedWords[0] + " "
+            + text::kAbortedWords[1];
     case RollRecord::Outcome::Unfinished:
         break;
     }
@@ -153,13 +148,9 @@ std::string spokenResult(const RollRecord& roll)
     }
     case RollRecord::Outcome::Fumble:
         return text::fumbleLine();
-    case RollRecord::Outcome::Error: {
-        // The reason as the band gives it, between "Fehler: " and its dash.
-        const std::string line = errorText(roll);
-        const std::size_t from = line.find(": ") + 2;
-        const std::size_t to = line.find(" \u2013");
-        return "Fehler, " + line.substr(from, to - from) + ", der Wurf wurde abgebrochen.";
-    }
+    case RollRecord::Outcome::Error:
+        return "Fehler, " + text::errorReason(roll.error) + ", " + text::kAbortedWords[0] + " "
+            + text::kAbortedWords[1];
     case RollRecord::Outcome::Unfinished:
         break;
     }

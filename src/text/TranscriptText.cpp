@@ -7,9 +7,9 @@ constexpr std::string_view kDiePrefix = "Ein D";
 constexpr std::string_view kDieMiddle = " wird gew\u00fcrfelt: ";
 
 // Broken so that the whole message stays inside the transcript band.
-std::string aborted(const char* reason)
+std::string aborted(const std::string& reason)
 {
-    return std::string("Fehler: ") + reason + "\r\nder Wurf wurde\r\nabgebrochen.";
+    return "Fehler: " + reason + " \u2013" + br() + kAbortedWords[0] + br() + kAbortedWords[1];
 }
 
 } // namespace
@@ -31,12 +31,15 @@ std::string rerollNotice(const std::string& lineBreak)
 
 std::string sumLine(std::int64_t total, int modifier)
 {
-    std::string line = "Die Summe lautet: ";
+    return "Die Summe lautet: " + sumValue(total, modifier);
+}
+
+std::string sumValue(std::int64_t total, int modifier)
+{
     if (modifier == 0) {
-        return line + std::to_string(total);
+        return std::to_string(total);
     }
-    return line + std::to_string(total - modifier) + " (" + std::to_string(total) + "-"
-        + std::to_string(modifier) + ")";
+    return std::to_string(total - modifier) + " (" + std::to_string(total) + "-" + std::to_string(modifier) + ")";
 }
 
 std::string fumbleLine()
@@ -46,22 +49,30 @@ std::string fumbleLine()
 
 std::string errorLine(RollError::Kind kind)
 {
-    switch (kind) {
-    case RollError::Kind::Overflow:
-        return aborted("\u00dcberlauf \u2013");
-    case RollError::Kind::FloatingPoint:
-        return aborted("Rechenfehler \u2013");
-    case RollError::Kind::KarmaNotANumber:
-        return aborted("Karma ung\u00fcltig \u2013");
-    case RollError::Kind::InvalidDieSize:
-        return aborted("kein W\u00fcrfel \u2013");
-    }
-    return unexpectedErrorLine();
+    return aborted(errorReason(kind));
 }
 
 std::string unexpectedErrorLine()
 {
-    return aborted("unbekannt \u2013");
+    return aborted(errorReason(std::nullopt));
+}
+
+std::string errorReason(std::optional<RollError::Kind> kind)
+{
+    if (!kind) {
+        return "unbekannt";
+    }
+    switch (*kind) {
+    case RollError::Kind::Overflow:
+        return "\u00dcberlauf";
+    case RollError::Kind::FloatingPoint:
+        return "Rechenfehler";
+    case RollError::Kind::KarmaNotANumber:
+        return "Karma ung\u00fcltig";
+    case RollError::Kind::InvalidDieSize:
+        return "kein W\u00fcrfel";
+    }
+    return "unbekannt";
 }
 
 bool isDieLine(std::string_view line)
