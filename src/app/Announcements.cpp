@@ -16,9 +16,7 @@ Announcement karmaAnnouncement(int button)
 {
     const auto levels = karmaTable();
     if (button >= 1 && button <= static_cast<int>(levels.size())) {
-        return {QCoreApplication::translate("velmora", "Karma +%1 gewählt")
-                    .arg(levels[static_cast<std::size_t>(button - 1)].die),
-            {}};
+        return {QCoreApplication::translate("velmora", "%1 gewählt").arg(QString::fromStdString(karmaName(button))), {}};
     }
     return {QCoreApplication::translate("velmora", "kein Karma"), {}};
 }

@@ -50,8 +50,7 @@ QString karmaCaption(int button)
     if (button == kResetButton) {
         return QStringLiteral("Reset");
     }
-    const int die = karmaTable()[static_cast<std::size_t>(button - 1)].die;
-    return QStringLiteral("Karma +%1").arg(die);
+    return QString::fromStdString(karmaName(button));
 }
 
 } // namespace

@@ -88,17 +88,12 @@ void IndicatorLamp::paintEvent(QPaintEvent*)
 // The choice must not be carried by colour alone.
 QString IndicatorLamp::accessibleLampName() const
 {
-    return tr("Anzeige Karma +%1").arg(dieText());
+    return tr("Anzeige %1").arg(QString::fromStdString(karmaName(m_level)));
 }
 
 QString IndicatorLamp::accessibleLampDescription() const
 {
-    return tr("Leuchtet, wenn Karma +%1 gewählt ist").arg(dieText());
-}
-
-QString IndicatorLamp::dieText() const
-{
-    return QString::number(karmaTable()[static_cast<std::size_t>(m_level - 1)].die);
+    return tr("Leuchtet, wenn %1 gewählt ist").arg(QString::fromStdString(karmaName(m_level)));
 }
 
 } // namespace velmora

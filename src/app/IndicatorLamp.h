@@ -26,8 +26,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QString dieText() const;
-
     int m_level;
     std::uint32_t m_reference;
 };

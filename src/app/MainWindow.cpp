@@ -111,7 +111,7 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
     }
     // The step buttons' odds: tooltips, descriptions and the context menu
     // that opens the odds window, each computed when first asked for.
-    m_odds = new StepOdds(stepButtons, [this] { return static_cast<int>(karmaValue(m_karma.caption())); }, this);
+    m_odds = new StepOdds(stepButtons, [this] { return karmaLevel(); }, this);
     QList<QPushButton*> buttons;
     for (const ControlDesign& design : designControls()) {
         if (auto* button = findChild<QPushButton*>(design.name, Qt::FindDirectChildrenOnly)) {
@@ -345,11 +345,16 @@ bool MainWindow::handleKey(const QKeyEvent& event, bool repeat)
     return false;
 }
 
+int MainWindow::karmaLevel() const
+{
+    return static_cast<int>(karmaValue(m_karma.caption()));
+}
+
 void MainWindow::stepKarma(int delta)
 {
     // None, +4, +6, +8, +10, as the karma buttons and "Reset" set them; at
     // either end the same level again, so that it is heard.
-    const int level = std::clamp(static_cast<int>(karmaValue(m_karma.caption())) + delta, 0, kKarmaLamps);
+    const int level = std::clamp(karmaLevel() + delta, 0, kKarmaLamps);
     clickKarma(level == 0 ? kResetButton : level);
 }
 

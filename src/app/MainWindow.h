@@ -65,6 +65,8 @@ private:
     // the key was one of them. A repeat of a held digit, + or - does nothing.
     bool handleKey(const QKeyEvent& event, bool repeat);
     void stepKarma(int delta);
+    // The chosen karma level, 0 (none) to 4, as the karma state holds it.
+    int karmaLevel() const;
     // Copy and the log, the window's own actions.
     void showWindowMenu(const QPoint& globalPos, bool byKeyboard);
     void applyTranscriptColour();

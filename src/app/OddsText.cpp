@@ -73,7 +73,7 @@ QString karmaColumnTitle(int karmaLevel)
     if (karmaLevel == kNoKarma) {
         return QStringLiteral("ohne Karma");
     }
-    return QStringLiteral("Karma +%1").arg(karmaTable()[static_cast<std::size_t>(karmaLevel - 1)].die);
+    return QString::fromStdString(karmaName(karmaLevel));
 }
 
 namespace {

@@ -62,7 +62,8 @@ void RollLogWindow::addNewest(const RollLog::Entry& entry)
     item->setData(Qt::AccessibleDescriptionRole, qt(rolltext::spokenDice(entry.roll)));
     item->setData(kCopyRole, qt(rolltext::copy(entry.roll)));
     m_list->insertItem(0, item);
-    while (m_list->count() > static_cast<int>(RollLog::kCapacity)) {
+    // As many as the log keeps: its oldest went as the newest came.
+    while (m_list->count() > static_cast<int>(m_log.entries().size())) {
         delete m_list->takeItem(m_list->count() - 1);
     }
 }

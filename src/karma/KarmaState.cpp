@@ -29,6 +29,11 @@ std::span<const KarmaLevel> karmaTable()
     return kLevels;
 }
 
+std::string karmaName(int level)
+{
+    return "Karma +" + std::to_string(kLevels.at(static_cast<std::size_t>(level - 1)).die);
+}
+
 double karmaValue(std::string_view caption)
 {
     const auto first = caption.find_first_not_of(' ');

@@ -25,6 +25,9 @@ struct KarmaLevel {
 // Levels 1 to 4 with the line and die that a step roll adds.
 std::span<const KarmaLevel> karmaTable();
 
+// What the window calls level 1 to 4 wherever it names it: "Karma +6".
+std::string karmaName(int level);
+
 // The karma state as the number its caption text denotes; throws RollError.
 double karmaValue(std::string_view caption);
 

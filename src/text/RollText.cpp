@@ -69,7 +69,7 @@ std::string header(const RollRecord& roll)
 {
     std::string text = stepCaption(roll.step);
     if (const KarmaLevel* karma = karmaOf(roll)) {
-        text += ", Karma +" + std::to_string(karma->die);
+        text += ", " + karmaName(karma->level);
     }
     return text;
 }

@@ -84,5 +84,24 @@ TEST(RollLog, CtrlHShowsTheRollsNewestFirstAndEscapeGivesTheFocusBack)
     EXPECT_EQ(QApplication::focusWidget(), rig.step(17));
 }
 
+// Open while the log passes its bound, the window drops the oldest roll as
+// the log does, and keeps the newest first.
+TEST(RollLog, TheOpenWindowKeepsWhatTheLogKeeps)
+{
+    WindowRig rig;
+    rig.source.push(1, 4);
+    rig.click(rig.step(3)); // the one that goes: "Patzer!"
+    rig.window.showLog();
+    QListWidget* list = rig.window.logWindow()->list();
+    rig.source.repeatForever(2, 4);
+    for (int i = 0; i < 1000; ++i) {
+        rig.step(3)->click();
+    }
+    ASSERT_EQ(list->count(), 1000);
+    for (const int row : {0, 999}) {
+        EXPECT_TRUE(list->item(row)->text().endsWith(QStringLiteral("· Summe 2"))) << row;
+    }
+}
+
 } // namespace
 } // namespace velmora
