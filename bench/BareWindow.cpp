@@ -1,7 +1,7 @@
 #include "BareWindow.h"
 
-#include "app/DesignLayout.h"
-#include "app/Twips.h"
+#include "app/window/DesignLayout.h"
+#include "app/window/Twips.h"
 
 #include <QLabel>
 #include <QPushButton>

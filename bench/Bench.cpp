@@ -1,13 +1,13 @@
 #include "BareWindow.h"
 
-#include "app/DesignLayout.h"
-#include "app/Twips.h"
-#include "app/MainWindow.h"
-#include "app/RollLogWindow.h"
+#include "app/window/DesignLayout.h"
+#include "app/window/Twips.h"
+#include "app/window/MainWindow.h"
+#include "app/log/RollLogWindow.h"
 #include "dice/Clock.h"
 #include "dice/DiceEngine.h"
 #include "dice/MixingGenerator.h"
-#include "app/TranscriptLayout.h"
+#include "app/band/LineFitter.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -88,7 +88,7 @@ void BM_FirstRollLayout(benchmark::State& state)
 {
     const QFont font = firstRollFont(state.range(0));
     for (auto _ : state) {
-        TranscriptLayout layout(font, twipsToPixels(kTranscriptBandTwips), 1.0);
+        LineFitter layout(font, twipsToPixels(kTranscriptBandTwips), 1.0);
         consume(layout.dieFit().inkRight);
         for (const char* line : {"Karma +10!", "Neuer Wurf!", "Die Summe lautet: 53"}) {
             consume(layout.fit(QString::fromUtf8(line)).inkRight);

@@ -1,5 +1,5 @@
-#include "app/OddsChart.h"
-#include "app/OddsWindow.h"
+#include "app/odds/OddsChart.h"
+#include "app/odds/OddsWindow.h"
 #include "odds/Odds.h"
 #include "steps/StepTable.h"
 

@@ -1,7 +1,7 @@
-#include "app/AccessibilityWatch.h"
-#include "app/DisplayCheck.h"
-#include "app/ExitWatchdog.h"
-#include "app/MainWindow.h"
+#include "app/access/AccessibilityWatch.h"
+#include "app/desktop/DisplayCheck.h"
+#include "app/desktop/ExitWatchdog.h"
+#include "app/window/MainWindow.h"
 #include "dice/Clock.h"
 #include "dice/MixingGenerator.h"
 

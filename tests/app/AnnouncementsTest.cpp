@@ -1,4 +1,4 @@
-#include "app/Announcements.h"
+#include "app/access/Announcements.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/DisplayCheck.h"
+#include "app/desktop/DisplayCheck.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/ExitWatchdog.h"
+#include "app/desktop/ExitWatchdog.h"
 
 #include <gtest/gtest.h>
 

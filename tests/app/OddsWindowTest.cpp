@@ -1,6 +1,6 @@
-#include "app/OddsText.h"
-#include "app/OddsWindow.h"
-#include "app/StepOdds.h"
+#include "app/odds/OddsText.h"
+#include "app/odds/OddsWindow.h"
+#include "app/odds/StepOddsHook.h"
 #include "odds/Odds.h"
 #include "steps/StepTable.h"
 
@@ -67,7 +67,7 @@ TEST(StepOddsHook, DescribesButtonsWhenAskedAndOpensOneOddsWindow)
     int karma = 0;
     const std::size_t computedBefore = sharedOdds().computed();
     // Before the window shows, as the main window installs it.
-    StepOdds hook(buttons, [&karma] { return karma; }, &host);
+    StepOddsHook hook(buttons, [&karma] { return karma; }, &host);
     host.show();
     host.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&host));

@@ -1,4 +1,4 @@
-#include "app/RollLogWindow.h"
+#include "app/log/RollLogWindow.h"
 #include "app/WindowRig.h"
 
 #include <QAccessible>

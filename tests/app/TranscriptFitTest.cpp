@@ -1,10 +1,10 @@
-#include "app/DesignLayout.h"
-#include "app/Twips.h"
+#include "app/window/DesignLayout.h"
+#include "app/window/Twips.h"
 #include "app/WindowRig.h"
 #include "dice/DieSizes.h"
-#include "app/TranscriptLayout.h"
+#include "app/band/LineFitter.h"
 #include "text/TranscriptText.h"
-#include "app/TranscriptView.h"
+#include "app/band/TranscriptView.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -147,7 +147,7 @@ TEST_P(TranscriptFit, TheWidestLinesPaintInsideTheBand)
     TranscriptModel model;
     TranscriptView view(model, kBand);
     const std::vector<std::string> lines = linesThatMustFit(view.font());
-    TranscriptLayout& layout = view.lineLayout();
+    LineFitter& layout = view.lineLayout();
 
     // Painted through the view itself, a page of lines at a time.
     constexpr std::size_t kPage = 30;
@@ -181,7 +181,7 @@ TEST_P(TranscriptFit, TheWidestLinesPaintInsideTheBand)
     const LineFit& die = layout.fit(QString::fromStdString(text::dieLine(4, 1)));
     for (const std::string& line : lines) {
         const LineFit& fit = layout.fit(QString::fromStdString(line));
-        EXPECT_GE(fit.stretch(), TranscriptLayout::kNarrowest) << line;
+        EXPECT_GE(fit.stretch(), LineFitter::kNarrowest) << line;
         if (text::isDieLine(line)) {
             EXPECT_EQ(fit.font, die.font) << line;
         }
@@ -193,7 +193,7 @@ TEST_P(TranscriptFit, LinesThatFitAreNeitherNarrowedNorShrunk)
     const FontScope scope(GetParam());
     TranscriptModel model;
     TranscriptView view(model, kBand);
-    TranscriptLayout& layout = view.lineLayout();
+    LineFitter& layout = view.lineLayout();
     for (const QString& line : {QStringLiteral("Patzer!"), QStringLiteral("Karma +4!"), QStringLiteral("")}) {
         const LineFit& fit = layout.fit(line);
         EXPECT_EQ(fit.font, view.font()) << line.toStdString();

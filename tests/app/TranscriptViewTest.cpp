@@ -1,8 +1,8 @@
-#include "app/DesignLayout.h"
-#include "app/Legibility.h"
-#include "app/Twips.h"
+#include "app/window/DesignLayout.h"
+#include "app/band/Legibility.h"
+#include "app/window/Twips.h"
 #include "app/WindowRig.h"
-#include "app/TranscriptView.h"
+#include "app/band/TranscriptView.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/IndicatorLamp.h"
-#include "app/MainWindow.h"
+#include "app/window/IndicatorLamp.h"
+#include "app/window/MainWindow.h"
 #include "dice/ScriptedSource.h"
-#include "app/TranscriptView.h"
+#include "app/band/TranscriptView.h"
 
 #include <QLabel>
 #include <QPushButton>

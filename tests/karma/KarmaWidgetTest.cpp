@@ -1,5 +1,5 @@
-#include "app/Legibility.h"
-#include "app/SystemColours.h"
+#include "app/band/Legibility.h"
+#include "app/window/SystemColours.h"
 #include "app/WindowRig.h"
 #include "karma/KarmaState.h"
 

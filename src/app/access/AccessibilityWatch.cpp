@@ -1,0 +1,225 @@
+#include "app/access/AccessibilityWatch.h"
+
+#include <QAccessible>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QEvent>
+#include <QMetaObject>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+
+#include <dlfcn.h>
+
+#include <atomic>
+#include <string_view>
+#include <thread>
+
+namespace velmora {
+
+namespace {
+
+const QString statusService = QStringLiteral("org.a11y.Bus");
+const QString statusPath = QStringLiteral("/org/a11y/bus");
+const QString statusInterface = QStringLiteral("org.a11y.Status");
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+
+enum HookIndex { HookDataVersion = 0, HookDataSize = 1, AddQObjectHook = 3 };
+using AddQObjectCallback = void (*)(QObject*);
+
+quintptr previousAddHook = 0;
+bool hookInstalled = false;
+std::thread::id hookThread;
+// Written by the hook in the main thread only; other threads' objects pass by.
+std::atomic<QObject*> foundReader = nullptr;
+QByteArray foundSlot;
+
+// Qt's reader of the status: an object that tells the bridge with
+// enabledChanged(bool), and whose slot reads the status again (Qt 6.4 names
+// it serviceRegistered, Qt 6.8 checkEnabledState).
+QByteArray readAgainSlot(const QMetaObject* meta)
+{
+    if (!std::string_view(meta->className()).ends_with("DBusConnection")
+        || meta->indexOfSignal("enabledChanged(bool)") < 0) {
+        return {};
+    }
+    for (const char* slot : {"serviceRegistered()", "checkEnabledState()"}) {
+        if (meta->indexOfSlot(slot) >= 0) {
+            return QByteArray(slot).chopped(2);
+        }
+    }
+    return {};
+}
+
+// The reader has no parent, but it is the parent of the first objects that
+// it creates, and is recognised by its class while its constructor runs.
+void objectAdded(QObject* object)
+{
+    if (previousAddHook != 0) {
+        reinterpret_cast<AddQObjectCallback>(previousAddHook)(object);
+    }
+    if (std::this_thread::get_id() != hookThread || foundReader.load() != nullptr || object->parent() == nullptr) {
+        return;
+    }
+    QObject* parent = object->parent();
+    QByteArray slot = readAgainSlot(parent->metaObject());
+    if (!slot.isEmpty()) {
+        foundSlot = slot;
+        foundReader = parent;
+    }
+}
+
+// Qt's hooks for tools such as debuggers, among them a callback for every
+// QObject created: exported since Qt 5.4 with the same layout, but declared
+// only in a private header. Looked up at run time, so that a Qt without it
+// leaves the watch idle instead of the program unable to start.
+quintptr* hookData()
+{
+    static auto* const data = static_cast<quintptr*>(dlsym(RTLD_DEFAULT, "qtHookData"));
+    return data;
+}
+
+void installHook()
+{
+    quintptr* hooks = hookData();
+    if (hookInstalled || hooks == nullptr || hooks[HookDataVersion] < 1 || hooks[HookDataSize] <= AddQObjectHook) {
+        return;
+    }
+    hookThread = std::this_thread::get_id();
+    previousAddHook = hooks[AddQObjectHook];
+    hooks[AddQObjectHook] = reinterpret_cast<quintptr>(&objectAdded);
+    hookInstalled = true;
+}
+
+void removeHook()
+{
+    if (hookInstalled && hookData()[AddQObjectHook] == reinterpret_cast<quintptr>(&objectAdded)) {
+        hookData()[AddQObjectHook] = previousAddHook;
+    }
+    hookInstalled = false;
+}
+
+bool statusOn(const QVariantMap& properties)
+{
+    return properties.value(QStringLiteral("IsEnabled")).toBool()
+        || properties.value(QStringLiteral("ScreenReaderEnabled")).toBool();
+}
+
+} // namespace
+
+AccessibilityWatch::AccessibilityWatch()
+{
+    installHook();
+}
+
+AccessibilityWatch::~AccessibilityWatch()
+{
+    removeHook();
+}
+
+void AccessibilityWatch::watchAfterFirstFrame(QWidget* window)
+{
+    removeHook();
+    m_reader = foundReader.load();
+    m_readAgain = foundSlot;
+    if (m_reader.isNull()) {
+        return; // no AT-SPI bridge, or one that needs no help
+    }
+    // The first expose paints the first frame; what is posted now comes
+    // after it. A window that is never exposed is watched a second later.
+    if (window->windowHandle() != nullptr) {
+        window->windowHandle()->installEventFilter(this);
+    }
+    QTimer::singleShot(1000, this, &AccessibilityWatch::watch);
+}
+
+bool AccessibilityWatch::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+        watched->removeEventFilter(this);
+        QTimer::singleShot(0, this, &AccessibilityWatch::watch);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AccessibilityWatch::watch()
+{
+    if (m_watching) {
+        return;
+    }
+    m_watching = true;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        return;
+    }
+    bus.connect(statusService, statusPath, propertiesInterface, QStringLiteral("PropertiesChanged"), this,
+        SLOT(statusPropertiesChanged(QString, QVariantMap, QStringList)));
+    auto* appearance = new QDBusServiceWatcher(statusService, bus, QDBusServiceWatcher::WatchForRegistration, this);
+    connect(appearance, &QDBusServiceWatcher::serviceRegistered, this, &AccessibilityWatch::readStatus);
+    // It may have turned on while the window was coming up.
+    readStatus();
+}
+
+void AccessibilityWatch::readStatus()
+{
+    // One question at a time: a service that floods the bus with signals
+    // gets no more than that.
+    if (m_reading) {
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(statusService, statusPath, propertiesInterface,
+        QStringLiteral("GetAll"));
+    call << statusInterface;
+    // A question must not start the accessibility bus.
+    call.setAutoStartService(false);
+    m_reading = true;
+    auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, kAnswerWithin), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, &AccessibilityWatch::statusRead);
+}
+
+void AccessibilityWatch::statusRead(QDBusPendingCallWatcher* call)
+{
+    call->deleteLater();
+    m_reading = false;
+    const QDBusPendingReply<QVariantMap> reply = *call;
+    // A service that does not answer, or answers nonsense, is as good as off.
+    const bool on = !reply.isError() && statusOn(reply.value());
+    if (on && !m_on) {
+        bringUp();
+    }
+    m_on = on;
+}
+
+void AccessibilityWatch::statusPropertiesChanged(
+    const QString& interface, const QVariantMap& changed, const QStringList& invalidated)
+{
+    // Only a change is news; and even then the status is read again, with a
+    // time limit, before Qt's own reader, which waits for its answers, is
+    // sent to a service that may not give them.
+    const bool named = changed.contains(QStringLiteral("IsEnabled"))
+        || changed.contains(QStringLiteral("ScreenReaderEnabled"));
+    if (interface == statusInterface && (!invalidated.isEmpty() || (named && statusOn(changed) != m_on))) {
+        readStatus();
+    }
+}
+
+void AccessibilityWatch::bringUp()
+{
+    if (QAccessible::isActive() || m_reader.isNull()) {
+        return;
+    }
+    QMetaObject::invokeMethod(m_reader, m_readAgain.constData(), Qt::QueuedConnection);
+    // Qt 6.4's reader that took the bus from the X root window at start-up
+    // holds itself on already, tells nobody, and stays silent when it reads
+    // the status on; the bridge waits for its word all the same. Without
+    // that connection the reader connects and tells the bridge itself, and
+    // a word before then would start the bridge on no bus.
+    if (m_readAgain == "serviceRegistered" && QDBusConnection(QStringLiteral("a11y")).isConnected()) {
+        QMetaObject::invokeMethod(m_reader, "enabledChanged", Qt::QueuedConnection, Q_ARG(bool, true));
+    }
+}
+
+} // namespace velmora

@@ -1,0 +1,165 @@
+#include "app/log/RollLogWindow.h"
+
+#include "app/access/Announcer.h"
+#include "text/RollText.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace velmora {
+namespace {
+
+// Where an entry keeps the roll's text for a copy.
+constexpr int kCopyRole = Qt::UserRole;
+
+QString qt(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+RollLogWindow::RollLogWindow(const RollLog& log, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_log(log), m_list(new QListWidget(this))
+{
+    setObjectName(QStringLiteral("rollLog"));
+    setWindowTitle(QStringLiteral("Velmora - Verlauf"));
+    auto* note = new QLabel(
+        tr("Die Würfe dieser Sitzung, der neueste zuerst; die letzten %1 bleiben.")
+            .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(RollLog::kCapacity))),
+        this);
+    note->setWordWrap(true);
+    m_list->setObjectName(QStringLiteral("rolls"));
+    m_list->setAccessibleName(tr("Würfe"));
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setUniformItemSizes(true);
+    m_list->installEventFilter(this);
+    note->setBuddy(m_list);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(note);
+    layout->addWidget(m_list);
+    resize(560, 420);
+
+    m_announcer = new Announcer(this);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+}
+
+void RollLogWindow::addNewest(const RollLog::Entry& entry)
+{
+    auto* item = new QListWidgetItem(qt(rolltext::logLine(entry.roll, entry.time)));
+    // Heard once and plainly: the step, karma and result, then the dice in
+    // the words of the announcement, with no punctuation said aloud.
+    item->setData(Qt::AccessibleTextRole, qt(rolltext::spokenLogLine(entry.roll, entry.time)));
+    item->setData(Qt::AccessibleDescriptionRole, qt(rolltext::spokenDice(entry.roll)));
+    item->setData(kCopyRole, qt(rolltext::copy(entry.roll)));
+    m_list->insertItem(0, item);
+    // As many as the log keeps: its oldest went as the newest came.
+    while (m_list->count() > static_cast<int>(m_log.entries().size())) {
+        delete m_list->takeItem(m_list->count() - 1);
+    }
+}
+
+void RollLogWindow::showWhetherEmpty()
+{
+    m_list->setAccessibleDescription(m_list->count() == 0 ? tr("Noch keine Würfe") : QString());
+}
+
+void RollLogWindow::rollAdded()
+{
+    // A hidden window is filled anew when it opens.
+    if (m_log.empty() || !isVisible()) {
+        return;
+    }
+    addNewest(m_log.latest());
+    showWhetherEmpty();
+    // The newest stays selected and in view, as at opening.
+    m_list->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    m_list->scrollToTop();
+}
+
+void RollLogWindow::open(QWidget* beside)
+{
+    m_returnFocus = QApplication::focusWidget();
+    if (!isVisible()) {
+        m_list->clear();
+        for (const RollLog::Entry& entry : m_log.entries()) {
+            addNewest(entry);
+        }
+        showWhetherEmpty();
+        if (beside != nullptr) {
+            move(beside->frameGeometry().topRight() + QPoint(8, 0));
+        }
+    }
+    show();
+    raise();
+    activateWindow();
+    if (m_list->count() > 0) {
+        m_list->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+        m_list->scrollToTop();
+    }
+    m_list->setFocus();
+}
+
+QString RollLogWindow::selectedText() const
+{
+    // In list order, which is newest first, whatever order they were picked in.
+    QStringList rolls;
+    for (int row = 0; row < m_list->count(); ++row) {
+        if (m_list->item(row)->isSelected()) {
+            rolls << m_list->item(row)->data(kCopyRole).toString();
+        }
+    }
+    return rolls.join(QStringLiteral("\n\n"));
+}
+
+bool RollLogWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The list takes the focus once the window manager activates the
+    // window, after the current entry was set. Once the list's own focus
+    // has been told, tell assistive technology which entry has it, so that
+    // a screen reader reads the newest roll rather than only the list.
+    if (watched == m_list && event->type() == QEvent::FocusIn && QAccessible::isActive()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_list->hasFocus() && m_list->currentRow() >= 0) {
+                    QAccessibleEvent focus(m_list, QAccessible::Focus);
+                    focus.setChild(m_list->currentRow());
+                    QAccessible::updateAccessibility(&focus);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+    // The list would copy only the current entry's line.
+    if (watched == m_list && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        const QString text = selectedText();
+        if (!text.isEmpty()) {
+            QApplication::clipboard()->setText(text);
+            const auto copied = m_list->selectedItems().size();
+            m_announcer->announce(copied == 1 ? tr("Wurf kopiert") : tr("%1 Würfe kopiert").arg(copied));
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void RollLogWindow::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    if (m_returnFocus != nullptr) {
+        m_returnFocus->window()->activateWindow();
+        m_returnFocus->setFocus();
+    }
+}
+
+} // namespace velmora

@@ -1,0 +1,307 @@
+#include "app/odds/OddsWindow.h"
+
+#include "app/access/AccessibleFactory.h"
+#include "app/access/Announcer.h"
+#include "app/odds/OddsChart.h"
+#include "app/odds/OddsText.h"
+#include "steps/StepTable.h"
+
+#include <QAccessibleWidget>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace velmora {
+namespace {
+
+// A frame of its own to assistive technology, as the main window is, not a
+// pane inside it.
+class AccessibleOddsWindow : public QAccessibleWidget {
+public:
+    explicit AccessibleOddsWindow(QWidget* window) : QAccessibleWidget(window, QAccessible::Window) {}
+};
+
+enum SummaryRow { kFumbleRow, kMeanRow, kSummaryRows };
+
+// The chosen level's column: bold, on a tint of the selection colour.
+QVariant markOfColumn(int level, int chosen, int role)
+{
+    if (level != chosen) {
+        return {};
+    }
+    if (role == Qt::FontRole) {
+        QFont font = QGuiApplication::font();
+        font.setBold(true);
+        return font;
+    }
+    if (role == Qt::BackgroundRole) {
+        QColor tint = QGuiApplication::palette().color(QPalette::Highlight);
+        tint.setAlphaF(0.18);
+        return tint;
+    }
+    return {};
+}
+
+QVariant karmaHeader(int level, int chosen, int role)
+{
+    if (role == Qt::DisplayRole) {
+        return karmaColumnTitle(level);
+    }
+    if (role == Qt::FontRole) {
+        return markOfColumn(level, chosen, role);
+    }
+    if (role == Qt::AccessibleDescriptionRole && level == chosen) {
+        return QStringLiteral("gewählt");
+    }
+    return {};
+}
+
+void setUpView(QTableView* view)
+{
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Tab leaves the table; the arrow keys move within it.
+    view->setTabKeyNavigation(false);
+    view->setWordWrap(false);
+    view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+} // namespace
+
+void OddsTableModel::setOdds(const StepOddsSet& odds, int chosenLevel)
+{
+    beginResetModel();
+    m_odds = odds;
+    m_chosen = chosenLevel;
+    m_lastRoll = lastMinimumRoll(odds);
+    endResetModel();
+}
+
+int OddsTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_lastRoll;
+}
+
+int OddsTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 1 + kKarmaColumns;
+}
+
+QVariant OddsTableModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || m_odds[0] == nullptr) {
+        return {};
+    }
+    const int n = index.row() + 1;
+    const int level = index.column() - 1;
+    switch (role) {
+    case Qt::DisplayRole:
+        return level < 0 ? QString::number(n)
+                         : percentText(m_odds[static_cast<std::size_t>(level)]->chanceAtLeast(n));
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    default:
+        return level < 0 ? QVariant() : markOfColumn(level, m_chosen, role);
+    }
+}
+
+QVariant OddsTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    // The rows' headers are not shown, the first column says the same; a
+    // screen reader says them as the row changes.
+    if (orientation == Qt::Vertical) {
+        return role == Qt::DisplayRole ? QVariant(QStringLiteral("Mindestwurf %1").arg(section + 1)) : QVariant();
+    }
+    if (section == 0) {
+        return role == Qt::DisplayRole ? QVariant(QStringLiteral("Mindestwurf")) : QVariant();
+    }
+    return karmaHeader(section - 1, m_chosen, role);
+}
+
+void OddsSummaryModel::setOdds(const StepOddsSet& odds, int chosenLevel)
+{
+    beginResetModel();
+    m_odds = odds;
+    m_chosen = chosenLevel;
+    endResetModel();
+}
+
+int OddsSummaryModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kSummaryRows;
+}
+
+int OddsSummaryModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kKarmaColumns;
+}
+
+QVariant OddsSummaryModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || m_odds[0] == nullptr) {
+        return {};
+    }
+    const RollOdds& odds = *m_odds[static_cast<std::size_t>(index.column())];
+    switch (role) {
+    case Qt::DisplayRole:
+        return index.row() == kFumbleRow ? percentText(odds.fumbleChance()) : decimalText(odds.mean());
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    default:
+        return markOfColumn(index.column(), m_chosen, role);
+    }
+}
+
+QVariant OddsSummaryModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Vertical) {
+        if (role != Qt::DisplayRole) {
+            return {};
+        }
+        return section == kFumbleRow ? QStringLiteral("Patzer!") : QStringLiteral("im Mittel");
+    }
+    return karmaHeader(section, m_chosen, role);
+}
+
+OddsWindow::OddsWindow(QWidget* parent, OddsCache& odds) : QWidget(parent, Qt::Window), m_odds(odds)
+{
+    installAccessibleInterface<OddsWindow, AccessibleOddsWindow>();
+    setObjectName(QStringLiteral("odds"));
+    setWindowTitle(QStringLiteral("Velmora - Chancen"));
+
+    m_heading = new QLabel(this);
+    QFont headingFont = m_heading->font();
+    headingFont.setBold(true);
+    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.25);
+    m_heading->setFont(headingFont);
+
+    m_selector = new QSpinBox(this);
+    m_selector->setRange(kFirstStep, kLastStep);
+    m_selector->setAccessibleName(QStringLiteral("Stufe"));
+    auto* selectorLabel = new QLabel(QStringLiteral("&Stufe:"), this);
+    selectorLabel->setBuddy(m_selector);
+    m_dice = new QLabel(this);
+    m_chosenLabel = new QLabel(this);
+
+    m_summaryModel = new OddsSummaryModel(this);
+    m_summary = new QTableView(this);
+    m_summary->setModel(m_summaryModel);
+    m_summary->setAccessibleName(QStringLiteral("Patzer und Mittelwert"));
+    setUpView(m_summary);
+    m_summary->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    m_model = new OddsTableModel(this);
+    m_table = new QTableView(this);
+    m_table->setModel(m_model);
+    m_table->setAccessibleName(QStringLiteral("Chancen je Mindestwurf"));
+    setUpView(m_table);
+    // The minimum roll is the first column; a second count beside it would
+    // only be read out twice.
+    m_table->verticalHeader()->hide();
+    m_table->setAlternatingRowColors(true);
+
+    m_chart = new OddsChart(this);
+
+    auto* selectorRow = new QHBoxLayout;
+    selectorRow->addWidget(selectorLabel);
+    selectorRow->addWidget(m_selector);
+    selectorRow->addSpacing(16);
+    selectorRow->addWidget(m_dice);
+    selectorRow->addStretch(1);
+    selectorRow->addWidget(m_chosenLabel);
+
+    // The summary above the table, column on column.
+    auto* tables = new QVBoxLayout;
+    tables->addWidget(m_summary);
+    tables->addWidget(m_table, 1);
+    auto* body = new QHBoxLayout;
+    body->addLayout(tables);
+    body->addWidget(m_chart, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_heading);
+    layout->addLayout(selectorRow);
+    layout->addLayout(body, 1);
+
+    m_announcer = new Announcer(this);
+    connect(m_selector, &QSpinBox::valueChanged, this, [this](int step) {
+        showStep(step);
+        // The spin box itself says only the number.
+        m_announcer->announce(m_heading->text(), stepButtonSpokenDescription(step, m_chosen));
+    });
+    auto* close = new QShortcut(QKeySequence::Cancel, this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
+
+    setTabOrder(m_selector, m_summary);
+    setTabOrder(m_summary, m_table);
+    resize(960, 640);
+}
+
+void OddsWindow::showStep(int step)
+{
+    if (step == m_step) {
+        return;
+    }
+    m_step = step;
+    const QSignalBlocker quiet(m_selector);
+    m_selector->setValue(step);
+    refresh();
+}
+
+void OddsWindow::setChosenKarma(int level)
+{
+    if (level == m_chosen) {
+        return;
+    }
+    m_chosen = level;
+    if (m_step != 0) {
+        refresh();
+    }
+}
+
+void OddsWindow::refresh()
+{
+    const StepOddsSet odds = stepOddsSet(m_odds, m_step);
+    m_heading->setText(QStringLiteral("Chancen für Stufe %1").arg(m_step));
+    m_dice->setText(QStringLiteral("Würfel: ") + diceText(m_step));
+    m_chosenLabel->setText(QStringLiteral("Gewählt: ") + karmaColumnTitle(m_chosen));
+    m_summaryModel->setOdds(odds, m_chosen);
+    m_model->setOdds(odds, m_chosen);
+    m_chart->setOdds(odds, m_model->lastRoll(), m_chosen);
+    alignColumns();
+}
+
+void OddsWindow::alignColumns()
+{
+    m_table->resizeColumnsToContents();
+    m_summary->resizeColumnsToContents();
+    const int first = std::max(m_table->columnWidth(0), m_summary->verticalHeader()->sizeHint().width());
+    m_table->setColumnWidth(0, first);
+    m_summary->verticalHeader()->setFixedWidth(first);
+    int width = first;
+    for (int level = 0; level < kKarmaColumns; ++level) {
+        const int column = std::max(m_table->columnWidth(level + 1), m_summary->columnWidth(level)) + 8;
+        m_table->setColumnWidth(level + 1, column);
+        m_summary->setColumnWidth(level, column);
+        width += column;
+    }
+    const int frames = 2 * m_table->frameWidth();
+    m_summary->setFixedSize(width + frames, m_summary->horizontalHeader()->sizeHint().height()
+            + m_summary->verticalHeader()->length() + frames);
+    m_table->setFixedWidth(width + frames + m_table->verticalScrollBar()->sizeHint().width());
+}
+
+} // namespace velmora

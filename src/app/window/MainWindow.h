@@ -1,0 +1,97 @@
+#pragma once
+
+#include "app/window/HeldKeys.h"
+#include "app/window/KarmaBinding.h"
+#include "dice/Clock.h"
+#include "dice/DiceEngine.h"
+#include "dice/RandomSource.h"
+#include "steps/RollLog.h"
+#include "steps/StepRoll.h"
+#include "steps/StepTyping.h"
+#include "text/TranscriptModel.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+namespace velmora {
+
+class Announcer;
+class ButtonGrid;
+class KarmaButton;
+class StepOddsHook;
+class RollLogWindow;
+class TranscriptView;
+struct ControlDesign;
+
+// The one window: step buttons, karma buttons and lamps, the hidden karma
+// label, the credit label and the transcript drawn beneath them.
+class MainWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    MainWindow(RandomSource& source, Clock& clock, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    const TranscriptModel& transcript() const { return m_transcript; }
+    TranscriptView* transcriptView() const { return m_view; }
+
+    // The program's icon, for QApplication::setWindowIcon.
+    static QIcon applicationIcon();
+
+    void rollStep(int step);
+    void clickKarma(int button);
+    // The latest roll onto the clipboard as plain text; nothing before the first.
+    void copyRoll();
+    // The roll log, opened or brought forward with its newest roll focused.
+    void showLog();
+
+    const RollLog& log() const { return m_log; }
+    RollLogWindow* logWindow() const { return m_logWindow; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    QWidget* createControl(const ControlDesign& design);
+    // Each a key of its own kind, true where it was one: the window's menu
+    // (Shift+F10, Menu), a click (Space, Return, Enter), a typed step number,
+    // + and - for the karma, an arrow on the grid. A held key acts once.
+    bool menuKey(QWidget* control, const QKeyEvent& event);
+    bool clickKey(QWidget* control, const QKeyEvent& event, bool repeat);
+    bool typedDigit(const QKeyEvent& event, bool repeat);
+    bool karmaKey(const QKeyEvent& event, bool repeat);
+    bool gridMove(const QKeyEvent& event);
+    void stepKarma(int delta);
+    // The chosen karma level, 0 (none) to 4, as the karma state holds it.
+    int karmaLevel() const;
+    // Copy and the log, the window's own actions.
+    void showWindowMenu(const QPoint& globalPos, bool byKeyboard);
+    void applyTranscriptColour();
+
+    TranscriptModel m_transcript;
+    DiceEngine m_dice;
+    KarmaBinding m_karma;
+    StepRoll m_roll;
+    RollLog m_log;
+    TranscriptView* m_view = nullptr;
+    Announcer* m_announcer = nullptr;
+    RollLogWindow* m_logWindow = nullptr;
+    QAction* m_copyAction = nullptr;
+    QAction* m_logAction = nullptr;
+    std::unique_ptr<ButtonGrid> m_grid;
+    StepOddsHook* m_odds = nullptr;
+    std::array<KarmaButton*, kKarmaLamps> m_karmaButtons{};
+    StepTyping m_typing;
+    HeldKeys m_heldKeys;
+    QElapsedTimer m_sinceStart;
+};
+
+} // namespace velmora
