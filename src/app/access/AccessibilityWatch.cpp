@@ -128,6 +128,15 @@ void AccessibilityWatch::watchAfterFirstFrame(QWidget* window)
     if (m_reader.isNull()) {
         return; // no AT-SPI bridge, or one that needs no help
     }
+    // Qt 6.8's reader follows the status itself, and on every signal waits
+    // for two answers, 25 s each from a service that gives none; the watch
+    // follows it in its stead, without waiting, and sends the reader only to
+    // a service that has just answered.
+    for (QObject* child : m_reader->children()) {
+        if (std::string_view(child->metaObject()->className()) == "OrgFreedesktopDBusPropertiesInterface") {
+            QObject::disconnect(child, nullptr, m_reader, nullptr);
+        }
+    }
     // The first expose paints the first frame; what is posted now comes
     // after it. A window that is never exposed is watched a second later.
     if (window->windowHandle() != nullptr) {
@@ -185,12 +194,22 @@ void AccessibilityWatch::statusRead(QDBusPendingCallWatcher* call)
     call->deleteLater();
     m_reading = false;
     const QDBusPendingReply<QVariantMap> reply = *call;
-    // A service that does not answer, or answers nonsense, is as good as off.
-    const bool on = !reply.isError() && statusOn(reply.value());
-    if (on && !m_on) {
-        bringUp();
+    // A service that does not answer changes nothing: to ask Qt's reader,
+    // which waits, would be to wait for it too.
+    if (reply.isError()) {
+        return;
+    }
+    const bool on = statusOn(reply.value());
+    if (on == m_on) {
+        return;
     }
     m_on = on;
+    if (on) {
+        bringUp();
+    } else if (QAccessible::isActive() && !m_reader.isNull()) {
+        // Qt reads it again and puts its bridge to sleep.
+        QMetaObject::invokeMethod(m_reader, m_readAgain.constData(), Qt::QueuedConnection);
+    }
 }
 
 void AccessibilityWatch::statusPropertiesChanged(
