@@ -1,13 +1,13 @@
 #include "BareWindow.h"
 
-#include "app/window/DesignLayout.h"
-#include "app/window/Twips.h"
-#include "app/window/MainWindow.h"
+#include "app/band/LineFitter.h"
 #include "app/log/RollLogWindow.h"
+#include "app/window/DesignLayout.h"
+#include "app/window/MainWindow.h"
+#include "app/window/Twips.h"
 #include "dice/Clock.h"
 #include "dice/DiceEngine.h"
 #include "dice/MixingGenerator.h"
-#include "app/band/LineFitter.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -18,10 +18,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <vector>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velmora::bench {
 namespace {
@@ -224,8 +224,8 @@ void clickRandomly(MainWindow& window, int clicks, std::uint32_t& seed)
     for (int i = 0; i < clicks; ++i) {
         seed = seed * 1664525U + 1013904223U;
         const int button = static_cast<int>((seed >> 8) % 45U) + 1;
-        const QString name = button <= 40 ? QStringLiteral("Command%1").arg(button)
-                                          : QStringLiteral("karmabutton%1").arg(button - 40);
+        const QString name =
+            button <= 40 ? QStringLiteral("Command%1").arg(button) : QStringLiteral("karmabutton%1").arg(button - 40);
         QTest::mouseClick(window.findChild<QPushButton*>(name), Qt::LeftButton);
         if (i % 64 == 0) {
             QApplication::processEvents();
@@ -259,8 +259,8 @@ int measureMemory(const std::string& mode)
         clickRandomly(window, 99000, seed);
         QApplication::processEvents();
         const long after100000 = kibibytes("VmRSS:");
-        std::printf("soak rss_after_1000_kib=%ld rss_after_100000_kib=%ld growth_kib=%ld\n", after1000,
-            after100000, after100000 - after1000);
+        std::printf("soak rss_after_1000_kib=%ld rss_after_100000_kib=%ld growth_kib=%ld\n", after1000, after100000,
+            after100000 - after1000);
         return 0;
     }
     if (mode == "steps" || mode == "steps-log") {

@@ -7,8 +7,7 @@ namespace velmora {
 std::uint64_t SystemClock::now()
 {
     const auto since = std::chrono::system_clock::now().time_since_epoch();
-    return static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(since).count());
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(since).count());
 }
 
 } // namespace velmora

@@ -11,10 +11,7 @@ namespace {
 
 constexpr int kFpErrors = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
 
-[[noreturn]] void overflow()
-{
-    throw RollError(RollError::Kind::Overflow, "overflow");
-}
+[[noreturn]] void overflow() { throw RollError(RollError::Kind::Overflow, "overflow"); }
 
 void checkFloatingPoint()
 {
@@ -28,10 +25,7 @@ void checkFloatingPoint()
 
 DiceEngine::DiceEngine(RandomSource& source, Clock& clock) : m_source(source), m_clock(clock) {}
 
-std::int32_t DiceEngine::rand(std::int32_t lower, std::int32_t upper)
-{
-    return mapDraw(m_source.draw(), lower, upper);
-}
+std::int32_t DiceEngine::rand(std::int32_t lower, std::int32_t upper) { return mapDraw(m_source.draw(), lower, upper); }
 
 std::int32_t DiceEngine::mapDraw(float r, std::int32_t lower, std::int32_t upper)
 {
@@ -60,10 +54,7 @@ std::int32_t DiceEngine::mapDraw(float r, std::int32_t lower, std::int32_t upper
     return static_cast<std::int32_t>(sum);
 }
 
-void DiceEngine::reseedFromClock()
-{
-    m_source.reseed(m_clock.now());
-}
+void DiceEngine::reseedFromClock() { m_source.reseed(m_clock.now()); }
 
 std::int16_t DiceEngine::wuerfel(const std::int16_t& sides, std::vector<std::int32_t>* faces)
 {
@@ -81,8 +72,7 @@ std::int16_t DiceEngine::wuerfel(const std::int16_t& sides, std::vector<std::int
         }
         // Once the running total passes the 16-bit range the result must too,
         // so an endless chain of highest faces stops here.
-        if (__builtin_add_overflow(total, value, &total)
-            || total > std::numeric_limits<std::int16_t>::max()
+        if (__builtin_add_overflow(total, value, &total) || total > std::numeric_limits<std::int16_t>::max()
             || total < std::numeric_limits<std::int16_t>::min()) {
             overflow();
         }

@@ -15,10 +15,7 @@ std::uint64_t splitMix(std::uint64_t x)
     return x ^ (x >> 31);
 }
 
-constexpr std::uint64_t rotl(std::uint64_t x, int k)
-{
-    return (x << k) | (x >> (64 - k));
-}
+constexpr std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
 
 } // namespace
 
@@ -33,10 +30,7 @@ MixingGenerator::MixingGenerator()
     }
 }
 
-MixingGenerator::MixingGenerator(std::uint64_t seed)
-{
-    seedFrom(seed);
-}
+MixingGenerator::MixingGenerator(std::uint64_t seed) { seedFrom(seed); }
 
 void MixingGenerator::seedFrom(std::uint64_t seed)
 {

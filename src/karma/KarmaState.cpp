@@ -17,17 +17,11 @@ constexpr std::array<KarmaLevel, kKarmaLamps> kLevels{{
     {4, "Karma +10!", 10},
 }};
 
-[[noreturn]] void notANumber()
-{
-    throw RollError(RollError::Kind::KarmaNotANumber, "karma caption is not a number");
-}
+[[noreturn]] void notANumber() { throw RollError(RollError::Kind::KarmaNotANumber, "karma caption is not a number"); }
 
 } // namespace
 
-std::span<const KarmaLevel> karmaTable()
-{
-    return kLevels;
-}
+std::span<const KarmaLevel> karmaTable() { return kLevels; }
 
 std::string karmaName(int level)
 {

@@ -9,7 +9,7 @@ namespace velmora {
 
 // Windows system colour references: high bit set, colour index in the low byte.
 inline constexpr std::uint32_t kSystemColourFlag = 0x80000000U;
-inline constexpr std::uint32_t kLampSelected = kSystemColourFlag | 7U;    // COLOR_MENUTEXT
+inline constexpr std::uint32_t kLampSelected = kSystemColourFlag | 7U; // COLOR_MENUTEXT
 inline constexpr std::uint32_t kLampUnselected = kSystemColourFlag | 11U; // COLOR_INACTIVEBORDER
 
 inline constexpr int kKarmaLamps = 4;

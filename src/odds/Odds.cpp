@@ -75,13 +75,11 @@ std::vector<double> stepDiceTotal(const StepDefinition& step)
     return total;
 }
 
-RollOdds::RollOdds(const StepDefinition& step, int karmaLevel)
-    : RollOdds(step, karmaLevel, stepDiceTotal(step))
-{
-}
+RollOdds::RollOdds(const StepDefinition& step, int karmaLevel) : RollOdds(step, karmaLevel, stepDiceTotal(step)) {}
 
 RollOdds::RollOdds(const StepDefinition& step, int karmaLevel, const std::vector<double>& stepDice)
-    : m_step(step.step), m_karmaLevel(karmaLevel)
+    : m_step(step.step)
+    , m_karmaLevel(karmaLevel)
 {
     checkLevel(karmaLevel);
     if (karmaLevel == kNoKarma) {

@@ -60,7 +60,7 @@ private:
     int m_lowestShown = 0;
     double m_fumble = 0.0;
     double m_mean = 0.0;
-    std::vector<double> m_shown;   // P(shown = lowest + i)
+    std::vector<double> m_shown; // P(shown = lowest + i)
     std::vector<double> m_atLeast; // P(shown >= lowest + i), summed from the top
 };
 

@@ -2,7 +2,6 @@
 
 #include "dice/RollError.h"
 
-
 namespace velmora {
 
 RollRecord rollReportingErrors(StepRoll& roll, const StepDefinition& step) noexcept

@@ -9,10 +9,7 @@ namespace velmora {
 
 StepRoll::StepRoll(DiceEngine& dice, const KarmaCaption& karma) : m_dice(dice), m_karma(karma) {}
 
-double StepRoll::readKarma() const
-{
-    return karmaValue(m_karma.caption());
-}
+double StepRoll::readKarma() const { return karmaValue(m_karma.caption()); }
 
 void StepRoll::run(const StepDefinition& step, RollRecord& kept)
 {

@@ -8,8 +8,8 @@
 namespace velmora {
 namespace {
 
-constexpr StepDefinition row(int step, std::initializer_list<std::int16_t> dice, int modifier,
-    int plainThreshold, int karmaThreshold)
+constexpr StepDefinition row(
+    int step, std::initializer_list<std::int16_t> dice, int modifier, int plainThreshold, int karmaThreshold)
 {
     StepDefinition def;
     def.step = step;
@@ -67,10 +67,7 @@ constexpr std::array<StepDefinition, kLastStep> kTable{{
 
 } // namespace
 
-std::span<const StepDefinition> stepTable()
-{
-    return kTable;
-}
+std::span<const StepDefinition> stepTable() { return kTable; }
 
 const StepDefinition& stepDefinition(int step)
 {

@@ -26,7 +26,6 @@ std::string errorText(const RollRecord& roll)
     return roll.error ? text::errorLine(*roll.error) : text::unexpectedErrorLine();
 }
 
-
 } // namespace
 
 std::vector<std::string> bandLines(const RollRecord& roll)

@@ -2,10 +2,7 @@
 
 namespace velmora {
 
-void TranscriptModel::cls()
-{
-    m_lines.clear();
-}
+void TranscriptModel::cls() { m_lines.clear(); }
 
 void TranscriptModel::print(std::string_view text)
 {

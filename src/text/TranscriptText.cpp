@@ -14,25 +14,16 @@ std::string aborted(const std::string& reason)
 
 } // namespace
 
-std::string br()
-{
-    return "\r\n";
-}
+std::string br() { return "\r\n"; }
 
 std::string dieLine(int sides, std::int32_t face)
 {
     return std::string(kDiePrefix) + std::to_string(sides) + std::string(kDieMiddle) + std::to_string(face);
 }
 
-std::string rerollNotice(const std::string& lineBreak)
-{
-    return "Neuer Wurf!" + lineBreak;
-}
+std::string rerollNotice(const std::string& lineBreak) { return "Neuer Wurf!" + lineBreak; }
 
-std::string sumLine(std::int64_t total, int modifier)
-{
-    return "Die Summe lautet: " + sumValue(total, modifier);
-}
+std::string sumLine(std::int64_t total, int modifier) { return "Die Summe lautet: " + sumValue(total, modifier); }
 
 std::string sumValue(std::int64_t total, int modifier)
 {
@@ -42,20 +33,11 @@ std::string sumValue(std::int64_t total, int modifier)
     return std::to_string(total - modifier) + " (" + std::to_string(total) + "-" + std::to_string(modifier) + ")";
 }
 
-std::string fumbleLine()
-{
-    return "Patzer!";
-}
+std::string fumbleLine() { return "Patzer!"; }
 
-std::string errorLine(RollError::Kind kind)
-{
-    return aborted(errorReason(kind));
-}
+std::string errorLine(RollError::Kind kind) { return aborted(errorReason(kind)); }
 
-std::string unexpectedErrorLine()
-{
-    return aborted(errorReason(std::nullopt));
-}
+std::string unexpectedErrorLine() { return aborted(errorReason(std::nullopt)); }
 
 std::string errorReason(std::optional<RollError::Kind> kind)
 {

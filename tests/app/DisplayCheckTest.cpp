@@ -11,10 +11,10 @@ const QString kFatal = QStringLiteral(
     "application may fix this problem.\n\nAvailable platform plugins are: minimal, offscreen, xcb, wayland.\n");
 const QString kNoSuch = QStringLiteral("Could not find the Qt platform plugin \"nosuchplatform\" in \"\"");
 const QString kNoWayland = QStringLiteral("Failed to create wl_display (No such file or directory)");
-const QString kWaylandFailed
-    = QStringLiteral("Could not load the Qt platform plugin \"wayland\" in \"\" even though it was found.");
-const QString kXcbFailed
-    = QStringLiteral("Could not load the Qt platform plugin \"xcb\" in \"\" even though it was found.");
+const QString kWaylandFailed =
+    QStringLiteral("Could not load the Qt platform plugin \"wayland\" in \"\" even though it was found.");
+const QString kXcbFailed =
+    QStringLiteral("Could not load the Qt platform plugin \"xcb\" in \"\" even though it was found.");
 const QString kNoX = QStringLiteral("could not connect to display :4711");
 
 struct StartCase {
@@ -37,10 +37,9 @@ TEST_P(DisplayCheckMessage, NamesTheRealCause)
 }
 
 INSTANTIATE_TEST_SUITE_P(Starts, DisplayCheckMessage,
-    ::testing::Values(
-        StartCase{"NoSuchPlugin", {kNoSuch}, kFatal, QStringLiteral(":0"), {},
-            QStringLiteral("das Qt-Plattform-Plugin „nosuchplatform“ gibt es nicht "
-                           "(vorhanden: minimal, offscreen, xcb, wayland).")},
+    ::testing::Values(StartCase{"NoSuchPlugin", {kNoSuch}, kFatal, QStringLiteral(":0"), {},
+                          QStringLiteral("das Qt-Plattform-Plugin „nosuchplatform“ gibt es nicht "
+                                         "(vorhanden: minimal, offscreen, xcb, wayland).")},
         StartCase{"WaylandOnAnXDesktop", {kNoWayland, kWaylandFailed}, kFatal, QStringLiteral(":0"), {},
             QStringLiteral("das Qt-Plattform-Plugin „wayland“ lässt sich nicht laden, denn WAYLAND_DISPLAY "
                            "ist nicht gesetzt (vorhanden: minimal, offscreen, xcb, wayland).")},
@@ -48,8 +47,8 @@ INSTANTIATE_TEST_SUITE_P(Starts, DisplayCheckMessage,
             QStringLiteral("DISPLAY=:4711 ist nicht erreichbar.")},
         StartCase{"WaylandUnreachableAndNoX", {kNoWayland, kWaylandFailed, kNoX, kXcbFailed}, kFatal, {},
             QStringLiteral("nowhere"), QStringLiteral("WAYLAND_DISPLAY=nowhere ist nicht erreichbar.")},
-        StartCase{"BothUnreachable", {kNoWayland, kWaylandFailed, kNoX, kXcbFailed}, kFatal,
-            QStringLiteral(":4711"), QStringLiteral("nowhere"),
+        StartCase{"BothUnreachable", {kNoWayland, kWaylandFailed, kNoX, kXcbFailed}, kFatal, QStringLiteral(":4711"),
+            QStringLiteral("nowhere"),
             QStringLiteral("weder DISPLAY=:4711 noch WAYLAND_DISPLAY=nowhere ist erreichbar.")},
         StartCase{"NothingSet", {kNoX, kXcbFailed}, kFatal, {}, {},
             QStringLiteral("weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt.")}),

@@ -23,8 +23,9 @@ struct CaptionCase {
 TEST(Faults, KarmaCaptionsTheButtonsNeverWrite)
 {
     const CaptionCase cases[] = {
-        {"abc", {"Ein D6 wird gewürfelt: 2", "Ein D6 wird gewürfelt: 1", "Fehler: Karma ungültig –",
-                    "der Wurf wurde", "abgebrochen."}},
+        {"abc",
+            {"Ein D6 wird gewürfelt: 2", "Ein D6 wird gewürfelt: 1", "Fehler: Karma ungültig –", "der Wurf wurde",
+                "abgebrochen."}},
         // Above 0 but no level: no karma die, yet the karma threshold of 3.
         {"7", {"Ein D6 wird gewürfelt: 2", "Ein D6 wird gewürfelt: 1", "Patzer!"}},
         {"-3", {"Ein D6 wird gewürfelt: 2", "Ein D6 wird gewürfelt: 1", "Die Summe lautet: 3"}},
@@ -44,10 +45,10 @@ void postClick(QWidget* target)
 {
     const QPointF at(target->width() / 2.0, target->height() / 2.0);
     const QPointF global = target->mapToGlobal(at);
-    QCoreApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonPress, at, global,
-                                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-    QCoreApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonRelease, at, global,
-                                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    QCoreApplication::postEvent(
+        target, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(
+        target, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
 }
 
 TEST(Faults, ClicksQueuedInOneTurnNeverInterleave)
@@ -56,9 +57,8 @@ TEST(Faults, ClicksQueuedInOneTurnNeverInterleave)
     // Connected after the window's own handlers, so each sees a finished roll.
     std::vector<std::pair<int, Lines>> seen;
     for (const int step : {40, 3, 25}) {
-        QObject::connect(rig.step(step), &QPushButton::clicked, [&rig, &seen, step] {
-            seen.emplace_back(step, rig.lines());
-        });
+        QObject::connect(
+            rig.step(step), &QPushButton::clicked, [&rig, &seen, step] { seen.emplace_back(step, rig.lines()); });
     }
     postClick(rig.karmaButton(4));
     postClick(rig.step(40));
@@ -92,8 +92,7 @@ TEST(Faults, AnEndlessD20ShowsTheOverflowLineAfter1638ReRolls)
     rig.source.push(5, 20);
     rig.source.push(3, 6);
     rig.click(rig.step(15));
-    EXPECT_EQ(rig.lines(), (Lines{"Ein D20 wird gewürfelt: 5", "Ein D6 wird gewürfelt: 3",
-                               "Die Summe lautet: 8"}));
+    EXPECT_EQ(rig.lines(), (Lines{"Ein D20 wird gewürfelt: 5", "Ein D6 wird gewürfelt: 3", "Die Summe lautet: 8"}));
 }
 
 } // namespace

@@ -62,15 +62,9 @@ void runSession(const Session& s)
     EXPECT_GT(fumbles, 0);
 }
 
-TEST(ModelRun, TenThousandSeededClicksAgreeWithTheReferenceModel)
-{
-    runSession({10000, 20261208, 4711, 0});
-}
+TEST(ModelRun, TenThousandSeededClicksAgreeWithTheReferenceModel) { runSession({10000, 20261208, 4711, 0}); }
 
-TEST(Soak, AHundredThousandSeededClicksWithRepaints)
-{
-    runSession({100000, 1, 99, 32});
-}
+TEST(Soak, AHundredThousandSeededClicksWithRepaints) { runSession({100000, 1, 99, 32}); }
 
 } // namespace
 } // namespace velmora

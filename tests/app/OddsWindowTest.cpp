@@ -1,5 +1,5 @@
-#include "app/odds/OddsText.h"
 #include "app/odds/OddsWindow.h"
+#include "app/odds/OddsText.h"
 #include "app/odds/StepOddsHook.h"
 #include "odds/Odds.h"
 #include "steps/StepTable.h"
@@ -67,7 +67,8 @@ TEST(StepOddsHook, DescribesButtonsWhenAskedAndOpensOneOddsWindow)
     int karma = 0;
     const std::size_t computedBefore = sharedOdds().computed();
     // Before the window shows, as the main window installs it.
-    StepOddsHook hook(buttons, [&karma] { return karma; }, &host);
+    StepOddsHook hook(
+        buttons, [&karma] { return karma; }, &host);
     host.show();
     host.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
@@ -94,8 +95,8 @@ TEST(StepOddsHook, DescribesButtonsWhenAskedAndOpensOneOddsWindow)
     QAction* open = nullptr;
     step14->setFocus(Qt::TabFocusReason);
     QTest::keyClick(step14, Qt::Key_F10, Qt::ShiftModifier);
-    EXPECT_EQ(takeMenu(&open), (QStringList{QStringLiteral("Chancen für Stufe 14 …"), QStringLiteral("---"),
-                                   QStringLiteral("Verlauf")}));
+    EXPECT_EQ(takeMenu(&open),
+        (QStringList{QStringLiteral("Chancen für Stufe 14 …"), QStringLiteral("---"), QStringLiteral("Verlauf")}));
     ASSERT_NE(open, nullptr);
     open->trigger();
     OddsWindow* window = hook.window();
@@ -103,9 +104,8 @@ TEST(StepOddsHook, DescribesButtonsWhenAskedAndOpensOneOddsWindow)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Velmora - Chancen"));
     EXPECT_EQ(window->heading()->text(), QStringLiteral("Chancen für Stufe 14"));
-    EXPECT_TRUE(window->table()->horizontalHeader()->model()->headerData(3, Qt::Horizontal, Qt::FontRole)
-                    .value<QFont>()
-                    .bold())
+    EXPECT_TRUE(
+        window->table()->horizontalHeader()->model()->headerData(3, Qt::Horizontal, Qt::FontRole).value<QFont>().bold())
         << "the chosen level's column is not marked";
 
     // What Qt makes of a right-click.
@@ -148,9 +148,8 @@ TEST(OddsWindow, TableShowsTheCoreNumbers)
     const QTableView* table = window.table();
     const QAbstractItemModel* model = table->model();
 
-    const QStringList headers{QStringLiteral("Mindestwurf"), QStringLiteral("ohne Karma"),
-        QStringLiteral("Karma +4"), QStringLiteral("Karma +6"), QStringLiteral("Karma +8"),
-        QStringLiteral("Karma +10")};
+    const QStringList headers{QStringLiteral("Mindestwurf"), QStringLiteral("ohne Karma"), QStringLiteral("Karma +4"),
+        QStringLiteral("Karma +6"), QStringLiteral("Karma +8"), QStringLiteral("Karma +10")};
     ASSERT_EQ(model->columnCount(), headers.size());
     for (int c = 0; c < headers.size(); ++c) {
         EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString(), headers[c]);
@@ -171,9 +170,9 @@ TEST(OddsWindow, TableShowsTheCoreNumbers)
         const char* text;
     };
     // 79/80 = 98.75 % lies exactly on a half and rounds up.
-    for (const Literal& l : {Literal{1, 1, "98,8 %"}, Literal{10, 1, "70,9 %"}, Literal{10, 3, "86,9 %"}, Literal{15, 1, "46,5 %"},
-             Literal{30, 3, "8,7 %"}, Literal{60, 1, "0,1 %"}, Literal{65, 1, "< 0,1 %"},
-             Literal{65, 5, "0,1 %"}}) {
+    for (const Literal& l :
+        {Literal{1, 1, "98,8 %"}, Literal{10, 1, "70,9 %"}, Literal{10, 3, "86,9 %"}, Literal{15, 1, "46,5 %"},
+            Literal{30, 3, "8,7 %"}, Literal{60, 1, "0,1 %"}, Literal{65, 1, "< 0,1 %"}, Literal{65, 5, "0,1 %"}}) {
         EXPECT_EQ(cell(table, l.n - 1, l.column), QString::fromUtf8(l.text)) << "N " << l.n;
     }
 

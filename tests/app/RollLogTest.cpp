@@ -1,5 +1,5 @@
-#include "app/log/RollLogWindow.h"
 #include "app/WindowRig.h"
+#include "app/log/RollLogWindow.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -68,7 +68,8 @@ TEST(RollLog, CtrlHShowsTheRollsNewestFirstAndEscapeGivesTheFocusBack)
     EXPECT_TRUE(list->item(0)->text().endsWith(QStringLiteral("· Patzer!")));
     EXPECT_EQ(list->currentRow(), 0);
     // Heard once, in words: not the band's lines after the shown line.
-    EXPECT_TRUE(list->item(0)->data(Qt::AccessibleTextRole).toString().startsWith(QStringLiteral("Stufe 03, Patzer! ")));
+    EXPECT_TRUE(
+        list->item(0)->data(Qt::AccessibleTextRole).toString().startsWith(QStringLiteral("Stufe 03, Patzer! ")));
     EXPECT_EQ(list->item(0)->data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("D4 1."));
 
     list->selectAll();

@@ -29,10 +29,7 @@ struct ClickCase {
     Lines lines;
 };
 
-void PrintTo(const ClickCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const ClickCase& c, std::ostream* os) { *os << c.name; }
 
 class StepClicks : public ::testing::TestWithParam<ClickCase> {};
 
@@ -52,20 +49,17 @@ TEST_P(StepClicks, RollThroughTheRealButtons)
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, StepClicks,
-    ::testing::Values(
-        ClickCase{"step1Sum", 0, 1, {{4, 3}}, {"Ein D4 wird gewürfelt: 3", "Die Summe lautet: 1 (3-2)"}},
+    ::testing::Values(ClickCase{"step1Sum", 0, 1, {{4, 3}}, {"Ein D4 wird gewürfelt: 3", "Die Summe lautet: 1 (3-2)"}},
         ClickCase{"step1Reroll", 0, 1, {{4, 4}, {4, 1}},
-            {"Ein D4 wird gewürfelt: 4", "Neuer Wurf!", "", "Ein D4 wird gewürfelt: 1",
-                "Die Summe lautet: 3 (5-2)"}},
+            {"Ein D4 wird gewürfelt: 4", "Neuer Wurf!", "", "Ein D4 wird gewürfelt: 1", "Die Summe lautet: 3 (5-2)"}},
         ClickCase{"step10", 0, 10, {{10, 7}, {6, 3}},
             {"Ein D10 wird gewürfelt: 7", "Ein D6 wird gewürfelt: 3", "Die Summe lautet: 10"}},
         ClickCase{"step1Karma6", 2, 1, {{4, 3}, {6, 2}},
-            {"Ein D4 wird gewürfelt: 3", "Karma +6!", "Ein D6 wird gewürfelt: 2",
-                "Die Summe lautet: 3 (5-2)"}},
+            {"Ein D4 wird gewürfelt: 3", "Karma +6!", "Ein D6 wird gewürfelt: 2", "Die Summe lautet: 3 (5-2)"}},
         ClickCase{"step40Karma10", 4, 40, {{20, 3}, {20, 4}, {12, 5}, {10, 6}, {8, 7}, {10, 8}},
             {"Ein D20 wird gewürfelt: 3", "Ein D20 wird gewürfelt: 4", "Ein D12 wird gewürfelt: 5",
-                "Ein D10 wird gewürfelt: 6", "Ein D8 wird gewürfelt: 7", "Karma +10!",
-                "Ein D10 wird gewürfelt: 8", "Die Summe lautet: 33"}},
+                "Ein D10 wird gewürfelt: 6", "Ein D8 wird gewürfelt: 7", "Karma +10!", "Ein D10 wird gewürfelt: 8",
+                "Die Summe lautet: 33"}},
         ClickCase{"afterReset", 5, 2, {{4, 2}}, {"Ein D4 wird gewürfelt: 2", "Die Summe lautet: 1 (2-1)"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -82,8 +76,9 @@ TEST(StepClick, ASecondRollFirstErasesTheFirst)
     rig.source.push(1, 6);
     rig.source.push(1, 8);
     rig.click(rig.step(8));
-    EXPECT_EQ(rig.lines(), (Lines{"Ein D6 wird gewürfelt: 1", "Ein D6 wird gewürfelt: 1", "Karma +8!",
-                               "Ein D8 wird gewürfelt: 1", "Patzer!"}));
+    EXPECT_EQ(rig.lines(),
+        (Lines{"Ein D6 wird gewürfelt: 1", "Ein D6 wird gewürfelt: 1", "Karma +8!", "Ein D8 wird gewürfelt: 1",
+            "Patzer!"}));
     EXPECT_EQ(rig.karmaLabel()->text(), QStringLiteral("3"));
 }
 

@@ -84,13 +84,12 @@ inline ::testing::AssertionResult matchesModel(const Lines& lines, const StepDef
         total += value;
     }
     const std::string result = onlyOnes ? "Patzer!"
-        : step.modifier == 0
-        ? "Die Summe lautet: " + std::to_string(total)
-        : "Die Summe lautet: " + std::to_string(total - step.modifier) + " (" + std::to_string(total)
-            + "-" + std::to_string(step.modifier) + ")";
+        : step.modifier == 0            ? "Die Summe lautet: " + std::to_string(total)
+                                        : "Die Summe lautet: " + std::to_string(total - step.modifier) + " ("
+            + std::to_string(total) + "-" + std::to_string(step.modifier) + ")";
     if (!reader.line(result) || !reader.atEnd()) {
-        return ::testing::AssertionFailure() << "result: expected '" << result << "' at line "
-                                             << reader.position() << " of " << lines.size();
+        return ::testing::AssertionFailure()
+            << "result: expected '" << result << "' at line " << reader.position() << " of " << lines.size();
     }
     return ::testing::AssertionSuccess();
 }

@@ -1,10 +1,10 @@
+#include "app/WindowRig.h"
+#include "app/band/LineFitter.h"
+#include "app/band/TranscriptView.h"
 #include "app/window/DesignLayout.h"
 #include "app/window/Twips.h"
-#include "app/WindowRig.h"
 #include "dice/DieSizes.h"
-#include "app/band/LineFitter.h"
 #include "text/TranscriptText.h"
-#include "app/band/TranscriptView.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -21,8 +21,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace velmora {
@@ -66,10 +66,7 @@ private:
     QFont m_saved;
 };
 
-bool isInk(QRgb pixel)
-{
-    return qGray(pixel) < 128;
-}
+bool isInk(QRgb pixel) { return qGray(pixel) < 128; }
 
 // First and last device row and column that hold dark ink inside area
 // (device pixels); an empty rectangle when there is none.
@@ -95,10 +92,7 @@ QRect toDevice(const QImage& image, const QRectF& logical)
     return QPainter(&probe).deviceTransform().mapRect(logical).toRect();
 }
 
-int toDevice(const QImage& image, qreal x)
-{
-    return toDevice(image, QRectF(0, 0, x, x)).width();
-}
+int toDevice(const QImage& image, qreal x) { return toDevice(image, QRectF(0, 0, x, x)).width(); }
 
 // The lines that must fit whole: every die line, the notices, the karma
 // lines, the error lines, and the widest sum lines below 1000 in both forms.
@@ -115,8 +109,8 @@ std::vector<std::string> linesThatMustFit(const QFont& font)
     for (const char* karma : {"Karma +4!", "Karma +6!", "Karma +8!", "Karma +10!"}) {
         lines.push_back(karma);
     }
-    for (const auto kind : {RollError::Kind::Overflow, RollError::Kind::FloatingPoint,
-             RollError::Kind::KarmaNotANumber, RollError::Kind::InvalidDieSize}) {
+    for (const auto kind : {RollError::Kind::Overflow, RollError::Kind::FloatingPoint, RollError::Kind::KarmaNotANumber,
+             RollError::Kind::InvalidDieSize}) {
         const std::string message = text::errorLine(kind);
         for (const auto piece : TranscriptModel::splitPieces(message)) {
             lines.emplace_back(piece);
@@ -167,8 +161,8 @@ TEST_P(TranscriptFit, TheWidestLinesPaintInsideTheBand)
         view.render(&image, {}, {}, QWidget::DrawChildren);
         const int band = toDevice(image, kBand);
         for (std::size_t i = 0; i < count; ++i) {
-            const QRect row = toDevice(image,
-                QRectF(0, static_cast<qreal>(i * view.lineHeight()), 3 * kBand, view.lineHeight()));
+            const QRect row =
+                toDevice(image, QRectF(0, static_cast<qreal>(i * view.lineHeight()), 3 * kBand, view.lineHeight()));
             const QRect ink = inkBox(image, row);
             ASSERT_FALSE(ink.isEmpty()) << lines[first + i];
             EXPECT_LT(ink.right(), band) << lines[first + i];
@@ -227,15 +221,14 @@ TEST_P(TranscriptFit, ControlsKeepTheApplicationFontAndCapitalsMatchTheCaptions)
     const QImage image = rig.window.grab().toImage();
     const int lineHeight = rig.window.transcriptView()->lineHeight();
     const QRect line = inkBox(image, toDevice(image, QRectF(0, lineHeight, kBand, lineHeight)));
-    const QRect caption
-        = inkBox(image, toDevice(image, QRectF(rig.karmaButton(5)->geometry().adjusted(1, 1, -1, -1))));
+    const QRect caption = inkBox(image, toDevice(image, QRectF(rig.karmaButton(5)->geometry().adjusted(1, 1, -1, -1))));
     ASSERT_FALSE(line.isEmpty());
     ASSERT_FALSE(caption.isEmpty());
     EXPECT_NEAR(line.height(), caption.height(), 1.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fonts, TranscriptFit, ::testing::ValuesIn(kFonts),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Fonts, TranscriptFit, ::testing::ValuesIn(kFonts), [](const auto& info) { return std::string(info.param.name); });
 
 // What the window's backing store holds: the pixels on screen, stale ones
 // included, unlike grab(), which paints everything afresh.
@@ -337,8 +330,8 @@ TEST_P(HostileFonts, EveryRollEnds)
     QApplication::setFont(savedFont);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fonts, HostileFonts, ::testing::ValuesIn(kHostile),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Fonts, HostileFonts, ::testing::ValuesIn(kHostile), [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TranscriptRepaint, ALongRollLeavesNoPixelBehindTheNextShortOne)
 {

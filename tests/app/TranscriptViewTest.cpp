@@ -1,8 +1,8 @@
-#include "app/window/DesignLayout.h"
-#include "app/band/Legibility.h"
-#include "app/window/Twips.h"
-#include "app/WindowRig.h"
 #include "app/band/TranscriptView.h"
+#include "app/WindowRig.h"
+#include "app/band/Legibility.h"
+#include "app/window/DesignLayout.h"
+#include "app/window/Twips.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -47,8 +47,7 @@ Shot shoot(WindowRig& rig)
 {
     QApplication::processEvents();
     const QImage image = rig.window.grab().toImage();
-    return {inkRows(image, rig.window.palette().color(QPalette::Window),
-                twipsToPixels(kTranscriptBandTwips)),
+    return {inkRows(image, rig.window.palette().color(QPalette::Window), twipsToPixels(kTranscriptBandTwips)),
         rig.window.transcriptView()->lineHeight()};
 }
 
@@ -168,8 +167,8 @@ TEST(Accessibility, TheTranscriptOffersItsLinesAndAnnouncesEachRoll)
     ASSERT_NE(iface, nullptr);
     EXPECT_EQ(iface->role(), QAccessible::StaticText);
     EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("Wurfergebnis"));
-    const QString expected = QStringLiteral(
-        "Ein D10 wird gewürfelt: 7\nEin D6 wird gewürfelt: 3\nDie Summe lautet: 10");
+    const QString expected =
+        QStringLiteral("Ein D10 wird gewürfelt: 7\nEin D6 wird gewürfelt: 3\nDie Summe lautet: 10");
     EXPECT_EQ(iface->text(QAccessible::Value), expected);
     ASSERT_NE(iface->textInterface(), nullptr);
     EXPECT_EQ(iface->textInterface()->characterCount(), expected.size());
@@ -183,8 +182,7 @@ TEST(Accessibility, TheTranscriptOffersItsLinesAndAnnouncesEachRoll)
     rig.click(rig.karmaButton(1));
     EXPECT_TRUE(QAccessible::queryAccessibleInterface(rig.lamp(1))->state().checked);
     EXPECT_FALSE(QAccessible::queryAccessibleInterface(rig.lamp(2))->state().checked);
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(rig.step(40))->text(QAccessible::Name),
-        QStringLiteral("Stufe 40"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(rig.step(40))->text(QAccessible::Name), QStringLiteral("Stufe 40"));
 }
 
 TEST(Accessibility, TheWindowIsAFrameOfWhatAPersonCanPerceive)

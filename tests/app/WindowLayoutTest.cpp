@@ -23,38 +23,60 @@ struct DesignRow {
 
 // The control table of the design, in tab order, in twips.
 const DesignRow kDesign[] = {
-    {"Command1", "Stufe 01", 2160, 2760, 1215, 375}, {"Command2", "Stufe 02", 2160, 3240, 1215, 375},
-    {"Command3", "Stufe 03", 2160, 3720, 1215, 375}, {"Command4", "Stufe 04", 2160, 4200, 1215, 375},
-    {"Command5", "Stufe 05", 2160, 4680, 1215, 375}, {"Command6", "Stufe 06", 2160, 5280, 1215, 375},
-    {"Command7", "Stufe 07", 2160, 5760, 1215, 375}, {"Command8", "Stufe 08", 2160, 6240, 1215, 375},
-    {"Command9", "Stufe 09", 2160, 6720, 1215, 375}, {"Command10", "Stufe 10", 2160, 7200, 1215, 375},
-    {"Command11", "Stufe 11", 3720, 240, 1215, 375}, {"Command12", "Stufe 12", 3720, 720, 1215, 375},
-    {"Command13", "Stufe 13", 3720, 1200, 1215, 375}, {"Command14", "Stufe 14", 3720, 1680, 1215, 375},
-    {"Command15", "Stufe 15", 3720, 2160, 1215, 375}, {"Command16", "Stufe 16", 3720, 2760, 1215, 375},
-    {"Command17", "Stufe 17", 3720, 3240, 1215, 375}, {"Command18", "Stufe 18", 3720, 3720, 1215, 375},
-    {"Command19", "Stufe 19", 3720, 4200, 1215, 375}, {"Command20", "Stufe 20", 3720, 4680, 1215, 375},
-    {"Command21", "Stufe 21", 3720, 5280, 1215, 375}, {"Command22", "Stufe 22", 3720, 5760, 1215, 375},
-    {"Command23", "Stufe 23", 3720, 6240, 1215, 375}, {"Command24", "Stufe 24", 3720, 6720, 1215, 375},
-    {"Command25", "Stufe 25", 3720, 7200, 1215, 375}, {"Command26", "Stufe 26", 5280, 240, 1215, 375},
-    {"Command27", "Stufe 27", 5280, 720, 1215, 375}, {"Command28", "Stufe 28", 5280, 1200, 1215, 375},
-    {"Command29", "Stufe 29", 5280, 1680, 1215, 375}, {"Command30", "Stufe 30", 5280, 2160, 1215, 375},
-    {"Command31", "Stufe 31", 5280, 2760, 1215, 375}, {"Command32", "Stufe 32", 5280, 3240, 1215, 375},
-    {"Command33", "Stufe 33", 5280, 3720, 1215, 375}, {"Command34", "Stufe 34", 5280, 4200, 1215, 375},
-    {"Command35", "Stufe 35", 5280, 4680, 1215, 375}, {"Command36", "Stufe 36", 5280, 5280, 1215, 375},
-    {"Command37", "Stufe 37", 5280, 5760, 1215, 375}, {"Command38", "Stufe 38", 5280, 6240, 1215, 375},
-    {"Command39", "Stufe 39", 5280, 6720, 1215, 375}, {"Command40", "Stufe 40", 5280, 7200, 1215, 375},
-    {"karmabutton1", "Karma +4", 2040, 240, 975, 375}, {"karmabutton2", "Karma +6", 2040, 720, 975, 375},
-    {"karmabutton3", "Karma +8", 2040, 1200, 975, 375}, {"karmabutton4", "Karma +10", 2040, 1680, 975, 375},
-    {"karma", "0", 7200, 480, 1335, 375}, {"karmabutton5", "Reset", 2040, 2160, 975, 375},
-    {"karmacheck1", "", 3120, 240, 375, 375}, {"karmacheck2", "", 3120, 720, 375, 375},
-    {"karmacheck3", "", 3120, 1200, 375, 375}, {"karmacheck4", "", 3120, 1680, 375, 375},
+    {"Command1", "Stufe 01", 2160, 2760, 1215, 375},
+    {"Command2", "Stufe 02", 2160, 3240, 1215, 375},
+    {"Command3", "Stufe 03", 2160, 3720, 1215, 375},
+    {"Command4", "Stufe 04", 2160, 4200, 1215, 375},
+    {"Command5", "Stufe 05", 2160, 4680, 1215, 375},
+    {"Command6", "Stufe 06", 2160, 5280, 1215, 375},
+    {"Command7", "Stufe 07", 2160, 5760, 1215, 375},
+    {"Command8", "Stufe 08", 2160, 6240, 1215, 375},
+    {"Command9", "Stufe 09", 2160, 6720, 1215, 375},
+    {"Command10", "Stufe 10", 2160, 7200, 1215, 375},
+    {"Command11", "Stufe 11", 3720, 240, 1215, 375},
+    {"Command12", "Stufe 12", 3720, 720, 1215, 375},
+    {"Command13", "Stufe 13", 3720, 1200, 1215, 375},
+    {"Command14", "Stufe 14", 3720, 1680, 1215, 375},
+    {"Command15", "Stufe 15", 3720, 2160, 1215, 375},
+    {"Command16", "Stufe 16", 3720, 2760, 1215, 375},
+    {"Command17", "Stufe 17", 3720, 3240, 1215, 375},
+    {"Command18", "Stufe 18", 3720, 3720, 1215, 375},
+    {"Command19", "Stufe 19", 3720, 4200, 1215, 375},
+    {"Command20", "Stufe 20", 3720, 4680, 1215, 375},
+    {"Command21", "Stufe 21", 3720, 5280, 1215, 375},
+    {"Command22", "Stufe 22", 3720, 5760, 1215, 375},
+    {"Command23", "Stufe 23", 3720, 6240, 1215, 375},
+    {"Command24", "Stufe 24", 3720, 6720, 1215, 375},
+    {"Command25", "Stufe 25", 3720, 7200, 1215, 375},
+    {"Command26", "Stufe 26", 5280, 240, 1215, 375},
+    {"Command27", "Stufe 27", 5280, 720, 1215, 375},
+    {"Command28", "Stufe 28", 5280, 1200, 1215, 375},
+    {"Command29", "Stufe 29", 5280, 1680, 1215, 375},
+    {"Command30", "Stufe 30", 5280, 2160, 1215, 375},
+    {"Command31", "Stufe 31", 5280, 2760, 1215, 375},
+    {"Command32", "Stufe 32", 5280, 3240, 1215, 375},
+    {"Command33", "Stufe 33", 5280, 3720, 1215, 375},
+    {"Command34", "Stufe 34", 5280, 4200, 1215, 375},
+    {"Command35", "Stufe 35", 5280, 4680, 1215, 375},
+    {"Command36", "Stufe 36", 5280, 5280, 1215, 375},
+    {"Command37", "Stufe 37", 5280, 5760, 1215, 375},
+    {"Command38", "Stufe 38", 5280, 6240, 1215, 375},
+    {"Command39", "Stufe 39", 5280, 6720, 1215, 375},
+    {"Command40", "Stufe 40", 5280, 7200, 1215, 375},
+    {"karmabutton1", "Karma +4", 2040, 240, 975, 375},
+    {"karmabutton2", "Karma +6", 2040, 720, 975, 375},
+    {"karmabutton3", "Karma +8", 2040, 1200, 975, 375},
+    {"karmabutton4", "Karma +10", 2040, 1680, 975, 375},
+    {"karma", "0", 7200, 480, 1335, 375},
+    {"karmabutton5", "Reset", 2040, 2160, 975, 375},
+    {"karmacheck1", "", 3120, 240, 375, 375},
+    {"karmacheck2", "", 3120, 720, 375, 375},
+    {"karmacheck3", "", 3120, 1200, 375, 375},
+    {"karmacheck4", "", 3120, 1680, 375, 375},
     {"Label1", nullptr, 2280, 7800, 4335, 255},
 };
 
-QRect pixels(const DesignRow& row)
-{
-    return {row.left / 15, row.top / 15, row.width / 15, row.height / 15};
-}
+QRect pixels(const DesignRow& row) { return {row.left / 15, row.top / 15, row.width / 15, row.height / 15}; }
 
 // Keys go to the active window's focus widget. Through the window system, as
 // QApplication::setActiveWindow is deprecated from Qt 6.5 on.
@@ -76,8 +98,7 @@ TEST(WindowLayout, EveryControlStandsWhereTheDesignPutsIt)
         EXPECT_EQ(widget->geometry(), pixels(row));
         if (auto* button = qobject_cast<QPushButton*>(widget)) {
             EXPECT_EQ(button->text(), QString::fromLatin1(row.caption));
-            EXPECT_EQ(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name),
-                button->text());
+            EXPECT_EQ(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name), button->text());
             EXPECT_FALSE(button->isDefault());
             EXPECT_TRUE(button->isVisible());
         } else if (row.caption != nullptr) {
@@ -171,8 +192,7 @@ TEST(WindowLayout, EnterAndSpaceActOnTheFocusedButtonOnlyAndEscapeDoesNothing)
         rig.source.push(2, 4);
         QTest::keyClick(rig.step(3), c.key, c.modifiers);
         if (c.rolls) {
-            EXPECT_EQ(rig.lines(), (std::vector<std::string>{"Ein D4 wird gewürfelt: 2",
-                                       "Die Summe lautet: 2"}))
+            EXPECT_EQ(rig.lines(), (std::vector<std::string>{"Ein D4 wird gewürfelt: 2", "Die Summe lautet: 2"}))
                 << c.key;
         } else {
             EXPECT_TRUE(rig.lines().empty());

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "app/band/TranscriptView.h"
 #include "app/window/IndicatorLamp.h"
 #include "app/window/MainWindow.h"
 #include "dice/ScriptedSource.h"
-#include "app/band/TranscriptView.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -30,10 +30,7 @@ struct BasicWindowRig {
     }
     QPushButton* step(int n) const { return button(QStringLiteral("Command%1").arg(n)); }
     QPushButton* karmaButton(int n) const { return button(QStringLiteral("karmabutton%1").arg(n)); }
-    IndicatorLamp* lamp(int n) const
-    {
-        return window.findChild<IndicatorLamp*>(QStringLiteral("karmacheck%1").arg(n));
-    }
+    IndicatorLamp* lamp(int n) const { return window.findChild<IndicatorLamp*>(QStringLiteral("karmacheck%1").arg(n)); }
     QLabel* karmaLabel() const { return window.findChild<QLabel*>(QStringLiteral("karma")); }
 
     void click(QPushButton* target) { QTest::mouseClick(target, Qt::LeftButton); }

@@ -51,8 +51,7 @@ struct ChiSquareResult {
     double pValue;
 };
 
-inline ChiSquareResult chiSquare(const std::vector<double>& observed,
-    const std::vector<double>& expected)
+inline ChiSquareResult chiSquare(const std::vector<double>& observed, const std::vector<double>& expected)
 {
     if (observed.size() != expected.size() || observed.size() < 2) {
         throw std::invalid_argument("chi-square needs matching bins");

@@ -64,24 +64,17 @@ TEST_P(WuerfelChain, WritesEveryRollAndReturnsTheSum)
 }
 
 INSTANTIATE_TEST_SUITE_P(Dice, WuerfelChain,
-    ::testing::Values(
-        ChainCase{6, {6, 6, 3}, 15,
-            {"Ein D6 wird gewürfelt: 6", "Neuer Wurf!", "", "Ein D6 wird gewürfelt: 6",
-                "Neuer Wurf!", "", "Ein D6 wird gewürfelt: 3"}},
-        ChainCase{4, {3}, 3, {"Ein D4 wird gewürfelt: 3"}},
-        ChainCase{4, {1}, 1, {"Ein D4 wird gewürfelt: 1"}},
-        ChainCase{20, {20, 19}, 39,
-            {"Ein D20 wird gewürfelt: 20", "Neuer Wurf!", "", "Ein D20 wird gewürfelt: 19"}},
+    ::testing::Values(ChainCase{6, {6, 6, 3}, 15,
+                          {"Ein D6 wird gewürfelt: 6", "Neuer Wurf!", "", "Ein D6 wird gewürfelt: 6", "Neuer Wurf!", "",
+                              "Ein D6 wird gewürfelt: 3"}},
+        ChainCase{4, {3}, 3, {"Ein D4 wird gewürfelt: 3"}}, ChainCase{4, {1}, 1, {"Ein D4 wird gewürfelt: 1"}},
+        ChainCase{20, {20, 19}, 39, {"Ein D20 wird gewürfelt: 20", "Neuer Wurf!", "", "Ein D20 wird gewürfelt: 19"}},
         ChainCase{12, {11}, 11, {"Ein D12 wird gewürfelt: 11"}},
         ChainCase{10, {10, 10, 10, 1}, 31,
-            {"Ein D10 wird gewürfelt: 10", "Neuer Wurf!", "", "Ein D10 wird gewürfelt: 10",
-                "Neuer Wurf!", "", "Ein D10 wird gewürfelt: 10", "Neuer Wurf!", "",
-                "Ein D10 wird gewürfelt: 1"}}));
+            {"Ein D10 wird gewürfelt: 10", "Neuer Wurf!", "", "Ein D10 wird gewürfelt: 10", "Neuer Wurf!", "",
+                "Ein D10 wird gewürfelt: 10", "Neuer Wurf!", "", "Ein D10 wird gewürfelt: 1"}}));
 
-TEST(Wuerfel, TheLineBreakIsCarriageReturnThenLineFeed)
-{
-    EXPECT_EQ(text::br(), std::string("\x0d\x0a"));
-}
+TEST(Wuerfel, TheLineBreakIsCarriageReturnThenLineFeed) { EXPECT_EQ(text::br(), std::string("\x0d\x0a")); }
 
 struct EndlessCase {
     std::int16_t sides;
@@ -105,20 +98,18 @@ TEST_P(EndlessHighestFace, EndsInOverflowOnceTheTotalPassesTheSixteenBitRange)
     // The last die line stands, but no re-roll notice follows it.
     const Lines lines = rig.lines(c.sides);
     ASSERT_EQ(lines.size(), 3 * c.rollsBeforeOverflow - 2);
-    EXPECT_EQ(lines.back(), "Ein D" + std::to_string(c.sides) + " wird gewürfelt: "
-            + std::to_string(c.sides));
+    EXPECT_EQ(lines.back(), "Ein D" + std::to_string(c.sides) + " wird gewürfelt: " + std::to_string(c.sides));
     EXPECT_GT(static_cast<int>(c.rollsBeforeOverflow) * c.sides, 32767);
     EXPECT_LE(static_cast<int>(c.rollsBeforeOverflow - 1) * c.sides, 32767);
 }
 
 INSTANTIATE_TEST_SUITE_P(Dice, EndlessHighestFace,
-    ::testing::Values(EndlessCase{20, 1639}, EndlessCase{4, 8192}, EndlessCase{6, 5462},
-        EndlessCase{2, 16384}));
+    ::testing::Values(EndlessCase{20, 1639}, EndlessCase{4, 8192}, EndlessCase{6, 5462}, EndlessCase{2, 16384}));
 
 TEST(Wuerfel, RefusesADieSizeBelowTwoWithoutRolling)
 {
-    for (const std::int16_t sides : {std::int16_t{1}, std::int16_t{0}, std::int16_t{-4},
-             std::numeric_limits<std::int16_t>::min()}) {
+    for (const std::int16_t sides :
+        {std::int16_t{1}, std::int16_t{0}, std::int16_t{-4}, std::numeric_limits<std::int16_t>::min()}) {
         Rig rig;
         rig.source.repeatForever(1, 1);
         try {
@@ -154,12 +145,10 @@ TEST_P(RandMapping, MapsOneDrawOntoTheBounds)
 const float kJustBelowOne = std::nextafter(1.0f, 0.0f);
 
 INSTANTIATE_TEST_SUITE_P(Dice, RandMapping,
-    ::testing::Values(RandCase{0.0f, 5, 5, 5}, RandCase{kJustBelowOne, 5, 5, 5},
-        RandCase{kJustBelowOne, 1, 6, 6}, RandCase{kJustBelowOne, 1, 20, 20},
-        RandCase{0.0f, 1, 20, 1}, RandCase{0.5f, 1, 4, 3}, RandCase{0.0f, -3, 3, -3},
-        RandCase{kJustBelowOne, -3, 3, 3},
-        RandCase{0.0f, std::numeric_limits<std::int32_t>::min(), -2,
-            std::numeric_limits<std::int32_t>::min()},
+    ::testing::Values(RandCase{0.0f, 5, 5, 5}, RandCase{kJustBelowOne, 5, 5, 5}, RandCase{kJustBelowOne, 1, 6, 6},
+        RandCase{kJustBelowOne, 1, 20, 20}, RandCase{0.0f, 1, 20, 1}, RandCase{0.5f, 1, 4, 3},
+        RandCase{0.0f, -3, 3, -3}, RandCase{kJustBelowOne, -3, 3, 3},
+        RandCase{0.0f, std::numeric_limits<std::int32_t>::min(), -2, std::numeric_limits<std::int32_t>::min()},
         RandCase{kJustBelowOne, 0, std::numeric_limits<std::int32_t>::max() - 1,
             std::numeric_limits<std::int32_t>::max() - 128}));
 
@@ -195,10 +184,8 @@ INSTANTIATE_TEST_SUITE_P(Dice, RandFails,
         RandFailure{0.5f, -1, kMax - 1, RollError::Kind::Overflow},
         RandFailure{0.5f, kMin, -1, RollError::Kind::Overflow},
         RandFailure{0.5f, kMax, kMin, RollError::Kind::Overflow},
-        RandFailure{std::numeric_limits<float>::quiet_NaN(), 1, 6,
-            RollError::Kind::FloatingPoint},
-        RandFailure{std::numeric_limits<float>::infinity(), 1, 0,
-            RollError::Kind::FloatingPoint}));
+        RandFailure{std::numeric_limits<float>::quiet_NaN(), 1, 6, RollError::Kind::FloatingPoint},
+        RandFailure{std::numeric_limits<float>::infinity(), 1, 0, RollError::Kind::FloatingPoint}));
 
 // All 2^24 draws that the generator can make, pushed through the mapping.
 TEST(FaceMapping, EveryTwentyFourBitDrawGivesEachFaceEquallyOften)

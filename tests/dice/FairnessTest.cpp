@@ -61,8 +61,7 @@ TEST_P(Fairness, ExplodingDieTotalsFollowTheExactDistribution)
     std::vector<double> expected(observed.size(), 0.0);
     for (int k = 0; k < kPooledFrom; ++k) {
         for (int j = 1; j < kSides; ++j) {
-            expected[static_cast<std::size_t>(k * (kSides - 1) + j - 1)] =
-                kRolls * std::pow(kSides, -(k + 1));
+            expected[static_cast<std::size_t>(k * (kSides - 1) + j - 1)] = kRolls * std::pow(kSides, -(k + 1));
         }
     }
     expected.back() = kRolls * std::pow(kSides, -kPooledFrom);
@@ -80,8 +79,7 @@ TEST_P(Fairness, ExplodingDieTotalsFollowTheExactDistribution)
         ASSERT_NE(total % kSides, 0);
         const int k = (total - 1) / kSides;
         const int j = total - k * kSides;
-        const auto bin = k >= kPooledFrom ? observed.size() - 1
-                                          : static_cast<std::size_t>(k * (kSides - 1) + j - 1);
+        const auto bin = k >= kPooledFrom ? observed.size() - 1 : static_cast<std::size_t>(k * (kSides - 1) + j - 1);
         observed[bin] += 1.0;
     }
     const auto result = chiSquare(observed, expected);

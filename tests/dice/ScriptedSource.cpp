@@ -15,10 +15,7 @@ void ScriptedSource::repeatForever(int face, int sides)
     m_repeatDraw = drawFor(face, sides);
 }
 
-void ScriptedSource::reseed(std::uint64_t)
-{
-    ++m_reseeds;
-}
+void ScriptedSource::reseed(std::uint64_t) { ++m_reseeds; }
 
 float ScriptedSource::draw()
 {

@@ -1,5 +1,5 @@
-#include "dice/RollError.h"
 #include "karma/KarmaState.h"
+#include "dice/RollError.h"
 
 #include <gtest/gtest.h>
 
@@ -17,15 +17,12 @@ struct ValueCase {
 
 class KarmaValue : public ::testing::TestWithParam<ValueCase> {};
 
-TEST_P(KarmaValue, IsTheNumberTheCaptionDenotes)
-{
-    EXPECT_EQ(karmaValue(GetParam().caption), GetParam().value);
-}
+TEST_P(KarmaValue, IsTheNumberTheCaptionDenotes) { EXPECT_EQ(karmaValue(GetParam().caption), GetParam().value); }
 
 INSTANTIATE_TEST_SUITE_P(Karma, KarmaValue,
-    ::testing::Values(ValueCase{"0", 0}, ValueCase{"1", 1}, ValueCase{"2", 2}, ValueCase{"3", 3},
-        ValueCase{"4", 4}, ValueCase{"7", 7}, ValueCase{" 2 ", 2}, ValueCase{"+3", 3},
-        ValueCase{"-1", -1}, ValueCase{"2.5", 2.5}, ValueCase{"1e0", 1}, ValueCase{"04", 4}));
+    ::testing::Values(ValueCase{"0", 0}, ValueCase{"1", 1}, ValueCase{"2", 2}, ValueCase{"3", 3}, ValueCase{"4", 4},
+        ValueCase{"7", 7}, ValueCase{" 2 ", 2}, ValueCase{"+3", 3}, ValueCase{"-1", -1}, ValueCase{"2.5", 2.5},
+        ValueCase{"1e0", 1}, ValueCase{"04", 4}));
 
 class KarmaNotANumber : public ::testing::TestWithParam<std::string> {};
 
@@ -40,8 +37,7 @@ TEST_P(KarmaNotANumber, IsAnError)
 }
 
 INSTANTIATE_TEST_SUITE_P(Karma, KarmaNotANumber,
-    ::testing::Values("", " ", "abc", "1a", "nan", "inf", "-inf", "1e999", "0x1", "+", "++1",
-        "1 2", "\xc3\xbc"));
+    ::testing::Values("", " ", "abc", "1a", "nan", "inf", "-inf", "1e999", "0x1", "+", "++1", "1 2", "\xc3\xbc"));
 
 struct Write {
     int lamp; // 0 for the caption
@@ -52,10 +48,7 @@ struct Write {
 
 class RecordingControls final : public KarmaControls {
 public:
-    void setLampColour(int lamp, std::uint32_t systemColour) override
-    {
-        writes.push_back({lamp, systemColour, {}});
-    }
+    void setLampColour(int lamp, std::uint32_t systemColour) override { writes.push_back({lamp, systemColour, {}}); }
     void setKarmaCaption(const std::string& caption) override { writes.push_back({0, 0, caption}); }
     std::vector<Write> writes;
 };

@@ -1,6 +1,6 @@
+#include "app/WindowRig.h"
 #include "app/band/Legibility.h"
 #include "app/window/SystemColours.h"
-#include "app/WindowRig.h"
 #include "karma/KarmaState.h"
 
 #include <QAccessible>
@@ -166,10 +166,7 @@ struct PaletteCase {
     QPalette palette;
 };
 
-void PrintTo(const PaletteCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const PaletteCase& c, std::ostream* os) { *os << c.name; }
 
 class KarmaPalettes : public ::testing::TestWithParam<PaletteCase> {};
 
@@ -196,8 +193,7 @@ TEST_P(KarmaPalettes, LampsFollowThePaletteAndStayDistinct)
 }
 
 INSTANTIATE_TEST_SUITE_P(Karma, KarmaPalettes,
-    ::testing::Values(PaletteCase{"light", QPalette(QColor(239, 239, 239))},
-        PaletteCase{"dark", darkPalette()}),
+    ::testing::Values(PaletteCase{"light", QPalette(QColor(239, 239, 239))}, PaletteCase{"dark", darkPalette()}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SystemColours, ResolveReferencesAgainstThePaletteAndRgbAsIs)

@@ -1,3 +1,4 @@
+#include "odds/Odds.h"
 #include "dice/ChiSquare.h"
 #include "dice/DiceEngine.h"
 #include "dice/DieSizes.h"
@@ -5,7 +6,6 @@
 #include "dice/ScriptedSource.h"
 #include "karma/KarmaCaption.h"
 #include "karma/KarmaState.h"
-#include "odds/Odds.h"
 #include "steps/StepRoll.h"
 #include "steps/StepTable.h"
 
@@ -27,10 +27,7 @@ namespace {
 
 // Mean of an exploding die: a face's mean, times the expected number of
 // rolls, 1 / (1 - 1/n).
-double explodingMean(int sides)
-{
-    return (sides + 1) / 2.0 * sides / (sides - 1.0);
-}
+double explodingMean(int sides) { return (sides + 1) / 2.0 * sides / (sides - 1.0); }
 
 std::vector<int> rolledDice(int step, int karmaLevel)
 {
@@ -42,10 +39,7 @@ std::vector<int> rolledDice(int step, int karmaLevel)
 }
 
 // Written out by hand: only steps 1 and 2 deduct.
-int deduction(int step)
-{
-    return step == 1 ? 2 : step == 2 ? 1 : 0;
-}
+int deduction(int step) { return step == 1 ? 2 : step == 2 ? 1 : 0; }
 
 class ExplodingDie : public ::testing::TestWithParam<std::int16_t> {};
 
@@ -103,7 +97,7 @@ TEST(RollOdds, EveryStepAndLevelMatchesItsDice)
 struct Enumerated {
     std::map<int, double> shown;
     double fumble = 0.0;
-    double cut = 0.0;   // chance of the sequences left out
+    double cut = 0.0; // chance of the sequences left out
     int exactBelow = 0; // every shown value below this is complete
 };
 
@@ -113,32 +107,32 @@ Enumerated enumerate(int step, int karmaLevel)
     const std::vector<int> dice = rolledDice(step, karmaLevel);
     Enumerated out;
     out.exactBelow = 1 << 30;
-    std::function<void(std::size_t, int, bool, double, int)> roll =
-        [&](std::size_t die, int total, bool ones, double p, int rerolls) {
-            if (die == dice.size()) {
-                if (ones) {
-                    out.fumble += p;
-                } else {
-                    out.shown[total - deduction(step)] += p;
-                }
-                return;
+    std::function<void(std::size_t, int, bool, double, int)> roll = [&](std::size_t die, int total, bool ones, double p,
+                                                                        int rerolls) {
+        if (die == dice.size()) {
+            if (ones) {
+                out.fumble += p;
+            } else {
+                out.shown[total - deduction(step)] += p;
             }
-            const int n = dice[die];
-            for (int face = 1; face <= n; ++face) {
-                const double q = p / n;
-                if (face < n) {
-                    roll(die + 1, total + face, ones && face == 1, q, 0);
-                } else if (rerolls < kRerolls) {
-                    roll(die, total + face, false, q, rerolls + 1);
-                } else {
-                    // Left out: this die adds at least one more, every die
-                    // after it at least one.
-                    out.cut += q;
-                    const int least = total + face + 1 + static_cast<int>(dice.size() - die - 1);
-                    out.exactBelow = std::min(out.exactBelow, least - deduction(step));
-                }
+            return;
+        }
+        const int n = dice[die];
+        for (int face = 1; face <= n; ++face) {
+            const double q = p / n;
+            if (face < n) {
+                roll(die + 1, total + face, ones && face == 1, q, 0);
+            } else if (rerolls < kRerolls) {
+                roll(die, total + face, false, q, rerolls + 1);
+            } else {
+                // Left out: this die adds at least one more, every die
+                // after it at least one.
+                out.cut += q;
+                const int least = total + face + 1 + static_cast<int>(dice.size() - die - 1);
+                out.exactBelow = std::min(out.exactBelow, least - deduction(step));
             }
-        };
+        }
+    };
     roll(0, 0, true, 1.0, 0);
     return out;
 }
@@ -177,8 +171,8 @@ TEST_P(AgainstEnumeration, ChancesMatchEveryFaceSequence)
 }
 
 INSTANTIATE_TEST_SUITE_P(OneAndTwoDice, AgainstEnumeration,
-    ::testing::Values(EnumCase{1, 0}, EnumCase{1, 1}, EnumCase{2, 0}, EnumCase{2, 4}, EnumCase{3, 0},
-        EnumCase{7, 2}, EnumCase{8, 0}, EnumCase{14, 0}, EnumCase{14, 3}, EnumCase{18, 0}),
+    ::testing::Values(EnumCase{1, 0}, EnumCase{1, 1}, EnumCase{2, 0}, EnumCase{2, 4}, EnumCase{3, 0}, EnumCase{7, 2},
+        EnumCase{8, 0}, EnumCase{14, 0}, EnumCase{14, 3}, EnumCase{18, 0}),
     [](const auto& info) {
         return "step" + std::to_string(info.param.step) + "karma" + std::to_string(info.param.karmaLevel);
     });
@@ -274,8 +268,8 @@ TEST_P(AgainstTheEngine, ManyRollsFollowTheOdds)
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, AgainstTheEngine,
-    ::testing::Values(EngineCase{1, 0, 11}, EngineCase{2, 0, 12}, EngineCase{14, 0, 13},
-        EngineCase{40, 0, 14}, EngineCase{1, 3, 15}),
+    ::testing::Values(
+        EngineCase{1, 0, 11}, EngineCase{2, 0, 12}, EngineCase{14, 0, 13}, EngineCase{40, 0, 14}, EngineCase{1, 3, 15}),
     [](const auto& info) {
         return "step" + std::to_string(info.param.step) + "karma" + std::to_string(info.param.karmaLevel);
     });

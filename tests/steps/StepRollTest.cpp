@@ -1,8 +1,8 @@
+#include "steps/StepRoll.h"
 #include "dice/DiceEngine.h"
 #include "dice/RollError.h"
 #include "dice/ScriptedSource.h"
 #include "karma/KarmaCaption.h"
-#include "steps/StepRoll.h"
 #include "steps/StepTable.h"
 #include "text/RollText.h"
 #include "text/TranscriptModel.h"
@@ -98,15 +98,13 @@ const std::string kD20 = "Ein D20 wird gewürfelt: ";
 
 INSTANTIATE_TEST_SUITE_P(Steps, StepRolls,
     ::testing::Values(
-        RollCase{"step10Plain", 10, "0", {{10, 7}, {6, 3}},
-            {kD10 + "7", kD6 + "3", "Die Summe lautet: 10"}, 1},
+        RollCase{"step10Plain", 10, "0", {{10, 7}, {6, 3}}, {kD10 + "7", kD6 + "3", "Die Summe lautet: 10"}, 1},
         RollCase{"step1Karma2", 1, "2", {{4, 3}, {6, 2}},
             {kD4 + "3", "Karma +6!", kD6 + "2", "Die Summe lautet: 3 (5-2)"}, 5},
         RollCase{"step8Fumble", 8, "0", {{6, 1}, {6, 1}}, {kD6 + "1", kD6 + "1", "Patzer!"}, 1},
         RollCase{"step1ShowsTwo", 1, "0", {{4, 2}}, {kD4 + "2", "Die Summe lautet: 0 (2-2)"}, 1},
         RollCase{"step1ShowsOne", 1, "0", {{4, 1}}, {kD4 + "1", "Patzer!"}, 1},
-        RollCase{"step1KarmaOnes", 1, "1", {{4, 1}, {4, 1}},
-            {kD4 + "1", "Karma +4!", kD4 + "1", "Patzer!"}, 5},
+        RollCase{"step1KarmaOnes", 1, "1", {{4, 1}, {4, 1}}, {kD4 + "1", "Karma +4!", kD4 + "1", "Patzer!"}, 5},
         RollCase{"step1KarmaTwo", 1, "1", {{4, 1}, {4, 2}},
             {kD4 + "1", "Karma +4!", kD4 + "2", "Die Summe lautet: 1 (3-2)"}, 5},
         RollCase{"step2ShowsTwo", 2, "0", {{4, 2}}, {kD4 + "2", "Die Summe lautet: 1 (2-1)"}, 1},
@@ -116,31 +114,24 @@ INSTANTIATE_TEST_SUITE_P(Steps, StepRolls,
             {kD20 + "1", kD10 + "1", kD8 + "1", kD6 + "1", kD6 + "1", "Patzer!"}, 1},
         RollCase{"step30OneTwo", 30, "0", {{20, 1}, {10, 1}, {8, 2}, {6, 1}, {6, 1}},
             {kD20 + "1", kD10 + "1", kD8 + "2", kD6 + "1", kD6 + "1", "Die Summe lautet: 6"}, 1},
-        RollCase{"step40Karma4", 40, "4",
-            {{20, 1}, {20, 1}, {12, 1}, {10, 1}, {8, 1}, {10, 1}},
-            {kD20 + "1", kD20 + "1", kD12 + "1", kD10 + "1", kD8 + "1", "Karma +10!", kD10 + "1",
-                "Patzer!"},
-            5},
-        RollCase{"step40Karma4Sum", 40, "4",
-            {{20, 1}, {20, 1}, {12, 1}, {10, 1}, {8, 1}, {10, 2}},
+        RollCase{"step40Karma4", 40, "4", {{20, 1}, {20, 1}, {12, 1}, {10, 1}, {8, 1}, {10, 1}},
+            {kD20 + "1", kD20 + "1", kD12 + "1", kD10 + "1", kD8 + "1", "Karma +10!", kD10 + "1", "Patzer!"}, 5},
+        RollCase{"step40Karma4Sum", 40, "4", {{20, 1}, {20, 1}, {12, 1}, {10, 1}, {8, 1}, {10, 2}},
             {kD20 + "1", kD20 + "1", kD12 + "1", kD10 + "1", kD8 + "1", "Karma +10!", kD10 + "2",
                 "Die Summe lautet: 7"},
             5},
-        RollCase{"step14D20First", 14, "0", {{20, 5}, {4, 2}},
-            {kD20 + "5", kD4 + "2", "Die Summe lautet: 7"}, 1},
+        RollCase{"step14D20First", 14, "0", {{20, 5}, {4, 2}}, {kD20 + "5", kD4 + "2", "Die Summe lautet: 7"}, 1},
         RollCase{"step12TwoD10", 12, "0", {{10, 10}, {10, 4}, {10, 3}},
             {kD10 + "10", "Neuer Wurf!", "", kD10 + "4", kD10 + "3", "Die Summe lautet: 17"}, 1},
-        RollCase{"step36TwoD20", 36, "3", {{20, 2}, {20, 20}, {20, 1}, {10, 1}, {8, 1}, {4, 1},
-                                              {8, 8}, {8, 5}},
-            {kD20 + "2", kD20 + "20", "Neuer Wurf!", "", kD20 + "1", kD10 + "1", kD8 + "1", kD4 + "1",
-                "Karma +8!", kD8 + "8", "Neuer Wurf!", "", kD8 + "5", "Die Summe lautet: 39"},
+        RollCase{"step36TwoD20", 36, "3", {{20, 2}, {20, 20}, {20, 1}, {10, 1}, {8, 1}, {4, 1}, {8, 8}, {8, 5}},
+            {kD20 + "2", kD20 + "20", "Neuer Wurf!", "", kD20 + "1", kD10 + "1", kD8 + "1", kD4 + "1", "Karma +8!",
+                kD8 + "8", "Neuer Wurf!", "", kD8 + "5", "Die Summe lautet: 39"},
             5},
         RollCase{"step7ExplodesNeverFumbles", 7, "0", {{12, 12}, {12, 1}},
             {kD12 + "12", "Neuer Wurf!", "", kD12 + "1", "Die Summe lautet: 13"}, 1},
         // Above 0 but none of 1 to 4: no karma die, yet the karma threshold.
         RollCase{"karmaSevenThreshold", 3, "7", {{4, 2}}, {kD4 + "2", "Patzer!"}, 5},
-        RollCase{"karmaSevenSum", 8, "7", {{6, 3}, {6, 1}}, {kD6 + "3", kD6 + "1", "Die Summe lautet: 4"},
-            5},
+        RollCase{"karmaSevenSum", 8, "7", {{6, 3}, {6, 1}}, {kD6 + "3", kD6 + "1", "Die Summe lautet: 4"}, 5},
         RollCase{"karmaHalf", 3, "2.5", {{4, 3}}, {kD4 + "3", "Die Summe lautet: 3"}, 5},
         RollCase{"karmaNegative", 3, "-1", {{4, 2}}, {kD4 + "2", "Die Summe lautet: 2"}, 1}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -30,8 +30,7 @@ TEST_P(Typing, NamesTheStepOfTheDigitsTypedTogether)
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, Typing,
-    ::testing::Values(TypingCase{"Seven", {{'7', 0, 7}}},
-        TypingCase{"Fourteen", {{'1', 0, 1}, {'4', 300, 14}}},
+    ::testing::Values(TypingCase{"Seven", {{'7', 0, 7}}}, TypingCase{"Fourteen", {{'1', 0, 1}, {'4', 300, 14}}},
         TypingCase{"LeadingZero", {{'0', 0, std::nullopt}, {'2', 300, 2}}},
         TypingCase{"FiftyFiveIsFiveTwice", {{'5', 0, 5}, {'5', 300, 5}}},
         TypingCase{"Forty", {{'4', 0, 4}, {'0', 300, 40}}},

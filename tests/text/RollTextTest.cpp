@@ -1,9 +1,9 @@
+#include "text/RollText.h"
 #include "dice/DiceEngine.h"
 #include "dice/ScriptedSource.h"
 #include "karma/KarmaCaption.h"
-#include "steps/RollReportingErrors.h"
 #include "steps/RollLog.h"
-#include "text/RollText.h"
+#include "steps/RollReportingErrors.h"
 #include "steps/StepTable.h"
 
 #include <gtest/gtest.h>
@@ -77,8 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Rolls, RollTexts,
             "Ein D4 wird gewürfelt: 3\nKarma +6!\nEin D6 wird gewürfelt: 6\nNeuer Wurf!\n"
             "Ein D6 wird gewürfelt: 2\nDie Summe lautet: 38",
             "20:14:03 Stufe 14, Karma +6 · D20 20+7, D4 3, Karma D6 6+2 · Summe 38",
-            "Summe 38 | D20 20 und 7, D4 3, Karma D6 6 und 2.",
-            "Stufe 14, Karma plus 6, Summe 38, 20 Uhr 4"},
+            "Summe 38 | D20 20 und 7, D4 3, Karma D6 6 und 2.", "Stufe 14, Karma plus 6, Summe 38, 20 Uhr 4"},
         TextCase{"Fumble", 8, "0", {{6, 1}, {6, 1}},
             "Stufe 08\nEin D6 wird gewürfelt: 1\nEin D6 wird gewürfelt: 1\nPatzer!",
             "20:14:03 Stufe 08 · D6 1, D6 1 · Patzer!", "Patzer! | D6 1, D6 1.", "Stufe 08, Patzer! 20 Uhr 4"},
@@ -120,8 +119,9 @@ TEST(RollText, AnOverflowEndsTheBandAtTheFaceThatCausedIt)
     EXPECT_EQ(rolltext::result(record), "Fehler: Überlauf – der Wurf wurde abgebrochen.");
     // Hours of speech otherwise: the first faces, then how many more.
     EXPECT_EQ(rolltext::spokenResult(record), "Fehler, Überlauf, der Wurf wurde abgebrochen.");
-    EXPECT_EQ(rolltext::spokenDice(record), "D4 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 "
-                                            "und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4, und 8172 weitere Würfe.");
+    EXPECT_EQ(rolltext::spokenDice(record),
+        "D4 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4 "
+        "und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4, und 8172 weitere Würfe.");
 }
 
 TEST(RollLog, KeepsTheLatestThousandRollsOldestFirst)

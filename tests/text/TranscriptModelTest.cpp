@@ -30,11 +30,10 @@ TEST_P(PrintSplitting, EachCrLfEndsALine)
 
 INSTANTIATE_TEST_SUITE_P(Transcript, PrintSplitting,
     ::testing::Values(SplitCase{"", {""}}, SplitCase{"Patzer!", {"Patzer!"}},
-        SplitCase{"Neuer Wurf!\r\n", {"Neuer Wurf!", ""}},
-        SplitCase{"a\r\nb", {"a", "b"}}, SplitCase{"\r\n\r\n", {"", "", ""}},
+        SplitCase{"Neuer Wurf!\r\n", {"Neuer Wurf!", ""}}, SplitCase{"a\r\nb", {"a", "b"}},
+        SplitCase{"\r\n\r\n", {"", "", ""}},
         // A lone CR or LF is no line break.
-        SplitCase{"a\rb", {"a\rb"}}, SplitCase{"a\nb", {"a\nb"}},
-        SplitCase{"a\n\r\nb", {"a\n", "b"}}));
+        SplitCase{"a\rb", {"a\rb"}}, SplitCase{"a\nb", {"a\nb"}}, SplitCase{"a\n\r\nb", {"a\n", "b"}}));
 
 TEST(Transcript, ClsReturnsToTheTopLeftCorner)
 {
@@ -51,16 +50,15 @@ TEST(Transcript, ClsReturnsToTheTopLeftCorner)
 
 TEST(Transcript, ErrorLinesSayTheRollWasAbortedAndWhy)
 {
-    for (const auto kind : {RollError::Kind::Overflow, RollError::Kind::FloatingPoint,
-             RollError::Kind::KarmaNotANumber, RollError::Kind::InvalidDieSize}) {
+    for (const auto kind : {RollError::Kind::Overflow, RollError::Kind::FloatingPoint, RollError::Kind::KarmaNotANumber,
+             RollError::Kind::InvalidDieSize}) {
         TranscriptModel model;
         model.print(text::errorLine(kind));
         ASSERT_EQ(model.lines().size(), 3U);
         EXPECT_TRUE(model.lines()[0].starts_with("Fehler: "));
         EXPECT_EQ(model.lines()[1] + " " + model.lines()[2], "der Wurf wurde abgebrochen.");
     }
-    EXPECT_EQ(TranscriptModel::splitPieces(text::errorLine(RollError::Kind::Overflow))[0],
-        "Fehler: Überlauf –");
+    EXPECT_EQ(TranscriptModel::splitPieces(text::errorLine(RollError::Kind::Overflow))[0], "Fehler: Überlauf –");
 }
 
 TEST(Transcript, RecognisesDieLinesAndNothingElse)

@@ -110,15 +110,9 @@ bool statusOn(const QVariantMap& properties)
 
 } // namespace
 
-AccessibilityWatch::AccessibilityWatch()
-{
-    installHook();
-}
+AccessibilityWatch::AccessibilityWatch() { installHook(); }
 
-AccessibilityWatch::~AccessibilityWatch()
-{
-    removeHook();
-}
+AccessibilityWatch::~AccessibilityWatch() { removeHook(); }
 
 void AccessibilityWatch::watchAfterFirstFrame(QWidget* window)
 {
@@ -179,8 +173,8 @@ void AccessibilityWatch::readStatus()
     if (m_reading) {
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(statusService, statusPath, propertiesInterface,
-        QStringLiteral("GetAll"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(statusService, statusPath, propertiesInterface, QStringLiteral("GetAll"));
     call << statusInterface;
     // A question must not start the accessibility bus.
     call.setAutoStartService(false);
@@ -218,8 +212,8 @@ void AccessibilityWatch::statusPropertiesChanged(
     // Only a change is news; and even then the status is read again, with a
     // time limit, before Qt's own reader, which waits for its answers, is
     // sent to a service that may not give them.
-    const bool named = changed.contains(QStringLiteral("IsEnabled"))
-        || changed.contains(QStringLiteral("ScreenReaderEnabled"));
+    const bool named =
+        changed.contains(QStringLiteral("IsEnabled")) || changed.contains(QStringLiteral("ScreenReaderEnabled"));
     if (interface == statusInterface && (!invalidated.isEmpty() || (named && statusOn(changed) != m_on))) {
         readStatus();
     }

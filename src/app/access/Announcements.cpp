@@ -16,7 +16,8 @@ Announcement karmaAnnouncement(int button)
 {
     const auto levels = karmaTable();
     if (button >= 1 && button <= static_cast<int>(levels.size())) {
-        return {QCoreApplication::translate("velmora", "%1 gewählt").arg(QString::fromStdString(karmaName(button))), {}};
+        return {
+            QCoreApplication::translate("velmora", "%1 gewählt").arg(QString::fromStdString(karmaName(button))), {}};
     }
     return {QCoreApplication::translate("velmora", "kein Karma"), {}};
 }

@@ -8,12 +8,9 @@ namespace {
 
 double luminance(const QColor& colour)
 {
-    const auto channel = [](double c) {
-        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
+    const auto channel = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
     const QColor rgb = colour.toRgb();
-    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF())
-        + 0.0722 * channel(rgb.blueF());
+    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) + 0.0722 * channel(rgb.blueF());
 }
 
 } // namespace
@@ -30,8 +27,8 @@ QColor transcriptTextColour(const QPalette& palette)
     // The design's dark blue and dark grey read well on a light surface; on
     // a dark scheme the palette's own text colour takes over.
     const QColor surface = palette.color(QPalette::Window);
-    const QColor candidates[] = {QColor(1, 0, 66), QColor(64, 64, 64),
-        palette.color(QPalette::WindowText), QColor(Qt::black), QColor(Qt::white)};
+    const QColor candidates[] = {QColor(1, 0, 66), QColor(64, 64, 64), palette.color(QPalette::WindowText),
+        QColor(Qt::black), QColor(Qt::white)};
     for (const QColor& candidate : candidates) {
         if (contrastRatio(candidate, surface) >= kTranscriptContrast) {
             return candidate;

@@ -26,10 +26,7 @@ constexpr int kQuartersPerPoint = 4;
 constexpr int kSmallestQuarters = 6 * kQuartersPerPoint;
 constexpr int kSmallestPixels = 8;
 
-QString qtText(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
+QString qtText(const std::string& text) { return QString::fromStdString(text); }
 
 // A font's size in search units: quarter points, or pixels.
 int sizeUnits(const QFont& font)
@@ -80,7 +77,9 @@ int largestThatFits(int fits, int fails, Fits&& test)
 } // namespace
 
 LineFitter::LineFitter(const QFont& font, qreal bandWidth, qreal devicePixelRatio)
-    : m_font(font), m_band(bandWidth), m_ratio(devicePixelRatio > 0 ? devicePixelRatio : 1.0)
+    : m_font(font)
+    , m_band(bandWidth)
+    , m_ratio(devicePixelRatio > 0 ? devicePixelRatio : 1.0)
 {
     const QFontMetrics metrics(m_font);
     m_lineHeight = metrics.lineSpacing();

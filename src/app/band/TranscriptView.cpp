@@ -5,8 +5,8 @@
 #include <QAccessibleWidget>
 #include <QEvent>
 #include <QFontMetricsF>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QTimer>
 
 #include <algorithm>
@@ -18,10 +18,7 @@ namespace {
 // Read-only text for screen readers; the transcript has no caret or selection.
 class AccessibleTranscript : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
-    explicit AccessibleTranscript(TranscriptView* view)
-        : QAccessibleWidget(view, QAccessible::StaticText)
-    {
-    }
+    explicit AccessibleTranscript(TranscriptView* view) : QAccessibleWidget(view, QAccessible::StaticText) {}
 
     void* interface_cast(QAccessible::InterfaceType type) override
     {
@@ -49,20 +46,14 @@ public:
     void setSelection(int, int, int) override {}
     int cursorPosition() const override { return 0; }
     void setCursorPosition(int) override {}
-    QString text(int start, int end) const override
-    {
-        return view()->text().mid(start, end - start);
-    }
+    QString text(int start, int end) const override { return view()->text().mid(start, end - start); }
     int characterCount() const override { return static_cast<int>(view()->text().size()); }
     QRect characterRect(int offset) const override
     {
         const QRect box = view()->characterBox(offset);
         return box.isNull() ? box : QRect(view()->mapToGlobal(box.topLeft()), box.size());
     }
-    int offsetAtPoint(const QPoint& point) const override
-    {
-        return view()->offsetAt(view()->mapFromGlobal(point));
-    }
+    int offsetAtPoint(const QPoint& point) const override { return view()->offsetAt(view()->mapFromGlobal(point)); }
     // The band's lines, not the whole surface beneath the controls, so that
     // a point over a control finds the control.
     QRect rect() const override
@@ -84,7 +75,9 @@ private:
 } // namespace
 
 TranscriptView::TranscriptView(const TranscriptModel& model, int bandWidth, QWidget* parent)
-    : QWidget(parent), m_model(model), m_bandWidth(bandWidth)
+    : QWidget(parent)
+    , m_model(model)
+    , m_bandWidth(bandWidth)
 {
     installAccessibleInterface<TranscriptView, AccessibleTranscript>();
     setObjectName(QStringLiteral("transcript"));
@@ -112,10 +105,7 @@ LineFitter& TranscriptView::lineLayout()
     return *m_layout;
 }
 
-int TranscriptView::lineHeight()
-{
-    return lineLayout().lineHeight();
-}
+int TranscriptView::lineHeight() { return lineLayout().lineHeight(); }
 
 QRect TranscriptView::textExtent()
 {

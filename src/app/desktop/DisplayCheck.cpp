@@ -31,8 +31,8 @@ void holdOrGiveUp(QtMsgType type, const QMessageLogContext& context, const QStri
         for (const HeldMessage& held : *g_held) {
             said << held.text;
         }
-        const QString line = DisplayCheck::message(
-            said, text, qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"));
+        const QString line =
+            DisplayCheck::message(said, text, qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"));
         std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
         std::fflush(stderr);
         std::_Exit(1);
@@ -48,10 +48,7 @@ DisplayCheck::DisplayCheck()
     g_previous = qInstallMessageHandler(holdOrGiveUp);
 }
 
-DisplayCheck::~DisplayCheck()
-{
-    started();
-}
+DisplayCheck::~DisplayCheck() { started(); }
 
 void DisplayCheck::started()
 {
@@ -60,8 +57,8 @@ void DisplayCheck::started()
     }
     qInstallMessageHandler(g_previous);
     for (const HeldMessage& held : *g_held) {
-        const QMessageLogContext context(nullptr, 0, nullptr,
-            held.category.isEmpty() ? nullptr : held.category.constData());
+        const QMessageLogContext context(
+            nullptr, 0, nullptr, held.category.isEmpty() ? nullptr : held.category.constData());
         qt_message_output(held.type, context, held.text);
     }
     delete g_held;
@@ -86,8 +83,8 @@ QString DisplayCheck::message(
     }
     const QString available = availablePlugins.match(fatal).captured(1);
     const QString start = QStringLiteral("velmora: Velmora braucht eine grafische Oberfläche, aber ");
-    const QString offered = available.isEmpty() ? QStringLiteral(".")
-                                                : QStringLiteral(" (vorhanden: %1).").arg(available);
+    const QString offered =
+        available.isEmpty() ? QStringLiteral(".") : QStringLiteral(" (vorhanden: %1).").arg(available);
     if (!missing.isEmpty()) {
         return start + QStringLiteral("das Qt-Plattform-Plugin „%1“ gibt es nicht").arg(missing.first()) + offered;
     }
@@ -126,8 +123,8 @@ QString DisplayCheck::message(
     }
     const auto [name, value] = variable(failed.first());
     const QString reason = name.isEmpty() ? QString() : QStringLiteral(", denn %1 ist nicht gesetzt").arg(name);
-    return start + QStringLiteral("das Qt-Plattform-Plugin „%1“ lässt sich nicht laden").arg(failed.first())
-        + reason + offered;
+    return start + QStringLiteral("das Qt-Plattform-Plugin „%1“ lässt sich nicht laden").arg(failed.first()) + reason
+        + offered;
 }
 
 } // namespace velmora

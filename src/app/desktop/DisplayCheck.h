@@ -24,8 +24,8 @@ public:
     // and WAYLAND_DISPLAY (empty where unset). It names the real cause: no
     // display set, a display that cannot be reached, or a platform plugin
     // that does not exist or cannot load; otherwise Qt's own words.
-    static QString message(const QStringList& messages, const QString& fatal, const QString& display,
-        const QString& waylandDisplay);
+    static QString message(
+        const QStringList& messages, const QString& fatal, const QString& display, const QString& waylandDisplay);
 };
 
 } // namespace velmora

@@ -20,21 +20,19 @@ namespace {
 // Where an entry keeps the roll's text for a copy.
 constexpr int kCopyRole = Qt::UserRole;
 
-QString qt(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
+QString qt(const std::string& text) { return QString::fromStdString(text); }
 
 } // namespace
 
 RollLogWindow::RollLogWindow(const RollLog& log, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_log(log), m_list(new QListWidget(this))
+    : QWidget(parent, Qt::Window)
+    , m_log(log)
+    , m_list(new QListWidget(this))
 {
     setObjectName(QStringLiteral("rollLog"));
     setWindowTitle(QStringLiteral("Velmora - Verlauf"));
-    auto* note = new QLabel(
-        tr("Die Würfe dieser Sitzung, der neueste zuerst; die letzten %1 bleiben.")
-            .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(RollLog::kCapacity))),
+    auto* note = new QLabel(tr("Die Würfe dieser Sitzung, der neueste zuerst; die letzten %1 bleiben.")
+                                .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(RollLog::kCapacity))),
         this);
     note->setWordWrap(true);
     m_list->setObjectName(QStringLiteral("rolls"));

@@ -31,20 +31,14 @@ void OddsChart::setOdds(const StepOddsSet& odds, int lastRoll, int chosenLevel)
     m_odds = odds;
     m_lastRoll = std::max(lastRoll, 2);
     m_chosen = chosenLevel;
-    setAccessibleDescription(QStringLiteral("Dieselben Chancen wie die Tabelle, gewählt: %1")
-                                 .arg(karmaColumnTitle(chosenLevel)));
+    setAccessibleDescription(
+        QStringLiteral("Dieselben Chancen wie die Tabelle, gewählt: %1").arg(karmaColumnTitle(chosenLevel)));
     update();
 }
 
-QSize OddsChart::sizeHint() const
-{
-    return {440, 340};
-}
+QSize OddsChart::sizeHint() const { return {440, 340}; }
 
-QSize OddsChart::minimumSizeHint() const
-{
-    return {260, 200};
-}
+QSize OddsChart::minimumSizeHint() const { return {260, 200}; }
 
 QPen OddsChart::curvePen(int level, bool chosen) const
 {
@@ -126,8 +120,8 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/)
         painter.setPen(grid);
         painter.drawLine(QPointF(gx, plot.top()), QPointF(gx, plot.bottom()));
         painter.setPen(text);
-        painter.drawText(QRectF(gx - labelWidth / 2.0, plot.bottom() + 4, labelWidth, line), Qt::AlignHCenter | Qt::AlignTop,
-            QString::number(n));
+        painter.drawText(QRectF(gx - labelWidth / 2.0, plot.bottom() + 4, labelWidth, line),
+            Qt::AlignHCenter | Qt::AlignTop, QString::number(n));
     }
     painter.drawText(QRect(plot.left(), plot.bottom() + line + 6, plot.width(), line), Qt::AlignHCenter | Qt::AlignTop,
         QStringLiteral("Mindestwurf"));

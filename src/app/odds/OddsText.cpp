@@ -16,10 +16,7 @@ constexpr double kTableFloor = 0.001;
 // some 10^-12 short of its exact value, and one exactly on a half, as step
 // 14's 79/80 = 98.75 %, would round down; so up to a millionth of a tenth
 // below a half counts as the half.
-long long roundTenths(double tenths)
-{
-    return std::llround(tenths + 1e-6);
-}
+long long roundTenths(double tenths) { return std::llround(tenths + 1e-6); }
 
 QString tenthsText(long long tenths)
 {
@@ -49,10 +46,7 @@ QString percentText(double chance)
     return tenthsText(tenths) + QStringLiteral(" %");
 }
 
-QString decimalText(double value)
-{
-    return tenthsText(roundTenths(value * 10.0));
-}
+QString decimalText(double value) { return tenthsText(roundTenths(value * 10.0)); }
 
 QString diceText(int step)
 {
@@ -88,8 +82,8 @@ QString stepDescription(int step, int karmaLevel, bool spoken)
             .replace(QStringLiteral(" \u2212 "), QStringLiteral(" minus "));
     }
     const QString separator = spoken ? QStringLiteral(", ") : QStringLiteral(" \u00b7 ");
-    QString text = dice + separator + QStringLiteral("im Mittel ")
-        + decimalText(sharedOdds().odds(step, kNoKarma).mean());
+    QString text =
+        dice + separator + QStringLiteral("im Mittel ") + decimalText(sharedOdds().odds(step, kNoKarma).mean());
     if (karmaLevel != kNoKarma) {
         text += separator + QStringLiteral("mit %1").arg(karmaColumnTitle(karmaLevel))
             + (spoken ? QStringLiteral(" im Mittel ") : QStringLiteral(": "))
@@ -100,15 +94,9 @@ QString stepDescription(int step, int karmaLevel, bool spoken)
 
 } // namespace
 
-QString stepButtonDescription(int step, int karmaLevel)
-{
-    return stepDescription(step, karmaLevel, false);
-}
+QString stepButtonDescription(int step, int karmaLevel) { return stepDescription(step, karmaLevel, false); }
 
-QString stepButtonSpokenDescription(int step, int karmaLevel)
-{
-    return stepDescription(step, karmaLevel, true);
-}
+QString stepButtonSpokenDescription(int step, int karmaLevel) { return stepDescription(step, karmaLevel, true); }
 
 int lastMinimumRoll(const StepOddsSet& odds)
 {

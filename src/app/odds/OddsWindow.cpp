@@ -90,15 +90,9 @@ void OddsTableModel::setOdds(const StepOddsSet& odds, int chosenLevel)
     endResetModel();
 }
 
-int OddsTableModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : m_lastRoll;
-}
+int OddsTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_lastRoll; }
 
-int OddsTableModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : 1 + kKarmaColumns;
-}
+int OddsTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 1 + kKarmaColumns; }
 
 QVariant OddsTableModel::data(const QModelIndex& index, int role) const
 {
@@ -109,8 +103,7 @@ QVariant OddsTableModel::data(const QModelIndex& index, int role) const
     const int level = index.column() - 1;
     switch (role) {
     case Qt::DisplayRole:
-        return level < 0 ? QString::number(n)
-                         : percentText(m_odds[static_cast<std::size_t>(level)]->chanceAtLeast(n));
+        return level < 0 ? QString::number(n) : percentText(m_odds[static_cast<std::size_t>(level)]->chanceAtLeast(n));
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     default:
@@ -139,15 +132,9 @@ void OddsSummaryModel::setOdds(const StepOddsSet& odds, int chosenLevel)
     endResetModel();
 }
 
-int OddsSummaryModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : kSummaryRows;
-}
+int OddsSummaryModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kSummaryRows; }
 
-int OddsSummaryModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : kKarmaColumns;
-}
+int OddsSummaryModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kKarmaColumns; }
 
 QVariant OddsSummaryModel::data(const QModelIndex& index, int role) const
 {
@@ -299,8 +286,8 @@ void OddsWindow::alignColumns()
         width += column;
     }
     const int frames = 2 * m_table->frameWidth();
-    m_summary->setFixedSize(width + frames, m_summary->horizontalHeader()->sizeHint().height()
-            + m_summary->verticalHeader()->length() + frames);
+    m_summary->setFixedSize(width + frames,
+        m_summary->horizontalHeader()->sizeHint().height() + m_summary->verticalHeader()->length() + frames);
     m_table->setFixedWidth(width + frames + m_table->verticalScrollBar()->sizeHint().width());
 }
 

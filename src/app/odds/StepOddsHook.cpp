@@ -45,14 +45,16 @@ private:
 
 QAccessibleInterface* accessibleStepButton(const QString& className, QObject* object)
 {
-    const StepOddsHook* odds = className == QLatin1String(StepButton::staticMetaObject.className()) ? hooks().value(object) : nullptr;
+    const StepOddsHook* odds =
+        className == QLatin1String(StepButton::staticMetaObject.className()) ? hooks().value(object) : nullptr;
     return odds != nullptr ? new AccessibleStepButton(static_cast<QPushButton*>(object), odds) : nullptr;
 }
 
 } // namespace
 
 StepOddsHook::StepOddsHook(const QList<QPushButton*>& stepButtons, std::function<int()> karmaLevel, QObject* parent)
-    : QObject(parent), m_karmaLevel(std::move(karmaLevel))
+    : QObject(parent)
+    , m_karmaLevel(std::move(karmaLevel))
 {
     const QLatin1String prefix("Command");
     for (QPushButton* button : stepButtons) {
@@ -119,10 +121,7 @@ QString StepOddsHook::spokenDescription(const QPushButton* button) const
     return stepButtonSpokenDescription(m_steps.value(const_cast<QPushButton*>(button)), m_karmaLevel());
 }
 
-OddsWindow* StepOddsHook::window() const
-{
-    return m_window;
-}
+OddsWindow* StepOddsHook::window() const { return m_window; }
 
 void StepOddsHook::openOdds(int step)
 {

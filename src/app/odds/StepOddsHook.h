@@ -26,8 +26,8 @@ public:
 
 // The odds on the step buttons: each button's tooltip and accessible
 // description (its dice and mean), and its context menu, which opens the one
-// odds window and offers the window's own actions after that. Nothing is computed until a button's tooltip is asked for or
-// the button takes the focus.
+// odds window and offers the window's own actions after that. Nothing is computed until a button's tooltip is asked for
+// or the button takes the focus.
 class StepOddsHook : public QObject {
     Q_OBJECT
 

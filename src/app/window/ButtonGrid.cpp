@@ -50,8 +50,8 @@ QPushButton* ButtonGrid::neighbour(QPushButton* from, Qt::Key key) const
                 return from;
             }
             const int height = from->geometry().center().y();
-            return *std::min_element(m_columns[next].begin(), m_columns[next].end(),
-                [height](QPushButton* a, QPushButton* b) {
+            return *std::min_element(
+                m_columns[next].begin(), m_columns[next].end(), [height](QPushButton* a, QPushButton* b) {
                     return std::abs(a->geometry().center().y() - height)
                         < std::abs(b->geometry().center().y() - height);
                 });

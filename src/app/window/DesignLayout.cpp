@@ -64,23 +64,23 @@ std::vector<ControlDesign> designControls()
             QString::fromStdString(stepCaption(step)), stepRect(step), step});
     }
     const auto addKarmaButton = [&controls](int button) {
-        controls.push_back({Kind::KarmaButton, QStringLiteral("karmabutton%1").arg(button),
-            karmaCaption(button), {kKarmaLeft, rowTop(button - 1), kKarmaWidth, kRowHeight}, button});
+        controls.push_back({Kind::KarmaButton, QStringLiteral("karmabutton%1").arg(button), karmaCaption(button),
+            {kKarmaLeft, rowTop(button - 1), kKarmaWidth, kRowHeight}, button});
     };
     for (int button = 1; button < kResetButton; ++button) {
         addKarmaButton(button);
     }
     // The state holder stays right of the client area, out of the layout; in
     // the design's tab order it sits between "Karma +10" and "Reset".
-    controls.push_back({Kind::KarmaLabel, QStringLiteral("karma"), QStringLiteral("0"),
-        {7200, 480, 1335, kRowHeight}, 0});
+    controls.push_back(
+        {Kind::KarmaLabel, QStringLiteral("karma"), QStringLiteral("0"), {7200, 480, 1335, kRowHeight}, 0});
     addKarmaButton(kResetButton);
     for (int lamp = 1; lamp <= kKarmaLamps; ++lamp) {
         controls.push_back({Kind::Lamp, QStringLiteral("karmacheck%1").arg(lamp), QString(),
             {kLampLeft, rowTop(lamp - 1), kLampSize, kLampSize}, lamp});
     }
-    controls.push_back({Kind::CreditLabel, QStringLiteral("Label1"),
-        QStringLiteral("Programmiert vom Velmora-Team"), {2280, 7800, 4335, 255}, 0});
+    controls.push_back({Kind::CreditLabel, QStringLiteral("Label1"), QStringLiteral("Programmiert vom Velmora-Team"),
+        {2280, 7800, 4335, 255}, 0});
 
     return controls;
 }

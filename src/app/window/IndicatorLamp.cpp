@@ -46,8 +46,7 @@ private:
 
 } // namespace
 
-IndicatorLamp::IndicatorLamp(int level, QWidget* parent)
-    : QLabel(parent), m_level(level), m_reference(kLampUnselected)
+IndicatorLamp::IndicatorLamp(int level, QWidget* parent) : QLabel(parent), m_level(level), m_reference(kLampUnselected)
 {
     installAccessibleInterface<IndicatorLamp, AccessibleLamp>();
     // The lamp covers its square whole: nothing beneath shows through.
@@ -67,15 +66,9 @@ void IndicatorLamp::setSystemColour(std::uint32_t reference)
     update();
 }
 
-QColor IndicatorLamp::shownColour() const
-{
-    return resolveColour(m_reference);
-}
+QColor IndicatorLamp::shownColour() const { return resolveColour(m_reference); }
 
-bool IndicatorLamp::isLit() const
-{
-    return m_reference == kLampSelected;
-}
+bool IndicatorLamp::isLit() const { return m_reference == kLampSelected; }
 
 void IndicatorLamp::paintEvent(QPaintEvent*)
 {

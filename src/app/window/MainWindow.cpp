@@ -3,20 +3,20 @@
 #include "app/access/AccessibleFactory.h"
 #include "app/access/Announcements.h"
 #include "app/access/Announcer.h"
+#include "app/access/KeyboardMenu.h"
+#include "app/band/Legibility.h"
+#include "app/band/TranscriptView.h"
+#include "app/log/RollLogWindow.h"
+#include "app/odds/StepOddsHook.h"
 #include "app/window/ButtonGrid.h"
 #include "app/window/CaptionFit.h"
 #include "app/window/DesignLayout.h"
 #include "app/window/IndicatorLamp.h"
-#include "app/access/KeyboardMenu.h"
 #include "app/window/KarmaButton.h"
-#include "app/band/Legibility.h"
-#include "app/log/RollLogWindow.h"
-#include "app/odds/StepOddsHook.h"
 #include "app/window/Twips.h"
 #include "steps/RollReportingErrors.h"
-#include "text/RollText.h"
 #include "steps/StepTable.h"
-#include "app/band/TranscriptView.h"
+#include "text/RollText.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -27,10 +27,10 @@
 #include <QFile>
 #include <QIcon>
 #include <QImage>
-#include <QPixmap>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTime>
 
@@ -51,14 +51,12 @@ public:
     QAccessibleInterface* child(int index) const override
     {
         const QList<QWidget*> children = shown();
-        return index >= 0 && index < children.size() ? QAccessible::queryAccessibleInterface(children[index])
-                                                     : nullptr;
+        return index >= 0 && index < children.size() ? QAccessible::queryAccessibleInterface(children[index]) : nullptr;
     }
 
     int indexOfChild(const QAccessibleInterface* child) const override
     {
-        return child != nullptr ? static_cast<int>(shown().indexOf(qobject_cast<QWidget*>(child->object())))
-                                : -1;
+        return child != nullptr ? static_cast<int>(shown().indexOf(qobject_cast<QWidget*>(child->object()))) : -1;
     }
 
 private:
@@ -111,7 +109,8 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
     }
     // The step buttons' odds: tooltips, descriptions and the context menu
     // that opens the odds window, each computed when first asked for.
-    m_odds = new StepOddsHook(stepButtons, [this] { return karmaLevel(); }, this);
+    m_odds = new StepOddsHook(
+        stepButtons, [this] { return karmaLevel(); }, this);
     QList<QPushButton*> buttons;
     for (const ControlDesign& design : designControls()) {
         if (auto* button = findChild<QPushButton*>(design.name, Qt::FindDirectChildrenOnly)) {
@@ -148,8 +147,8 @@ QIcon MainWindow::applicationIcon()
         QFile file(QStringLiteral(":/icons/velmora-%1.rgba").arg(size));
         const QByteArray pixels = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         if (pixels.size() == size * size * 4) {
-            const QImage image(reinterpret_cast<const uchar*>(pixels.constData()), size, size, size * 4,
-                QImage::Format_RGBA8888);
+            const QImage image(
+                reinterpret_cast<const uchar*>(pixels.constData()), size, size, size * 4, QImage::Format_RGBA8888);
             icon.addPixmap(QPixmap::fromImage(image.copy()));
         }
     }
@@ -366,10 +365,7 @@ bool MainWindow::gridMove(const QKeyEvent& event)
     return true;
 }
 
-int MainWindow::karmaLevel() const
-{
-    return static_cast<int>(karmaValue(m_karma.caption()));
-}
+int MainWindow::karmaLevel() const { return static_cast<int>(karmaValue(m_karma.caption())); }
 
 void MainWindow::stepKarma(int delta)
 {

@@ -8,10 +8,7 @@ namespace velmora {
 // pixels, which are 96-dpi pixels, so high-DPI screens only get sharper.
 inline constexpr int kTwipsPerPixel = 15;
 
-constexpr int twipsToPixels(int twips)
-{
-    return twips / kTwipsPerPixel;
-}
+constexpr int twipsToPixels(int twips) { return twips / kTwipsPerPixel; }
 
 constexpr QRect twipsToPixels(const QRect& twips)
 {
