@@ -32,6 +32,8 @@ test_packages=(
   dbus libglib2.0-bin at-spi2-core python3-gi gir1.2-atspi-2.0 orca
   # end-to-end tests in a real X server and a real Wayland compositor
   xvfb xauth xdotool x11-utils wmctrl openbox imagemagick faketime weston xclip
+  # the style check in CI
+  clang-format
   # desktop integration and packaging checks
   desktop-file-utils appstream lintian man-db
 )
