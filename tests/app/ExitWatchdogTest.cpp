@@ -21,7 +21,7 @@ TEST(ExitWatchdogDeathTest, EndsAProcessWhoseTeardownNeverEnds)
             std::this_thread::sleep_for(30s); // a teardown that hangs, but not the suite
             std::exit(0);
         },
-        testing::ExitedWithCode(3), "hängen geblieben");
+        ::testing::ExitedWithCode(3), "hängen geblieben");
 }
 
 TEST(ExitWatchdogDeathTest, StaysOutOfATeardownThatEnds)
@@ -35,7 +35,7 @@ TEST(ExitWatchdogDeathTest, StaysOutOfATeardownThatEnds)
             }
             std::exit(7);
         },
-        testing::ExitedWithCode(7), "");
+        ::testing::ExitedWithCode(7), "");
 }
 
 } // namespace

@@ -11,7 +11,7 @@
 namespace velmora {
 namespace {
 
-using testing::WindowRig;
+using fixtures::WindowRig;
 using Lines = std::vector<std::string>;
 
 struct CaptionCase {
@@ -53,7 +53,7 @@ void postClick(QWidget* target)
 
 TEST(Faults, ClicksQueuedInOneTurnNeverInterleave)
 {
-    testing::BasicWindowRig<MixingGenerator> rig(std::uint64_t{5});
+    fixtures::BasicWindowRig<MixingGenerator> rig(std::uint64_t{5});
     // Connected after the window's own handlers, so each sees a finished roll.
     std::vector<std::pair<int, Lines>> seen;
     for (const int step : {40, 3, 25}) {
@@ -70,7 +70,7 @@ TEST(Faults, ClicksQueuedInOneTurnNeverInterleave)
     EXPECT_EQ(seen[1].first, 3);
     EXPECT_EQ(seen[2].first, 25);
     for (const auto& [step, lines] : seen) {
-        EXPECT_TRUE(testing::matchesModel(lines, stepDefinition(step), 4)) << "step " << step;
+        EXPECT_TRUE(fixtures::matchesModel(lines, stepDefinition(step), 4)) << "step " << step;
     }
     EXPECT_EQ(rig.lines(), seen.back().second);
 }
@@ -88,7 +88,7 @@ TEST(Faults, AnEndlessD20ShowsTheOverflowLineAfter1638ReRolls)
     EXPECT_EQ(rig.lines().back(), "abgebrochen.");
     EXPECT_EQ(rig.lines()[rig.lines().size() - 3], "Fehler: Überlauf –");
 
-    rig.source = testing::ScriptedSource();
+    rig.source = fixtures::ScriptedSource();
     rig.source.push(5, 20);
     rig.source.push(3, 6);
     rig.click(rig.step(15));

@@ -10,7 +10,7 @@
 namespace velmora {
 namespace {
 
-using testing::WindowRig;
+using fixtures::WindowRig;
 
 // No faster than a hand can type: a release and a press of one key within
 // 2 ms are a held key's repeat to the window.

@@ -14,8 +14,8 @@
 namespace velmora {
 namespace {
 
-using Rig = testing::BasicWindowRig<MixingGenerator>;
-using testing::matchesModel;
+using Rig = fixtures::BasicWindowRig<MixingGenerator>;
+using fixtures::matchesModel;
 using Lines = std::vector<std::string>;
 
 struct Session {

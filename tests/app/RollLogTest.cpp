@@ -11,7 +11,7 @@
 namespace velmora {
 namespace {
 
-using testing::WindowRig;
+using fixtures::WindowRig;
 
 void focus(WindowRig& rig, QWidget* widget)
 {

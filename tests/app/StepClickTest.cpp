@@ -13,7 +13,7 @@
 namespace velmora {
 namespace {
 
-using testing::WindowRig;
+using fixtures::WindowRig;
 using Lines = std::vector<std::string>;
 
 struct Face {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::fixtures {
 
 using Lines = std::vector<std::string>;
 
@@ -94,4 +94,4 @@ inline ::testing::AssertionResult matchesModel(const Lines& lines, const StepDef
     return ::testing::AssertionSuccess();
 }
 
-} // namespace velmora::testing
+} // namespace velmora::fixtures

@@ -28,7 +28,7 @@
 namespace velmora {
 namespace {
 
-using testing::WindowRig;
+using fixtures::WindowRig;
 
 const int kBand = twipsToPixels(kTranscriptBandTwips);
 

@@ -16,7 +16,7 @@
 namespace velmora {
 namespace {
 
-using testing::WindowRig;
+using fixtures::WindowRig;
 
 // Rows of the band, in device-independent pixels, that hold any ink: no
 // control stands in the band, so whatever is not background is text.

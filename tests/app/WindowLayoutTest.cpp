@@ -10,7 +10,7 @@
 namespace velmora {
 namespace {
 
-using testing::WindowRig;
+using fixtures::WindowRig;
 
 struct DesignRow {
     const char* name;

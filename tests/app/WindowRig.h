@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::fixtures {
 
 // The real main window, shown offscreen, over a scripted source and a frozen clock.
 template <typename Source = ScriptedSource>
@@ -43,4 +43,4 @@ struct BasicWindowRig {
 
 using WindowRig = BasicWindowRig<>;
 
-} // namespace velmora::testing
+} // namespace velmora::fixtures

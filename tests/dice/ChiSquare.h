@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace velmora::testing {
+namespace velmora::fixtures {
 
 // Regularised upper incomplete gamma Q(a, x), by series or continued fraction.
 inline double upperGamma(double a, double x)
@@ -65,4 +65,4 @@ inline ChiSquareResult chiSquare(const std::vector<double>& observed, const std:
     return {statistic, df, upperGamma(static_cast<double>(df) / 2.0, statistic / 2.0)};
 }
 
-} // namespace velmora::testing
+} // namespace velmora::fixtures

@@ -15,8 +15,8 @@
 namespace velmora {
 namespace {
 
-using testing::chiSquare;
-using testing::FrozenClock;
+using fixtures::chiSquare;
+using fixtures::FrozenClock;
 
 constexpr double kAlpha = 1e-6;
 
@@ -133,9 +133,9 @@ INSTANTIATE_TEST_SUITE_P(Dice, Fairness,
 TEST(ChiSquareHelper, MatchesKnownQuantiles)
 {
     // Upper 5 % points of chi-square with 1, 10 and 35 degrees of freedom.
-    EXPECT_NEAR(testing::upperGamma(0.5, 3.841459 / 2), 0.05, 1e-6);
-    EXPECT_NEAR(testing::upperGamma(5.0, 18.307038 / 2), 0.05, 1e-6);
-    EXPECT_NEAR(testing::upperGamma(17.5, 49.801850 / 2), 0.05, 1e-6);
+    EXPECT_NEAR(fixtures::upperGamma(0.5, 3.841459 / 2), 0.05, 1e-6);
+    EXPECT_NEAR(fixtures::upperGamma(5.0, 18.307038 / 2), 0.05, 1e-6);
+    EXPECT_NEAR(fixtures::upperGamma(17.5, 49.801850 / 2), 0.05, 1e-6);
 }
 
 } // namespace

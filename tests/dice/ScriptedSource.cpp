@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace velmora::testing {
+namespace velmora::fixtures {
 
 float ScriptedSource::drawFor(int face, int sides)
 {
@@ -31,4 +31,4 @@ float ScriptedSource::draw()
     return r;
 }
 
-} // namespace velmora::testing
+} // namespace velmora::fixtures

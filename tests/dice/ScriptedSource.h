@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <deque>
 
-namespace velmora::testing {
+namespace velmora::fixtures {
 
 // A random source whose every draw is scripted by the face it must show.
 class ScriptedSource final : public RandomSource {
@@ -51,4 +51,4 @@ private:
     std::size_t m_calls = 0;
 };
 
-} // namespace velmora::testing
+} // namespace velmora::fixtures

@@ -19,7 +19,7 @@
 namespace velmora {
 namespace {
 
-using testing::WindowRig;
+using fixtures::WindowRig;
 
 void expectState(WindowRig& rig, int level)
 {

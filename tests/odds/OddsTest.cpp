@@ -212,7 +212,7 @@ TEST_P(AgainstTheEngine, ManyRollsFollowTheOdds)
     constexpr double kMinExpected = 20.0;
     const EngineCase c = GetParam();
     MixingGenerator generator(c.seed);
-    testing::FrozenClock clock;
+    fixtures::FrozenClock clock;
     FixedKarma karma(c.karmaLevel);
     DiceEngine dice(generator, clock);
     StepRoll roll(dice, karma);
@@ -263,7 +263,7 @@ TEST_P(AgainstTheEngine, ManyRollsFollowTheOdds)
         observed.back() += counts[0];
         expected.back() += fumbles;
     }
-    const auto result = testing::chiSquare(observed, expected);
+    const auto result = fixtures::chiSquare(observed, expected);
     EXPECT_GT(result.pValue, 1e-6) << "chi2 " << result.statistic << " over " << result.degreesOfFreedom;
 }
 

@@ -17,8 +17,8 @@
 namespace velmora {
 namespace {
 
-using testing::FrozenClock;
-using testing::ScriptedSource;
+using fixtures::FrozenClock;
+using fixtures::ScriptedSource;
 using Lines = std::vector<std::string>;
 
 class FakeKarma final : public KarmaCaption {

@@ -14,8 +14,8 @@
 namespace velmora {
 namespace {
 
-using testing::FrozenClock;
-using testing::ScriptedSource;
+using fixtures::FrozenClock;
+using fixtures::ScriptedSource;
 
 class Caption final : public KarmaCaption {
 public:
