@@ -135,6 +135,13 @@ std::string spokenLogLine(const RollRecord& roll, const std::string& time)
     return text;
 }
 
+std::string announcement(const RollRecord& roll)
+{
+    const std::string result = spokenResult(roll);
+    const bool ended = !result.empty() && (result.back() == '.' || result.back() == '!');
+    return result + (ended ? " " : ". ") + spokenDice(roll);
+}
+
 std::string spokenResult(const RollRecord& roll)
 {
     switch (roll.outcome) {

@@ -30,6 +30,9 @@ std::string logLine(const RollRecord& roll, const std::string& time);
 inline constexpr std::size_t kSpokenFaces = 20;
 std::string spokenResult(const RollRecord& roll);
 std::string spokenDice(const RollRecord& roll);
+// All that a screen reader is told of the roll, in this order: the result,
+// then the dice, "Summe 38. D20 20 und 7, D4 3.".
+std::string announcement(const RollRecord& roll);
 // The log's line for speech, its time of day "hh:mm:ss" last and as said:
 // "Stufe 14, Karma plus 6, Summe 38, 20 Uhr 14".
 std::string spokenLogLine(const RollRecord& roll, const std::string& time);

@@ -87,18 +87,27 @@ TEST(KarmaCaptions, ReadWholeInsideTheirButtonsClearOfTheFrame)
     if (rig.window.devicePixelRatioF() < 1) {
         GTEST_SKIP() << "Qt 6.4 paints controls unscaled and clipped below a pixel ratio of 1";
     }
-    for (int n = 1; n <= kKarmaButtons; ++n) {
-        QPushButton* button = rig.karmaButton(n);
-        SCOPED_TRACE(button->text().toStdString());
-        const auto [left, right] = captionInk(button);
-        const int frame = static_cast<int>(std::ceil(button->devicePixelRatioF()));
-        const int width = static_cast<int>(std::lround(button->width() * button->devicePixelRatioF()));
-        ASSERT_LE(left, right);
-        EXPECT_GE(left, frame);
-        EXPECT_LT(right, width - frame);
-        // A faint anti-aliased column may match the face it stands on.
-        EXPECT_GE(right - left + 2, unclippedInkWidth(button)) << "the caption is cut off";
-        EXPECT_EQ(button->size(), QSize(65, 25));
+    // As the window starts, and once its font has grown: a fit that stayed
+    // as it was would cut the larger captions off.
+    for (const qreal growth : {1.0, 1.5}) {
+        if (growth != 1.0) {
+            QFont larger = rig.window.font();
+            larger.setPointSizeF(larger.pointSizeF() * growth);
+            rig.window.setFont(larger);
+        }
+        for (int n = 1; n <= kKarmaButtons; ++n) {
+            QPushButton* button = rig.karmaButton(n);
+            SCOPED_TRACE(button->text().toStdString() + " at " + std::to_string(growth));
+            const auto [left, right] = captionInk(button);
+            const int frame = static_cast<int>(std::ceil(button->devicePixelRatioF()));
+            const int width = static_cast<int>(std::lround(button->width() * button->devicePixelRatioF()));
+            ASSERT_LE(left, right);
+            EXPECT_GE(left, frame);
+            EXPECT_LT(right, width - frame);
+            // A faint anti-aliased column may match the face it stands on.
+            EXPECT_GE(right - left + 2, unclippedInkWidth(button)) << "the caption is cut off";
+            EXPECT_EQ(button->size(), QSize(65, 25));
+        }
     }
 }
 

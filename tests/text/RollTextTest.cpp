@@ -124,6 +124,27 @@ TEST(RollText, AnOverflowEndsTheBandAtTheFaceThatCausedIt)
         "und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4, und 8172 weitere Würfe.");
 }
 
+// What a screen reader is told: the result first, then the dice, one
+// sentence each, whatever the result ends in.
+TEST(RollText, TheAnnouncementTellsTheResultBeforeTheDice)
+{
+    RollRecord sum;
+    sum.step = 14;
+    sum.dice = {{20, false, {20, 7}}, {4, false, {3}}};
+    sum.outcome = RollRecord::Outcome::Sum;
+    sum.total = 30;
+    RollRecord fumble;
+    fumble.step = 8;
+    fumble.dice = {{6, false, {1}}, {6, false, {1}}};
+    fumble.outcome = RollRecord::Outcome::Fumble;
+    RollRecord error = fumble;
+    error.outcome = RollRecord::Outcome::Error;
+    error.error = RollError::Kind::Overflow;
+    EXPECT_EQ(rolltext::announcement(sum), "Summe 30. D20 20 und 7, D4 3.");
+    EXPECT_EQ(rolltext::announcement(fumble), "Patzer! D6 1, D6 1.");
+    EXPECT_EQ(rolltext::announcement(error), "Fehler, Überlauf, der Wurf wurde abgebrochen. D6 1, D6 1.");
+}
+
 TEST(RollLog, KeepsTheLatestThousandRollsOldestFirst)
 {
     RollLog log;

@@ -9,7 +9,7 @@ namespace velmora {
 
 Announcement rollAnnouncement(const RollRecord& roll)
 {
-    return {QString::fromStdString(rolltext::spokenResult(roll)), QString::fromStdString(rolltext::spokenDice(roll))};
+    return {QString::fromStdString(rolltext::announcement(roll)), {}};
 }
 
 Announcement karmaAnnouncement(int button)

@@ -14,7 +14,7 @@ struct Announcement {
 };
 
 // The result of a roll, then its dice, in words that a screen reader speaks
-// without naming punctuation.
+// without naming punctuation, as one message.
 Announcement rollAnnouncement(const RollRecord& roll);
 
 // The karma choice that a click on karma button 1..5 made.
