@@ -1,6 +1,7 @@
 #include "app/desktop/DisplayCheck.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QtGlobal>
 
@@ -82,11 +83,16 @@ QString DisplayCheck::message(
         }
     }
     const QString available = availablePlugins.match(fatal).captured(1);
-    const QString start = QStringLiteral("velmora: Velmora braucht eine grafische Oberfläche, aber ");
-    const QString offered =
-        available.isEmpty() ? QStringLiteral(".") : QStringLiteral(" (vorhanden: %1).").arg(available);
+    const QString start = QCoreApplication::translate(
+        "velmora::DisplayCheck", "velmora: Velmora braucht eine grafische Oberfläche, aber ");
+    const QString offered = available.isEmpty()
+        ? QStringLiteral(".")
+        : QCoreApplication::translate("velmora::DisplayCheck", " (vorhanden: %1).").arg(available);
     if (!missing.isEmpty()) {
-        return start + QStringLiteral("das Qt-Plattform-Plugin „%1“ gibt es nicht").arg(missing.first()) + offered;
+        return start
+            + QCoreApplication::translate("velmora::DisplayCheck", "das Qt-Plattform-Plugin „%1“ gibt es nicht")
+                  .arg(missing.first())
+            + offered;
     }
     if (failed.isEmpty()) {
         return QStringLiteral("velmora: ") + fatal.simplified();
@@ -112,19 +118,27 @@ QString DisplayCheck::message(
         }
     }
     if (unreachable.size() == 1) {
-        return start + unreachable.first() + QStringLiteral(" ist nicht erreichbar.");
+        return start + unreachable.first()
+            + QCoreApplication::translate("velmora::DisplayCheck", " ist nicht erreichbar.");
     }
     if (unreachable.size() > 1) {
         std::sort(unreachable.begin(), unreachable.end()); // DISPLAY first, whichever Qt tried first
-        return start + QStringLiteral("weder %1 noch %2 ist erreichbar.").arg(unreachable[0], unreachable[1]);
+        return start
+            + QCoreApplication::translate("velmora::DisplayCheck", "weder %1 noch %2 ist erreichbar.")
+                  .arg(unreachable[0], unreachable[1]);
     }
     if (displayPluginsOnly && display.isEmpty() && waylandDisplay.isEmpty()) {
-        return start + QStringLiteral("weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt.");
+        return start
+            + QCoreApplication::translate("velmora::DisplayCheck", "weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt.");
     }
     const auto [name, value] = variable(failed.first());
-    const QString reason = name.isEmpty() ? QString() : QStringLiteral(", denn %1 ist nicht gesetzt").arg(name);
-    return start + QStringLiteral("das Qt-Plattform-Plugin „%1“ lässt sich nicht laden").arg(failed.first()) + reason
-        + offered;
+    const QString reason = name.isEmpty()
+        ? QString()
+        : QCoreApplication::translate("velmora::DisplayCheck", ", denn %1 ist nicht gesetzt").arg(name);
+    return start
+        + QCoreApplication::translate("velmora::DisplayCheck", "das Qt-Plattform-Plugin „%1“ lässt sich nicht laden")
+              .arg(failed.first())
+        + reason + offered;
 }
 
 } // namespace velmora

@@ -30,7 +30,7 @@ RollLogWindow::RollLogWindow(const RollLog& log, QWidget* parent)
     , m_list(new QListWidget(this))
 {
     setObjectName(QStringLiteral("rollLog"));
-    setWindowTitle(QStringLiteral("Velmora - Verlauf"));
+    setWindowTitle(tr("Velmora - Verlauf"));
     auto* note = new QLabel(tr("Die Würfe dieser Sitzung, der neueste zuerst; die letzten %1 bleiben.")
                                 .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(RollLog::kCapacity))),
         this);

@@ -21,7 +21,7 @@ constexpr int kPercentTicks[] = {0, 25, 50, 75, 100};
 
 OddsChart::OddsChart(QWidget* parent) : QWidget(parent)
 {
-    setAccessibleName(QStringLiteral("Diagramm der Chancen je Mindestwurf"));
+    setAccessibleName(tr("Diagramm der Chancen je Mindestwurf"));
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
 }
@@ -31,8 +31,7 @@ void OddsChart::setOdds(const StepOddsSet& odds, int lastRoll, int chosenLevel)
     m_odds = odds;
     m_lastRoll = std::max(lastRoll, 2);
     m_chosen = chosenLevel;
-    setAccessibleDescription(
-        QStringLiteral("Dieselben Chancen wie die Tabelle, gewählt: %1").arg(karmaColumnTitle(chosenLevel)));
+    setAccessibleDescription(tr("Dieselben Chancen wie die Tabelle, gewählt: %1").arg(karmaColumnTitle(chosenLevel)));
     update();
 }
 
@@ -70,7 +69,7 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/)
     int y = 6;
     for (int level = kNoKarma; level < kKarmaColumns; ++level) {
         const bool chosen = level == m_chosen;
-        const QString name = chosen ? karmaColumnTitle(level) + QStringLiteral(" (gewählt)") : karmaColumnTitle(level);
+        const QString name = chosen ? karmaColumnTitle(level) + tr(" (gewählt)") : karmaColumnTitle(level);
         const int entry = kLegendLine + 6 + (chosen ? boldMetrics : metrics).horizontalAdvance(name) + 16;
         if (x > 8 && x + entry > width()) {
             x = 8;
@@ -124,7 +123,7 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/)
             Qt::AlignHCenter | Qt::AlignTop, QString::number(n));
     }
     painter.drawText(QRect(plot.left(), plot.bottom() + line + 6, plot.width(), line), Qt::AlignHCenter | Qt::AlignTop,
-        QStringLiteral("Mindestwurf"));
+        tr("Mindestwurf"));
     painter.drawRect(plot);
 
     // The chosen curve last, on top of the others.

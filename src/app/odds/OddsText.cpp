@@ -3,6 +3,7 @@
 #include "karma/KarmaState.h"
 #include "steps/StepTable.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <cmath>
@@ -65,7 +66,7 @@ QString diceText(int step)
 QString karmaColumnTitle(int karmaLevel)
 {
     if (karmaLevel == kNoKarma) {
-        return QStringLiteral("ohne Karma");
+        return QCoreApplication::translate("velmora::OddsText", "ohne Karma");
     }
     return QString::fromStdString(karmaName(karmaLevel));
 }
@@ -82,11 +83,11 @@ QString stepDescription(int step, int karmaLevel, bool spoken)
             .replace(QStringLiteral(" \u2212 "), QStringLiteral(" minus "));
     }
     const QString separator = spoken ? QStringLiteral(", ") : QStringLiteral(" \u00b7 ");
-    QString text =
-        dice + separator + QStringLiteral("im Mittel ") + decimalText(sharedOdds().odds(step, kNoKarma).mean());
+    QString text = dice + separator + QCoreApplication::translate("velmora::OddsText", "im Mittel ")
+        + decimalText(sharedOdds().odds(step, kNoKarma).mean());
     if (karmaLevel != kNoKarma) {
-        text += separator + QStringLiteral("mit %1").arg(karmaColumnTitle(karmaLevel))
-            + (spoken ? QStringLiteral(" im Mittel ") : QStringLiteral(": "))
+        text += separator + QCoreApplication::translate("velmora::OddsText", "mit %1").arg(karmaColumnTitle(karmaLevel))
+            + (spoken ? QCoreApplication::translate("velmora::OddsText", " im Mittel ") : QStringLiteral(": "))
             + decimalText(sharedOdds().odds(step, karmaLevel).mean());
     }
     return text;

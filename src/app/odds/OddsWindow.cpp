@@ -7,6 +7,7 @@
 #include "steps/StepTable.h"
 
 #include <QAccessibleWidget>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -60,7 +61,7 @@ QVariant karmaHeader(int level, int chosen, int role)
         return markOfColumn(level, chosen, role);
     }
     if (role == Qt::AccessibleDescriptionRole && level == chosen) {
-        return QStringLiteral("gewählt");
+        return QCoreApplication::translate("velmora::OddsWindow", "gewählt");
     }
     return {};
 }
@@ -116,10 +117,10 @@ QVariant OddsTableModel::headerData(int section, Qt::Orientation orientation, in
     // The rows' headers are not shown, the first column says the same; a
     // screen reader says them as the row changes.
     if (orientation == Qt::Vertical) {
-        return role == Qt::DisplayRole ? QVariant(QStringLiteral("Mindestwurf %1").arg(section + 1)) : QVariant();
+        return role == Qt::DisplayRole ? QVariant(tr("Mindestwurf %1").arg(section + 1)) : QVariant();
     }
     if (section == 0) {
-        return role == Qt::DisplayRole ? QVariant(QStringLiteral("Mindestwurf")) : QVariant();
+        return role == Qt::DisplayRole ? QVariant(tr("Mindestwurf")) : QVariant();
     }
     return karmaHeader(section - 1, m_chosen, role);
 }
@@ -158,7 +159,7 @@ QVariant OddsSummaryModel::headerData(int section, Qt::Orientation orientation, 
         if (role != Qt::DisplayRole) {
             return {};
         }
-        return section == kFumbleRow ? QStringLiteral("Patzer!") : QStringLiteral("im Mittel");
+        return section == kFumbleRow ? tr("Patzer!") : tr("im Mittel");
     }
     return karmaHeader(section, m_chosen, role);
 }
@@ -167,7 +168,7 @@ OddsWindow::OddsWindow(QWidget* parent, OddsCache& odds) : QWidget(parent, Qt::W
 {
     installAccessibleInterface<OddsWindow, AccessibleOddsWindow>();
     setObjectName(QStringLiteral("odds"));
-    setWindowTitle(QStringLiteral("Velmora - Chancen"));
+    setWindowTitle(tr("Velmora - Chancen"));
 
     m_heading = new QLabel(this);
     QFont headingFont = m_heading->font();
@@ -177,8 +178,8 @@ OddsWindow::OddsWindow(QWidget* parent, OddsCache& odds) : QWidget(parent, Qt::W
 
     m_selector = new QSpinBox(this);
     m_selector->setRange(kFirstStep, kLastStep);
-    m_selector->setAccessibleName(QStringLiteral("Stufe"));
-    auto* selectorLabel = new QLabel(QStringLiteral("&Stufe:"), this);
+    m_selector->setAccessibleName(tr("Stufe"));
+    auto* selectorLabel = new QLabel(tr("&Stufe:"), this);
     selectorLabel->setBuddy(m_selector);
     m_dice = new QLabel(this);
     m_chosenLabel = new QLabel(this);
@@ -186,7 +187,7 @@ OddsWindow::OddsWindow(QWidget* parent, OddsCache& odds) : QWidget(parent, Qt::W
     m_summaryModel = new OddsSummaryModel(this);
     m_summary = new QTableView(this);
     m_summary->setModel(m_summaryModel);
-    m_summary->setAccessibleName(QStringLiteral("Patzer und Mittelwert"));
+    m_summary->setAccessibleName(tr("Patzer und Mittelwert"));
     setUpView(m_summary);
     m_summary->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 

@@ -141,7 +141,7 @@ void StepOddsHook::showMenu(QPushButton* button, const QPoint& globalPos, bool b
 {
     const int step = m_steps.value(button);
     auto* menu = new QMenu(button);
-    menu->addAction(QStringLiteral("Chancen für Stufe %1 …").arg(step), this, [this, step] { openOdds(step); });
+    menu->addAction(tr("Chancen für Stufe %1 …").arg(step), this, [this, step] { openOdds(step); });
     // The window's own actions, which its context menu offers elsewhere.
     const QList<QAction*> shared = button->window()->actions();
     if (!shared.isEmpty()) {

@@ -3,6 +3,8 @@
 #include "karma/KarmaState.h"
 #include "steps/StepTable.h"
 
+#include <QCoreApplication>
+
 #include <array>
 
 namespace velmora {
@@ -48,7 +50,7 @@ QRect stepRect(int step)
 QString karmaCaption(int button)
 {
     if (button == kResetButton) {
-        return QStringLiteral("Reset");
+        return QCoreApplication::translate("velmora::MainWindow", "Reset");
     }
     return QString::fromStdString(karmaName(button));
 }

@@ -82,7 +82,7 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
 {
     installAccessibleInterface<MainWindow, AccessibleWindow>();
     setObjectName(QStringLiteral("velmora"));
-    setWindowTitle(QStringLiteral("Velmora - Stand-Alone-Version"));
+    setWindowTitle(tr("Velmora - Stand-Alone-Version"));
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
 
     // First child, so every control stands above the transcript.
