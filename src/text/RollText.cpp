@@ -26,6 +26,29 @@ std::string errorText(const RollRecord& roll)
     return roll.error ? text::errorLine(*roll.error) : text::unexpectedErrorLine();
 }
 
+// How the roll ended, as written on one line, "Summe 3 (5-2)", or as said,
+// "Summe 3, das ist 5 minus 2", without what speech would name aloud.
+std::string outcome(const RollRecord& roll, bool spoken)
+{
+    const std::string aborted = std::string(text::kAbortedWords[0]) + " " + text::kAbortedWords[1];
+    switch (roll.outcome) {
+    case RollRecord::Outcome::Sum:
+        if (!spoken || roll.modifier == 0) {
+            return "Summe " + (spoken ? std::to_string(roll.total) : text::sumValue(roll.total, roll.modifier));
+        }
+        return "Summe " + std::to_string(roll.total - roll.modifier) + ", das ist " + std::to_string(roll.total)
+            + " minus " + std::to_string(roll.modifier);
+    case RollRecord::Outcome::Fumble:
+        return text::fumbleLine();
+    case RollRecord::Outcome::Error:
+        return spoken ? "Fehler, " + text::errorReason(roll.error) + ", " + aborted
+                      : "Fehler: " + text::errorReason(roll.error) + " \u2013 " + aborted;
+    case RollRecord::Outcome::Unfinished:
+        break;
+    }
+    return {};
+}
+
 } // namespace
 
 std::vector<std::string> bandLines(const RollRecord& roll)
@@ -73,22 +96,7 @@ std::string header(const RollRecord& roll)
     return text;
 }
 
-std::string result(const RollRecord& roll)
-{
-    switch (roll.outcome) {
-    case RollRecord::Outcome::Sum:
-        return "Summe " + text::sumValue(roll.total, roll.modifier);
-    case RollRecord::Outcome::Fumble:
-        return text::fumbleLine();
-    case RollRecord::Outcome::Error:
-        // The error line's words on one line.
-        return "Fehler: " + text::errorReason(roll.error) + " \u2013 " + text::kAbortedWords[0] + " "
-            + text::kAbortedWords[1];
-    case RollRecord::Outcome::Unfinished:
-        break;
-    }
-    return {};
-}
+std::string result(const RollRecord& roll) { return outcome(roll, false); }
 
 std::string copy(const RollRecord& roll)
 {
@@ -142,26 +150,7 @@ std::string announcement(const RollRecord& roll)
     return result + (ended ? " " : ". ") + spokenDice(roll);
 }
 
-std::string spokenResult(const RollRecord& roll)
-{
-    switch (roll.outcome) {
-    case RollRecord::Outcome::Sum: {
-        const std::string sum = "Summe " + std::to_string(roll.total - roll.modifier);
-        if (roll.modifier == 0) {
-            return sum;
-        }
-        return sum + ", das ist " + std::to_string(roll.total) + " minus " + std::to_string(roll.modifier);
-    }
-    case RollRecord::Outcome::Fumble:
-        return text::fumbleLine();
-    case RollRecord::Outcome::Error:
-        return "Fehler, " + text::errorReason(roll.error) + ", " + text::kAbortedWords[0] + " "
-            + text::kAbortedWords[1];
-    case RollRecord::Outcome::Unfinished:
-        break;
-    }
-    return {};
-}
+std::string spokenResult(const RollRecord& roll) { return outcome(roll, true); }
 
 std::string spokenDice(const RollRecord& roll)
 {
