@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QListWidget>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -101,6 +102,37 @@ TEST(RollLog, TheOpenWindowKeepsWhatTheLogKeeps)
     ASSERT_EQ(list->count(), 1000);
     for (const int row : {0, 999}) {
         EXPECT_TRUE(list->item(row)->text().endsWith(QStringLiteral("· Summe 2"))) << row;
+    }
+}
+
+// Beside the main window where the screen has room, after it or before it,
+// else wherever it fits; always wholly on the screen, never larger.
+TEST(RollLog, OpensWhollyOnTheScreenBesideTheWindow)
+{
+    struct Case {
+        const char* where;
+        int mainX; // from the screen's left, or from its right where negative
+        bool after;
+    };
+    for (const Case& c : {Case{"left edge", 0, true}, Case{"right edge", -1, false}, Case{"middle", 200, true}}) {
+        WindowRig rig;
+        const QRect area = rig.window.screen()->availableGeometry();
+        const int x = c.mainX >= 0 ? area.left() + c.mainX : area.right() + 1 - rig.window.frameGeometry().width();
+        rig.window.move(x, area.top());
+        rig.window.showLog();
+        RollLogWindow* log = rig.window.logWindow();
+        const QRect frame = log->frameGeometry();
+        EXPECT_TRUE(area.contains(frame))
+            << c.where << ": " << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+        if (area.width() >= rig.window.frameGeometry().width() + frame.width() + 8) {
+            EXPECT_EQ(frame.left() > rig.window.frameGeometry().right(), c.after) << c.where;
+        }
+        log->close();
+        // Larger than the screen: no larger than its area.
+        log->resize(area.size() * 2);
+        rig.window.showLog();
+        EXPECT_TRUE(area.contains(log->frameGeometry())) << c.where << " when too large";
+        log->close();
     }
 }
 

@@ -1,6 +1,7 @@
 #include "app/log/RollLogWindow.h"
 
 #include "app/access/Announcer.h"
+#include "app/desktop/Placement.h"
 #include "text/RollText.h"
 
 #include <QAccessible>
@@ -94,7 +95,7 @@ void RollLogWindow::open(QWidget* beside)
         }
         showWhetherEmpty();
         if (beside != nullptr) {
-            move(beside->frameGeometry().topRight() + QPoint(8, 0));
+            placeBeside(this, beside);
         }
     }
     show();

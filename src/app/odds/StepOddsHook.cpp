@@ -2,6 +2,7 @@
 
 #include "app/access/AccessibleFactory.h"
 #include "app/access/KeyboardMenu.h"
+#include "app/desktop/Placement.h"
 #include "app/odds/OddsText.h"
 #include "app/odds/OddsWindow.h"
 #include "steps/StepTable.h"
@@ -125,12 +126,15 @@ OddsWindow* StepOddsHook::window() const { return m_window; }
 
 void StepOddsHook::openOdds(int step)
 {
+    auto* owner = qobject_cast<QWidget*>(parent());
     if (m_window == nullptr) {
-        auto* owner = qobject_cast<QWidget*>(parent());
         m_window = new OddsWindow(owner != nullptr ? owner->window() : nullptr);
     }
     m_window->setChosenKarma(m_karmaLevel());
     m_window->showStep(step);
+    if (!m_window->isVisible() && owner != nullptr) {
+        placeBeside(m_window, owner->window());
+    }
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

@@ -1,0 +1,36 @@
+#include "app/desktop/Placement.h"
+
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace velmora {
+
+void placeBeside(QWidget* side, const QWidget* main)
+{
+    const QScreen* screen = main->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const QRect anchor = main->frameGeometry();
+    // What the window manager adds around the client area.
+    const QSize decoration =
+        side->isVisible() ? side->frameGeometry().size() - side->size() : anchor.size() - main->size();
+    const QSize room = (area.size() - decoration).expandedTo(QSize(1, 1));
+    side->resize(side->size().boundedTo(room));
+    const QSize outer = side->size() + decoration;
+    constexpr int kGap = 8;
+    const int after = anchor.right() + 1 + kGap;
+    const int before = anchor.left() - kGap - outer.width();
+    const bool rightFirst = main->layoutDirection() == Qt::LeftToRight;
+    const bool fitsAfter = after + outer.width() <= area.right() + 1;
+    const bool fitsBefore = before >= area.left();
+    int x = rightFirst ? (fitsAfter || !fitsBefore ? after : before) : (fitsBefore || !fitsAfter ? before : after);
+    x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - outer.width()));
+    const int y = std::clamp(anchor.top(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height()));
+    side->move(x, y);
+}
+
+} // namespace velmora
