@@ -49,5 +49,11 @@ questions=$(grep -c "^held" "$work/fake.log" || true)
 check "after the flood a click was drawn within $took ms (with a quiet bus $quiet ms); the program asked the silent service $questions times"
 [ "$questions" -le 5 ] || fail "the program asked the silent service $questions times"
 check "memory: $before KiB before the flood, $after KiB after"
-[ $((after - before)) -le 4096 ] || fail "the flood cost $((after - before)) KiB"
+# AddressSanitizer holds what is freed in quarantine, so there the resident
+# size says nothing about what the program keeps.
+if ldd "$program" | grep -q libasan; then
+  check "memory not judged under AddressSanitizer"
+else
+  [ $((after - before)) -le 4096 ] || fail "the flood cost $((after - before)) KiB"
+fi
 echo "stuck: 1 passed, 0 failed"
