@@ -13,20 +13,16 @@ int keyOf(const QKeyEvent& event)
     return event.nativeScanCode() != 0 ? -static_cast<int>(event.nativeScanCode()) : event.key();
 }
 
-// A repeat's release and press arrive together; no hand lets go of a key
-// and presses it again within this.
-constexpr auto kPairedWithin = std::chrono::milliseconds(2);
-
 } // namespace
 
 bool HeldKeys::pressIsRepeat(const QKeyEvent& press)
 {
     Key& key = m_keys[keyOf(press)];
-    const auto now = std::chrono::steady_clock::now();
-    // The server's time tells a repeat's pair where it is known; copies of
-    // the events that Qt makes for assistive technology carry none.
-    const bool paired = press.timestamp() != 0 ? press.timestamp() == key.releasedAt
-                                               : key.released && now - key.releasedWhen < kPairedWithin;
+    // The server's time tells a repeat's pair where it is known. Copies of
+    // the events that Qt makes for assistive technology carry none; a guess
+    // from their arrival would take a quick second press for a repeat on a
+    // busy machine, and a press is never to be lost.
+    const bool paired = press.timestamp() != 0 && press.timestamp() == key.releasedAt;
     const bool repeat = press.isAutoRepeat() || key.down || paired;
     key.down = true;
     return repeat;
@@ -40,9 +36,7 @@ void HeldKeys::release(const QKeyEvent& release)
     }
     Key& key = m_keys[keyOf(release)];
     key.down = false;
-    key.released = true;
     key.releasedAt = release.timestamp();
-    key.releasedWhen = std::chrono::steady_clock::now();
 }
 
 } // namespace velmora

@@ -2,15 +2,13 @@
 
 #include <QHash>
 
-#include <chrono>
-
 class QKeyEvent;
 
 namespace velmora {
 
 // Tells the repeats of a held key from new presses. Qt flags most repeats,
 // but on X11 it misses some, which then come as a release and a press of
-// the same key at the same server time, one right after the other.
+// the same key at the same server time.
 class HeldKeys {
 public:
     // Whether this press repeats a key that is held down.
@@ -23,9 +21,7 @@ public:
 private:
     struct Key {
         bool down = false;
-        bool released = false;
         quint64 releasedAt = 0;
-        std::chrono::steady_clock::time_point releasedWhen;
     };
     QHash<int, Key> m_keys;
 };

@@ -297,6 +297,22 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+// Where no control has the focus, as for a moment after a menu closes, a
+// typed step number and + or - still act.
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    const bool repeat = m_heldKeys.pressIsRepeat(*event);
+    if (!typedDigit(*event, repeat) && !karmaKey(*event, repeat)) {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* event)
+{
+    m_heldKeys.release(*event);
+    QWidget::keyReleaseEvent(event);
+}
+
 bool MainWindow::menuKey(QWidget* control, const QKeyEvent& event)
 {
     // On every control, as on the step buttons, whose own menu comes first.
