@@ -119,7 +119,7 @@ void StepOddsHook::describeNow(QPushButton* button) const
 
 QString StepOddsHook::spokenDescription(const QPushButton* button) const
 {
-    return stepButtonSpokenDescription(m_steps.value(const_cast<QPushButton*>(button)), m_karmaLevel());
+    return stepButtonSpokenDescription(m_steps.value(button), m_karmaLevel());
 }
 
 OddsWindow* StepOddsHook::window() const { return m_window; }

@@ -57,7 +57,7 @@ private:
     void showMenu(QPushButton* button, const QPoint& globalPos, bool byKeyboard);
 
     // Looked up only for a button that sends an event, so never a dead one.
-    QHash<QPushButton*, int> m_steps;
+    QHash<const QPushButton*, int> m_steps;
     QList<QPointer<QPushButton>> m_described;
     std::function<int()> m_karmaLevel;
     QPointer<OddsWindow> m_window;

@@ -301,15 +301,19 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 // typed step number and + or - still act.
 void MainWindow::keyPressEvent(QKeyEvent* event)
 {
-    const bool repeat = m_heldKeys.pressIsRepeat(*event);
-    if (!typedDigit(*event, repeat) && !karmaKey(*event, repeat)) {
+    // A control's keys were tracked by the event filter on their way here.
+    const bool fromControl = focusWidget() != nullptr && focusWidget() != this;
+    const bool repeat = fromControl || m_heldKeys.pressIsRepeat(*event);
+    if (fromControl || (!typedDigit(*event, repeat) && !karmaKey(*event, repeat))) {
         QWidget::keyPressEvent(event);
     }
 }
 
 void MainWindow::keyReleaseEvent(QKeyEvent* event)
 {
-    m_heldKeys.release(*event);
+    if (focusWidget() == nullptr || focusWidget() == this) {
+        m_heldKeys.release(*event);
+    }
     QWidget::keyReleaseEvent(event);
 }
 
