@@ -63,6 +63,15 @@ said() {
   fail "Orca did not say /$1/ within 60 s; it said: $(spoken | tail -5 | tr '\n' '|')"
 }
 key() { xdotool key --delay 80 "$@"; }
+# What Orca says from now on, not before.
+said_anew() {
+  local before=$1 _
+  for _ in $(seq 600); do
+    spoken | tail -n +"$((before + 1))" | grep -qE "$2" && return 0
+    sleep 0.1
+  done
+  fail "Orca did not say /$2/ within 60 s; it said: $(spoken | tail -5 | tr '\n' '|')"
+}
 
 for _ in $(seq 600); do grep -aq "registering listener for: object:state-changed:focused" "$log" && break; sleep 0.1; done
 pids+=($(pgrep -u "$(id -u)" -x orca)) # stopped with the session, not left behind
@@ -154,21 +163,13 @@ for _ in $(seq 100); do copied && break; sleep 0.1; done
 [ "$(logged | head -4)" = "$(results | head -4)" ] \
   || fail "Orca told the four rolls of 'Stufe 14' as '$(results | head -4 | tr '\n' '|')', the log holds '$(logged | head -4 | tr '\n' '|')'"
 check "Orca told each of the four rolls with its own result, in order: '$(results | head -4 | tr '\n' '|')'"
+before=$(spoken | wc -l)
 key Escape
-said "^Reset (push )?button"
+said_anew "$before" "^Reset (push )?button"
 check "after Escape the focus is back on 'Reset'"
 
 # Last, since a key right after a menu closes can go astray on a busy
 # machine: the step's menu by keyboard, heard with its first entry.
-# What Orca says from now on, not before.
-said_anew() {
-  local before=$1 _
-  for _ in $(seq 600); do
-    spoken | tail -n +"$((before + 1))" | grep -qE "$2" && return 0
-    sleep 0.1
-  done
-  fail "Orca did not say /$2/ within 60 s; it said: $(spoken | tail -5 | tr '\n' '|')"
-}
 before=$(spoken | wc -l)
 key 1 4
 said_anew "$before" "^Stufe 14 (push )?button"
