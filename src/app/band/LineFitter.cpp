@@ -57,12 +57,31 @@ bool narrowerThan(const LineFit& a, const LineFit& b)
     return size(a.font) < size(b.font) || (size(a.font) == size(b.font) && a.stretch() < b.stretch());
 }
 
-// The largest value in (fits, fails) for which fits holds, given that it
-// holds at `fits` and not at `fails`: a bisection, so at most log2 of the
-// range in steps, whatever the font.
+// A value in [lowest, guess] that passes the test, the largest in the
+// stretch of values it is found in; lowest, untested, where none above it
+// passes. Every value tried loads a font variant, so the search starts at a
+// guess that most often passes at once, and goes down only: galloping, then
+// bisecting what is left, at most about twice log2 of the range in all,
+// whatever the font. Painted widths are not monotonic in size or stretch
+// (hinting rounds each glyph), so the very largest value is not sought.
 template <typename Fits>
-int largestThatFits(int fits, int fails, Fits&& test)
+int fittingAtOrBelow(int lowest, int guess, Fits&& test)
 {
+    if (guess <= lowest) {
+        return lowest;
+    }
+    if (test(guess)) {
+        return guess;
+    }
+    int fits = lowest;
+    int fails = guess;
+    for (int step = 1; fails - step > lowest; step *= 2) {
+        if (test(fails - step)) {
+            fits = fails - step;
+            break;
+        }
+        fails -= step;
+    }
     while (fails - fits > 1) {
         const int middle = fits + (fails - fits) / 2;
         if (test(middle)) {
@@ -72,6 +91,15 @@ int largestThatFits(int fits, int fails, Fits&& test)
         }
     }
     return fits;
+}
+
+// The value below `units` at which `width` would shrink to `room`, were
+// widths proportional; hinting widens narrowed text by some per cent.
+int proportionalGuess(int units, qreal room, qreal width)
+{
+    constexpr qreal kHintingAllowance = 1.03;
+    const qreal guess = width > 0 ? std::floor(units * room / (width * kHintingAllowance)) : units - 1;
+    return static_cast<int>(std::min<qreal>(guess, units - 1));
 }
 
 } // namespace
@@ -134,30 +162,51 @@ qreal LineFitter::paintedRight(const QFont& font, const QString& text) const
 LineFit LineFitter::fitFrom(const QString& line, const QFont& font) const
 {
     // font is not narrowed yet; only the fit sets a stretch, so that a line
-    // that fits keeps the transcript's font exactly. Every search below is a
-    // bisection over a fixed range, so a fit paints at most about twenty
+    // that fits keeps the transcript's font exactly. Every search below is
+    // bounded by its fixed range, so a fit paints at most about thirty
     // lines, whatever the font, its size or its letter spacing.
     const qreal natural = paintedRight(font, line);
     if (natural <= m_band) {
         return {font, natural};
     }
-    const auto fitsAt = [&](const QFont& f) { return paintedRight(f, line) <= m_band; };
+    // The last font that fitted, which the searches below end on, and its ink.
+    LineFit fitted;
+    const auto fitsAt = [&](const QFont& f) {
+        const qreal right = paintedRight(f, line);
+        if (right > m_band) {
+            return false;
+        }
+        fitted = {f, right};
+        return true;
+    };
+    const auto stretchThatFits = [&](const QFont& f, qreal width) {
+        return fittingAtOrBelow(
+            kNarrowest, proportionalGuess(100, m_band, width), [&](int s) { return fitsAt(withStretch(f, s)); });
+    };
+    // Narrowing alone, trying whether the narrowest stretch fits only where
+    // the search ends there.
     QFont sized = font;
-    if (!fitsAt(withStretch(font, kNarrowest))) {
+    int stretch = stretchThatFits(font, natural);
+    if (stretch == kNarrowest && !fitsAt(withStretch(font, kNarrowest))) {
         const int units = sizeUnits(font);
         const int smallest = std::min(units, font.pointSizeF() > 0 ? kSmallestQuarters : kSmallestPixels);
         if (units <= smallest || !fitsAt(withStretch(withSize(font, smallest), kNarrowest))) {
             // Nothing lets it fit: the narrowest fit, and the band cuts it off.
-            const QFont narrowest = withStretch(withSize(font, smallest), kNarrowest);
-            return {narrowest, paintedRight(narrowest, line)};
+            const QFont smallestNarrowest = withStretch(withSize(font, smallest), kNarrowest);
+            return {smallestNarrowest, paintedRight(smallestNarrowest, line)};
         }
-        sized = withSize(font, largestThatFits(smallest, units, [&](int size) {
-            return fitsAt(withStretch(withSize(font, size), kNarrowest));
-        }));
+        const qreal narrowed = paintedRight(withStretch(font, kNarrowest), line);
+        const int size = fittingAtOrBelow(smallest, proportionalGuess(units, m_band, narrowed),
+            [&](int u) { return fitsAt(withStretch(withSize(font, u), kNarrowest)); });
+        sized = withSize(font, size);
+        // At the size found, the narrowest fits; a wider stretch may too.
+        stretch = stretchThatFits(sized, narrowed * size / units * 100 / kNarrowest);
     }
-    const int stretch = largestThatFits(kNarrowest, 100, [&](int s) { return fitsAt(withStretch(sized, s)); });
-    const QFont fitted = withStretch(sized, stretch);
-    return {fitted, paintedRight(fitted, line)};
+    if (fitted.font != withStretch(sized, stretch)) {
+        fitted.font = withStretch(sized, stretch); // the lowest stretch, which the search takes untested
+        fitted.inkRight = paintedRight(fitted.font, line);
+    }
+    return fitted;
 }
 
 const LineFit& LineFitter::dieFit()

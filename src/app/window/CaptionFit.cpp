@@ -12,7 +12,11 @@ namespace velmora {
 CaptionFit::CaptionFit(QPushButton* button) : QObject(button), m_button(button)
 {
     button->installEventFilter(this);
-    refit();
+    // A button not yet shown fits once, when its size arrives before its
+    // first frame.
+    if (!button->testAttribute(Qt::WA_PendingResizeEvent)) {
+        refit();
+    }
 }
 
 void CaptionFit::refit()
