@@ -2,55 +2,119 @@
 """Whole-process start-up, as a player meets it.
 
 Spawns the program and a bare Qt program with the same 51 controls in turns
-under a private Xvfb and D-Bus session bus, with no assistive technology, and takes for each run the time from spawn to the first
-painted frame on screen and the peak memory (VmHWM) at that moment. Prints
-the median of the per-pair ratios.
+under a private Xvfb and D-Bus session bus, with no assistive technology, and
+takes for each run the time from spawn to its first painted frame on screen
+and its peak memory (VmHWM) at that moment. Prints the medians of both
+programs and of the per-pair ratios.
 
     bench/startup.py [--pairs N] BUILD_DIR
+    bench/startup.py --profile OUT_DIR BUILD_DIR
+
+With --profile, each program runs once under callgrind, which writes its
+counts up to the first frame to OUT_DIR/callgrind.{main,bare}; read them
+with callgrind_annotate --inclusive=yes.
 """
 
 import argparse
 import os
+import select
 import statistics
 import subprocess
 import sys
 import time
 
-from Xlib import X, display, error
+from Xlib import X, Xatom, display, error
+from Xlib.ext import damage
 
 TITLES = {"main": "Velmora - Stand-Alone-Version", "bare": "Velmora bare"}
 # A point of the empty band, in window pixels: the window's own background.
 PROBE = (5, 530)
 
 
-def start_xvfb():
-    read, write = os.pipe()
-    server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"],
-        pass_fds=[write], stderr=subprocess.DEVNULL)
-    os.close(write)
-    number = os.read(read, 16).decode().strip()
-    os.close(read)
-    return server, ":" + number
+class Server:
+    """A private Xvfb with a black root, so that a window not yet painted
+    shows black at the probe point."""
+
+    def __init__(self):
+        read, write = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-br",
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=[write], stderr=subprocess.DEVNULL)
+        os.close(write)
+        # Kept open while the server runs: Xvfb writes to it again on a
+        # reset, and a closed pipe would end it.
+        self.pipe = os.fdopen(read, "rb", buffering=0)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = self.pipe.read(16)
+            if not chunk:
+                raise RuntimeError("Xvfb ended before it named its display")
+            number += chunk
+        self.name = ":" + number.decode().strip()
+
+    def close(self):
+        self.process.terminate()
+        self.process.wait()
+        self.pipe.close()
 
 
-def find_window(root, title):
-    for child in root.query_tree().children:
-        try:
-            if child.get_wm_name() == title:
-                return child
-        except error.XError:
-            pass
-    return None
+def wait_until(condition, what, seconds=20.0, pause=0.0002):
+    deadline = time.perf_counter() + seconds
+    while True:
+        result = condition()
+        if result:
+            return result
+        if time.perf_counter() > deadline:
+            raise RuntimeError(f"{what} did not happen within {seconds:g} s")
+        time.sleep(pause)
 
 
-def probe(window):
-    try:
-        if window.get_attributes().map_state != X.IsViewable:
-            return None
-        return window.get_image(*PROBE, 1, 1, X.ZPixmap, 0xFFFFFFFF).data[:3]
-    except error.XError:
+class Screen:
+    def __init__(self, name):
+        self.conn = display.Display(name)
+        self.root = self.conn.screen().root
+        self.pid_atom = self.conn.intern_atom("_NET_WM_PID")
+        # Woken by windows appearing and by their painting, rather than
+        # polling, which would take a core from the programs measured.
+        self.root.change_attributes(event_mask=X.SubstructureNotifyMask)
+        self.conn.damage_query_version()
+        self.conn.sync()
+
+    def wait_for_event(self, seconds):
+        if not self.conn.pending_events():
+            select.select([self.conn.fileno()], [], [], seconds)
+        while self.conn.pending_events():
+            self.conn.next_event()
+
+    def windows_of(self, pid):
+        """The top-level windows that the process pid made."""
+        found = []
+        for child in self.root.query_tree().children:
+            try:
+                prop = child.get_full_property(self.pid_atom, Xatom.CARDINAL)
+            except error.XError:
+                continue  # gone meanwhile
+            if prop is not None and len(prop.value) and prop.value[0] == pid:
+                found.append(child)
+        return found
+
+    def window_of(self, pid, title):
+        for window in self.windows_of(pid):
+            try:
+                if window.get_wm_name() == title:
+                    return window
+            except error.XError:
+                pass
         return None
+
+    def pixel(self, window):
+        try:
+            if window.get_attributes().map_state != X.IsViewable:
+                return None
+            return window.get_image(*PROBE, 1, 1, X.ZPixmap, 0xFFFFFFFF).data[:3]
+        except error.XError:
+            return None
 
 
 def peak_kib(pid):
@@ -61,28 +125,83 @@ def peak_kib(pid):
     raise RuntimeError("no VmHWM")
 
 
-def run_once(conn, command, title, background, env):
+def stop(process, screen):
+    process.terminate()
+    process.wait()
+    # The next run must not find this one's window.
+    wait_until(lambda: not screen.windows_of(process.pid), f"the windows of {process.pid} closing", 10)
+
+
+def first_frame(screen, process, title, background, seconds=20.0):
+    """Waits until the window of process shows the background at the probe
+    point."""
+    deadline = time.perf_counter() + seconds
+    window = None
+    while True:
+        if process.poll() is not None:
+            raise RuntimeError(f"{process.args[0]} ended early with {process.returncode}")
+        if window is None:
+            window = screen.window_of(process.pid, title)
+            if window is not None:
+                window.damage_create(damage.DamageReportRawRectangles)
+                screen.conn.sync()
+        if window is not None and screen.pixel(window) == background:
+            return
+        if time.perf_counter() > deadline:
+            raise RuntimeError(f"no painted window '{title}' within {seconds:g} s")
+        screen.wait_for_event(0.05)
+
+
+def learn_background(screen, command, title, env):
+    """The colour that a settled window shows at the probe point: it must
+    differ from the black of an unpainted one, and hold still."""
+    process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        window = wait_until(lambda: screen.window_of(process.pid, title), f"a window '{title}'")
+        time.sleep(1.0)  # not a wait for a condition: the colour itself is unknown
+        colours = set()
+        for _ in range(5):
+            colours.add(screen.pixel(window))
+            time.sleep(0.1)
+        if len(colours) != 1 or None in colours or colours == {b"\0\0\0"}:
+            raise RuntimeError(f"the window's background is not settled: {colours}")
+        return colours.pop()
+    finally:
+        stop(process, screen)
+
+
+def run_once(screen, command, title, background, env):
     """Seconds from spawn to the first frame, and peak KiB at that moment."""
-    root = conn.screen().root
     start = time.perf_counter()
     process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    window = None
     try:
-        while True:
-            if process.poll() is not None:
-                raise RuntimeError(f"{command[0]} ended early with {process.returncode}")
-            window = window or find_window(root, title)
-            if window is not None:
-                pixel = probe(window)
-                if pixel is not None and (background is None or pixel == background):
-                    elapsed = time.perf_counter() - start
-                    return elapsed, peak_kib(process.pid), pixel
-            if time.perf_counter() - start > 20:
-                raise RuntimeError(f"no window '{title}' within 20 s")
-            time.sleep(0.0002)
+        first_frame(screen, process, title, background)
+        return time.perf_counter() - start, peak_kib(process.pid)
     finally:
-        process.terminate()
-        process.wait()
+        stop(process, screen)
+
+
+def profile(screen, commands, background, env, out):
+    os.makedirs(out, exist_ok=True)
+    for kind, command in commands.items():
+        target = os.path.join(out, f"callgrind.{kind}")
+        process = subprocess.Popen(
+            ["valgrind", "--tool=callgrind", f"--callgrind-out-file={target}.%p", *command],
+            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            first_frame(screen, process, TITLES[kind], background, seconds=300)
+            # The counts up to here; what follows the first frame is not start-up.
+            subprocess.run(["callgrind_control", "--dump=first-frame", str(process.pid)],
+                           check=True, stdout=subprocess.DEVNULL)
+            dumps = lambda: [f for f in os.listdir(out) if f.startswith(f"callgrind.{kind}.{process.pid}.")]
+            dump = wait_until(dumps, "callgrind's dump", 60, 0.1)[0]
+            os.replace(os.path.join(out, dump), target)
+        finally:
+            stop(process, screen)
+        for leftover in os.listdir(out):
+            if leftover.startswith(f"callgrind.{kind}.{process.pid}"):
+                os.remove(os.path.join(out, leftover))
+        print(f"{kind}: {target}")
 
 
 def main():
@@ -91,33 +210,32 @@ def main():
     if not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
         os.execvp("dbus-run-session", ["dbus-run-session", "--", sys.executable, *sys.argv])
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("build", help="the build folder, e.g. build/default")
+    parser.add_argument("build", help="the build folder, e.g. build/test")
     parser.add_argument("--pairs", type=int, default=15)
+    parser.add_argument("--profile", metavar="OUT_DIR", help="count instructions up to the first frame instead")
     args = parser.parse_args()
     commands = {"main": [os.path.join(args.build, "velmora")],
                 "bare": [os.path.join(args.build, "bench", "velmora_bare")]}
 
-    server, name = start_xvfb()
+    server = Server()
     try:
-        env = dict(os.environ, DISPLAY=name, QT_QPA_PLATFORM="xcb")
-        env.pop("WAYLAND_DISPLAY", None)
-        conn = display.Display(name)
-        # The colour that a settled window shows at the probe point.
-        _, _, background = run_once(conn, commands["bare"], TITLES["bare"], None, env)
-        time.sleep(0.2)
-        _, _, background = run_once(conn, commands["bare"], TITLES["bare"], None, env)
+        env = dict(os.environ, DISPLAY=server.name, QT_QPA_PLATFORM="xcb")
+        for name in ("WAYLAND_DISPLAY", "QT_ACCESSIBILITY", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON"):
+            env.pop(name, None)
+        screen = Screen(server.name)
+        background = learn_background(screen, commands["bare"], TITLES["bare"], env)
+        if args.profile:
+            profile(screen, commands, background, env, args.profile)
+            return 0
         for kind in ("bare", "main"):  # warm the caches of both
-            run_once(conn, commands[kind], TITLES[kind], background, env)
-
+            run_once(screen, commands[kind], TITLES[kind], background, env)
         runs = {"main": [], "bare": []}
         for pair in range(args.pairs):
             order = ("bare", "main") if pair % 2 == 0 else ("main", "bare")
             for kind in order:
-                seconds, kib, _ = run_once(conn, commands[kind], TITLES[kind], background, env)
-                runs[kind].append((seconds, kib))
+                runs[kind].append(run_once(screen, commands[kind], TITLES[kind], background, env))
     finally:
-        server.terminate()
-        server.wait()
+        server.close()
 
     time_ratios = [m[0] / b[0] for m, b in zip(runs["main"], runs["bare"])]
     memory_ratios = [m[1] / b[1] for m, b in zip(runs["main"], runs["bare"])]
