@@ -4,12 +4,51 @@
 
 namespace velmora {
 
-void RollLog::add(RollRecord roll, std::string time)
+void RollLog::add(const RollRecord& roll, std::string_view time)
 {
-    if (m_entries.size() == kCapacity) {
-        m_entries.pop_front();
+    if (m_slots.size() < kCapacity) {
+        m_slots.reserve(kCapacity);
+        m_slots.push_back({{roll, std::string(time)}, {}});
+        return;
     }
-    m_entries.push_back({std::move(roll), std::move(time)});
+    Slot& slot = m_slots[m_oldest];
+    m_oldest = (m_oldest + 1) % kCapacity;
+    copyInto(slot, roll);
+    slot.entry.time.assign(time);
+}
+
+const RollLog::Entry& RollLog::operator[](std::size_t index) const
+{
+    return m_slots[(m_oldest + index) % m_slots.size()].entry;
+}
+
+void RollLog::copyInto(Slot& slot, const RollRecord& roll)
+{
+    RollRecord& to = slot.entry.roll;
+    std::vector<DieRoll>& dice = to.dice;
+    while (dice.size() > roll.dice.size()) {
+        slot.spare.push_back(std::move(dice.back()));
+        dice.pop_back();
+    }
+    while (dice.size() < roll.dice.size()) {
+        if (slot.spare.empty()) {
+            dice.emplace_back();
+        } else {
+            dice.push_back(std::move(slot.spare.back()));
+            slot.spare.pop_back();
+        }
+    }
+    for (std::size_t i = 0; i < dice.size(); ++i) {
+        dice[i].sides = roll.dice[i].sides;
+        dice[i].karma = roll.dice[i].karma;
+        dice[i].faces.assign(roll.dice[i].faces.begin(), roll.dice[i].faces.end());
+    }
+    to.step = roll.step;
+    to.karmaLevel = roll.karmaLevel;
+    to.outcome = roll.outcome;
+    to.total = roll.total;
+    to.modifier = roll.modifier;
+    to.error = roll.error;
 }
 
 } // namespace velmora

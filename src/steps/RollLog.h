@@ -3,14 +3,20 @@
 #include "steps/RollRecord.h"
 
 #include <cstddef>
-#include <deque>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace velmora {
 
 // The rolls of this run, oldest first, each with its time of day; at most
 // the latest kCapacity, so that a long evening's play stays in bounded
 // memory. Kept in memory only: nothing is written anywhere.
+//
+// Once full, a new roll is copied into the storage of the oldest rather
+// than into memory of its own: a thousand rolls each holding memory taken
+// amid the short-lived allocations of their moment kept the allocator from
+// giving any page back, and the program grew roll by roll.
 class RollLog {
 public:
     static constexpr std::size_t kCapacity = 1000;
@@ -20,14 +26,26 @@ public:
         std::string time; // "hh:mm:ss"
     };
 
-    void add(RollRecord roll, std::string time);
+    void add(const RollRecord& roll, std::string_view time);
 
-    const std::deque<Entry>& entries() const { return m_entries; }
-    bool empty() const { return m_entries.empty(); }
-    const Entry& latest() const { return m_entries.back(); }
+    std::size_t size() const { return m_slots.size(); }
+    bool empty() const { return m_slots.empty(); }
+    // 0 is the oldest.
+    const Entry& operator[](std::size_t index) const;
+    const Entry& latest() const { return (*this)[size() - 1]; }
 
 private:
-    std::deque<Entry> m_entries;
+    struct Slot {
+        Entry entry;
+        // Dice of earlier rolls in this slot, kept with their storage for
+        // a later roll with more dice.
+        std::vector<DieRoll> spare;
+    };
+
+    static void copyInto(Slot& slot, const RollRecord& roll);
+
+    std::vector<Slot> m_slots;
+    std::size_t m_oldest = 0;
 };
 
 } // namespace velmora

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace velmora {
@@ -153,10 +154,60 @@ TEST(RollLog, KeepsTheLatestThousandRollsOldestFirst)
         roll.step = i % 40 + 1;
         log.add(roll, std::to_string(i));
     }
-    ASSERT_EQ(log.entries().size(), RollLog::kCapacity);
-    EXPECT_EQ(log.entries().front().time, "2");
+    ASSERT_EQ(log.size(), RollLog::kCapacity);
+    EXPECT_EQ(log[0].time, "2");
     EXPECT_EQ(log.latest().time, "1001");
     EXPECT_EQ(log.latest().roll.step, 1001 % 40 + 1);
+}
+
+// Once full, each roll takes over the storage of the oldest: nothing of
+// what that one held may show through, whatever the number of dice.
+TEST(RollLog, AFullLogHoldsEveryRollAsItWasRolled)
+{
+    // Every field with a period prime to the capacity, so that a slot's
+    // next roll differs from its last in each.
+    const auto rollNumber = [](int n) {
+        RollRecord roll;
+        roll.step = n % 39 + 1;
+        roll.karmaLevel = n % 7 % 5;
+        // 0 to 6 dice, with 1 to 4 faces each: more and fewer than the
+        // roll before in the same place.
+        for (int d = 0; d < (n * 7) % 11 % 7; ++d) {
+            DieRoll die{static_cast<std::int16_t>(4 + 2 * d), d == 0 && n % 7 == 1, {}};
+            for (int f = 0; f <= (n + d) % 3; ++f) {
+                die.faces.push_back(n * 10 + d + f);
+            }
+            roll.dice.push_back(die);
+        }
+        roll.outcome = n % 3 == 0 ? RollRecord::Outcome::Error : RollRecord::Outcome::Sum;
+        if (n % 7 == 0) {
+            roll.error = RollError::Kind::Overflow;
+        }
+        roll.total = n;
+        roll.modifier = n % 3;
+        return roll;
+    };
+    RollLog log;
+    constexpr int kRolls = 3 * static_cast<int>(RollLog::kCapacity) + 17;
+    for (int n = 1; n <= kRolls; ++n) {
+        log.add(rollNumber(n), std::to_string(n));
+    }
+    ASSERT_EQ(log.size(), RollLog::kCapacity);
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        const int n = kRolls - static_cast<int>(RollLog::kCapacity) + 1 + static_cast<int>(i);
+        const RollRecord want = rollNumber(n);
+        const RollRecord& got = log[i].roll;
+        ASSERT_EQ(log[i].time, std::to_string(n));
+        ASSERT_EQ(got.dice.size(), want.dice.size()) << n;
+        for (std::size_t d = 0; d < want.dice.size(); ++d) {
+            EXPECT_EQ(got.dice[d].sides, want.dice[d].sides) << n;
+            EXPECT_EQ(got.dice[d].karma, want.dice[d].karma) << n;
+            EXPECT_EQ(got.dice[d].faces, want.dice[d].faces) << n;
+        }
+        EXPECT_EQ(std::tie(got.step, got.karmaLevel, got.outcome, got.total, got.modifier, got.error),
+            std::tie(want.step, want.karmaLevel, want.outcome, want.total, want.modifier, want.error))
+            << n;
+    }
 }
 
 } // namespace

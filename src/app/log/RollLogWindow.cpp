@@ -62,7 +62,7 @@ void RollLogWindow::addNewest(const RollLog::Entry& entry)
     item->setData(kCopyRole, qt(rolltext::copy(entry.roll)));
     m_list->insertItem(0, item);
     // As many as the log keeps: its oldest went as the newest came.
-    while (m_list->count() > static_cast<int>(m_log.entries().size())) {
+    while (m_list->count() > static_cast<int>(m_log.size())) {
         delete m_list->takeItem(m_list->count() - 1);
     }
 }
@@ -90,8 +90,8 @@ void RollLogWindow::open(QWidget* beside)
     m_returnFocus = QApplication::focusWidget();
     if (!isVisible()) {
         m_list->clear();
-        for (const RollLog::Entry& entry : m_log.entries()) {
-            addNewest(entry);
+        for (std::size_t i = 0; i < m_log.size(); ++i) {
+            addNewest(m_log[i]);
         }
         showWhetherEmpty();
         if (beside != nullptr) {

@@ -210,7 +210,7 @@ void MainWindow::rollStep(int step)
 {
     RollRecord record = rollReportingErrors(m_roll, stepDefinition(step));
     m_transcript.show(rolltext::bandLines(record));
-    m_log.add(std::move(record), QTime::currentTime().toString(QStringLiteral("hh:mm:ss")).toStdString());
+    m_log.add(record, QTime::currentTime().toString(QStringLiteral("hh:mm:ss")).toStdString());
     m_view->transcriptChanged();
     if (m_logWindow != nullptr) {
         m_logWindow->rollAdded();
