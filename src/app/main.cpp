@@ -1,6 +1,7 @@
 #include "app/access/AccessibilityWatch.h"
 #include "app/desktop/DisplayCheck.h"
 #include "app/desktop/ExitWatchdog.h"
+#include "app/desktop/IdleTrim.h"
 #include "app/window/MainWindow.h"
 #include "dice/Clock.h"
 #include "dice/MixingGenerator.h"
@@ -16,6 +17,8 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("velmora"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Velmora"));
     QApplication::setWindowIcon(velmora::MainWindow::applicationIcon());
+
+    velmora::IdleTrim idleTrim;
 
     velmora::MixingGenerator generator;
     velmora::SystemClock clock;
