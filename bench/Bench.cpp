@@ -2,6 +2,7 @@
 
 #include "app/band/LineFitter.h"
 #include "app/log/RollLogWindow.h"
+#include "app/odds/StepOddsHook.h"
 #include "app/window/DesignLayout.h"
 #include "app/window/MainWindow.h"
 #include "app/window/Twips.h"
@@ -287,6 +288,29 @@ int measureMemory(const std::string& mode)
         const long after = kibibytes("VmRSS:");
         std::printf("%s rss_after_first_roll_kib=%ld rss_after_20000_kib=%ld ratio=%.3f\n", mode.c_str(), first, after,
             static_cast<double>(after) / static_cast<double>(first));
+        return 0;
+    }
+    if (mode == "odds") {
+        // What the odds window costs: at its first opening, and over every
+        // step and karma level shown in it afterwards.
+        const auto window = showPainted(Kind::Main, generator, clock);
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Command40")), Qt::LeftButton);
+        QApplication::processEvents();
+        const long before = kibibytes("VmRSS:");
+        auto* odds = window->findChild<StepOddsHook*>();
+        odds->openOdds(40);
+        QApplication::processEvents();
+        const long opened = kibibytes("VmRSS:");
+        for (int round = 0; round < 5; ++round) {
+            QTest::mouseClick(
+                window->findChild<QPushButton*>(QStringLiteral("karmabutton%1").arg(round + 1)), Qt::LeftButton);
+            for (int step = 1; step <= 40; ++step) {
+                odds->openOdds(step);
+                QApplication::processEvents();
+            }
+        }
+        const long after = kibibytes("VmRSS:");
+        std::printf("odds rss_before_kib=%ld rss_opened_kib=%ld rss_after_200_shown_kib=%ld\n", before, opened, after);
         return 0;
     }
     std::fprintf(stderr, "unknown memory mode '%s'\n", mode.c_str());

@@ -88,14 +88,15 @@ class Screen:
             self.conn.next_event()
 
     def windows_of(self, pid):
-        """The top-level windows that the process pid made."""
+        """The top-level windows that the process pid made; any process's
+        where pid is None."""
         found = []
         for child in self.root.query_tree().children:
             try:
                 prop = child.get_full_property(self.pid_atom, Xatom.CARDINAL)
             except error.XError:
                 continue  # gone meanwhile
-            if prop is not None and len(prop.value) and prop.value[0] == pid:
+            if prop is not None and len(prop.value) and pid in (None, prop.value[0]):
                 found.append(child)
         return found
 
@@ -132,21 +133,21 @@ def stop(process, screen):
     wait_until(lambda: not screen.windows_of(process.pid), f"the windows of {process.pid} closing", 10)
 
 
-def first_frame(screen, process, title, background, seconds=20.0):
-    """Waits until the window of process shows the background at the probe
-    point."""
+def first_frame(screen, process, title, background, seconds=20.0, pid=-1):
+    """Waits until the window of process (or of pid, None for any) shows the
+    background at the probe point, and returns the window."""
     deadline = time.perf_counter() + seconds
     window = None
     while True:
         if process.poll() is not None:
             raise RuntimeError(f"{process.args[0]} ended early with {process.returncode}")
         if window is None:
-            window = screen.window_of(process.pid, title)
+            window = screen.window_of(process.pid if pid == -1 else pid, title)
             if window is not None:
                 window.damage_create(damage.DamageReportRawRectangles)
                 screen.conn.sync()
         if window is not None and screen.pixel(window) == background:
-            return
+            return window
         if time.perf_counter() > deadline:
             raise RuntimeError(f"no painted window '{title}' within {seconds:g} s")
         screen.wait_for_event(0.05)
