@@ -49,6 +49,8 @@ void RollLog::copyInto(Slot& slot, const RollRecord& roll)
     to.total = roll.total;
     to.modifier = roll.modifier;
     to.error = roll.error;
+    to.character.assign(roll.character);
+    to.talent.assign(roll.talent);
 }
 
 } // namespace velmora

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace velmora {
@@ -28,6 +29,9 @@ struct RollRecord {
     int modifier = 0;
     // With Outcome::Error; empty for an error that the rules do not know.
     std::optional<RollError::Kind> error;
+    // Where a talent was rolled, whose and which; empty for a step button.
+    std::string character;
+    std::string talent;
 };
 
 } // namespace velmora

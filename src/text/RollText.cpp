@@ -90,6 +90,9 @@ std::vector<std::string> bandLines(const RollRecord& roll)
 std::string header(const RollRecord& roll)
 {
     std::string text = stepCaption(roll.step);
+    if (!roll.talent.empty()) {
+        text = (roll.character.empty() ? "" : roll.character + ": ") + roll.talent + " (" + text + ")";
+    }
     if (const KarmaLevel* karma = karmaOf(roll)) {
         text += ", " + karmaName(karma->level);
     }
@@ -125,6 +128,9 @@ std::string logLine(const RollRecord& roll, const std::string& time)
 std::string spokenLogLine(const RollRecord& roll, const std::string& time)
 {
     std::string text = stepCaption(roll.step);
+    if (!roll.talent.empty()) {
+        text = (roll.character.empty() ? "" : roll.character + ", ") + roll.talent + ", " + text;
+    }
     if (const KarmaLevel* karma = karmaOf(roll)) {
         text += ", Karma plus " + std::to_string(karma->die);
     }
@@ -147,7 +153,7 @@ std::string announcement(const RollRecord& roll)
 {
     const std::string result = spokenResult(roll);
     const bool ended = !result.empty() && (result.back() == '.' || result.back() == '!');
-    return result + (ended ? " " : ". ") + spokenDice(roll);
+    return (roll.talent.empty() ? "" : roll.talent + ", ") + result + (ended ? " " : ". ") + spokenDice(roll);
 }
 
 std::string spokenResult(const RollRecord& roll) { return outcome(roll, true); }

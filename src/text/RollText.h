@@ -10,7 +10,8 @@ namespace velmora::rolltext {
 
 // The lines the band shows for the roll, empty lines included.
 std::vector<std::string> bandLines(const RollRecord& roll);
-// The step's caption, and the karma die where one was added: "Stufe 14, Karma +6".
+// The step's caption, and the karma die where one was added: "Stufe 14, Karma +6";
+// for a talent, "Arven: Schwertkampf (Stufe 14), Karma +6".
 std::string header(const RollRecord& roll);
 // How the roll ended, on one line: "Summe 32", "Summe 3 (5-2)", "Patzer!",
 // or the error.
@@ -30,11 +31,13 @@ std::string logLine(const RollRecord& roll, const std::string& time);
 inline constexpr std::size_t kSpokenFaces = 20;
 std::string spokenResult(const RollRecord& roll);
 std::string spokenDice(const RollRecord& roll);
-// All that a screen reader is told of the roll, in this order: the result,
-// then the dice, "Summe 38. D20 20 und 7, D4 3.".
+// All that a screen reader is told of the roll, in this order: the talent
+// where one was rolled, the result, then the dice,
+// "Schwertkampf, Summe 38. D20 20 und 7, D4 3.".
 std::string announcement(const RollRecord& roll);
 // The log's line for speech, its time of day "hh:mm:ss" last and as said:
-// "Stufe 14, Karma plus 6, Summe 38, 20 Uhr 14".
+// "Stufe 14, Karma plus 6, Summe 38, 20 Uhr 14", and for a talent
+// "Arven, Schwertkampf, Stufe 14, Karma plus 6, Summe 38, 20 Uhr 14".
 std::string spokenLogLine(const RollRecord& roll, const std::string& time);
 
 } // namespace velmora::rolltext

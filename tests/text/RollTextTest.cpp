@@ -125,6 +125,30 @@ TEST(RollText, AnOverflowEndsTheBandAtTheFaceThatCausedIt)
         "und 4 und 4 und 4 und 4 und 4 und 4 und 4 und 4, und 8172 weitere Würfe.");
 }
 
+// A talent's roll carries the names wherever the roll is told, and the
+// band alone stays the step's.
+TEST(RollText, ATalentsRollIsNamedInEveryFormButTheBand)
+{
+    RollRecord step;
+    step.step = 14;
+    step.karmaLevel = 2;
+    step.dice = {{20, false, {20, 7}}, {4, false, {3}}, {6, true, {2}}};
+    step.outcome = RollRecord::Outcome::Sum;
+    step.total = 32;
+    RollRecord talent = step;
+    talent.character = "Arven";
+    talent.talent = "Schwertkampf";
+    EXPECT_EQ(rolltext::bandLines(talent), rolltext::bandLines(step));
+    EXPECT_EQ(rolltext::header(talent), "Arven: Schwertkampf (Stufe 14), Karma +6");
+    EXPECT_EQ(rolltext::copy(talent).substr(0, rolltext::copy(talent).find('\n')),
+        "Arven: Schwertkampf (Stufe 14), Karma +6");
+    EXPECT_EQ(rolltext::logLine(talent, "21:15:02"),
+        "21:15:02 Arven: Schwertkampf (Stufe 14), Karma +6 · D20 20+7, D4 3, Karma D6 2 · Summe 32");
+    EXPECT_EQ(rolltext::spokenLogLine(talent, "21:15:02"),
+        "Arven, Schwertkampf, Stufe 14, Karma plus 6, Summe 32, 21 Uhr 15");
+    EXPECT_EQ(rolltext::announcement(talent), "Schwertkampf, Summe 32. D20 20 und 7, D4 3, Karma D6 2.");
+}
+
 // What a screen reader is told: the result first, then the dice, one
 // sentence each, whatever the result ends in.
 TEST(RollText, TheAnnouncementTellsTheResultBeforeTheDice)
@@ -185,6 +209,10 @@ TEST(RollLog, AFullLogHoldsEveryRollAsItWasRolled)
         }
         roll.total = n;
         roll.modifier = n % 3;
+        if (n % 7 < 3) {
+            roll.character = n % 3 == 0 ? "Arven" : "Brom von der langen Küste, Sohn des Erik";
+            roll.talent = "Talent " + std::to_string(n);
+        }
         return roll;
     };
     RollLog log;
@@ -204,8 +232,10 @@ TEST(RollLog, AFullLogHoldsEveryRollAsItWasRolled)
             EXPECT_EQ(got.dice[d].karma, want.dice[d].karma) << n;
             EXPECT_EQ(got.dice[d].faces, want.dice[d].faces) << n;
         }
-        EXPECT_EQ(std::tie(got.step, got.karmaLevel, got.outcome, got.total, got.modifier, got.error),
-            std::tie(want.step, want.karmaLevel, want.outcome, want.total, want.modifier, want.error))
+        EXPECT_EQ(std::tie(got.step, got.karmaLevel, got.outcome, got.total, got.modifier, got.error, got.character,
+                      got.talent),
+            std::tie(want.step, want.karmaLevel, want.outcome, want.total, want.modifier, want.error, want.character,
+                want.talent))
             << n;
     }
 }
