@@ -8,6 +8,7 @@
 #include "app/band/TranscriptView.h"
 #include "app/log/RollLogWindow.h"
 #include "app/odds/StepOddsHook.h"
+#include "app/talents/TalentsWindow.h"
 #include "app/window/ButtonGrid.h"
 #include "app/window/CaptionFit.h"
 #include "app/window/DesignLayout.h"
@@ -131,8 +132,12 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
     m_logAction = new QAction(tr("Verlauf"), this);
     m_logAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     connect(m_logAction, &QAction::triggered, this, &MainWindow::showLog);
+    m_talentsAction = new QAction(tr("Talente"), this);
+    m_talentsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    connect(m_talentsAction, &QAction::triggered, this, &MainWindow::showTalents);
     addAction(m_copyAction);
     addAction(m_logAction);
+    addAction(m_talentsAction);
 }
 
 MainWindow::~MainWindow() = default;
@@ -206,9 +211,18 @@ QWidget* MainWindow::createControl(const ControlDesign& design)
     return control;
 }
 
-void MainWindow::rollStep(int step)
+void MainWindow::rollStep(int step) { roll(step, {}, {}); }
+
+void MainWindow::rollTalent(const std::string& character, const std::string& talent, int step)
+{
+    roll(step, character, talent);
+}
+
+void MainWindow::roll(int step, std::string character, std::string talent)
 {
     RollRecord record = rollReportingErrors(m_roll, stepDefinition(step));
+    record.character = std::move(character);
+    record.talent = std::move(talent);
     m_transcript.show(rolltext::bandLines(record));
     m_log.add(record, QTime::currentTime().toString(QStringLiteral("hh:mm:ss")).toStdString());
     m_view->transcriptChanged();
@@ -252,6 +266,18 @@ void MainWindow::showLog()
     m_logWindow->open(this);
 }
 
+void MainWindow::showTalents()
+{
+    if (m_talentsWindow == nullptr) {
+        m_talentsWindow = new TalentsWindow(this);
+        connect(m_talentsWindow, &TalentsWindow::rollRequested, this,
+            [this](const QString& character, const QString& talent, int step) {
+                rollTalent(character.toStdString(), talent.toStdString(), step);
+            });
+    }
+    m_talentsWindow->open(this);
+}
+
 void MainWindow::contextMenuEvent(QContextMenuEvent* event)
 {
     const bool byKeyboard = event->reason() != QContextMenuEvent::Mouse;
@@ -264,6 +290,7 @@ void MainWindow::showWindowMenu(const QPoint& globalPos, bool byKeyboard)
     auto* menu = new QMenu(this);
     menu->addAction(m_copyAction);
     menu->addAction(m_logAction);
+    menu->addAction(m_talentsAction);
     popUpMenu(menu, globalPos, byKeyboard);
 }
 

@@ -25,6 +25,7 @@ class ButtonGrid;
 class KarmaButton;
 class StepOddsHook;
 class RollLogWindow;
+class TalentsWindow;
 class TranscriptView;
 struct ControlDesign;
 
@@ -44,11 +45,17 @@ public:
     static QIcon applicationIcon();
 
     void rollStep(int step);
+    // A talent's step, with the current karma, named in the log, the copy
+    // and what is said; the band is the step's.
+    void rollTalent(const std::string& character, const std::string& talent, int step);
     void clickKarma(int button);
     // The latest roll onto the clipboard as plain text; nothing before the first.
     void copyRoll();
     // The roll log, opened or brought forward with its newest roll focused.
     void showLog();
+    // The talents, opened or brought forward.
+    void showTalents();
+    TalentsWindow* talentsWindow() const { return m_talentsWindow; }
 
     const RollLog& log() const { return m_log; }
     RollLogWindow* logWindow() const { return m_logWindow; }
@@ -77,6 +84,7 @@ private:
     // Copy and the log, the window's own actions.
     void showWindowMenu(const QPoint& globalPos, bool byKeyboard);
     void applyTranscriptColour();
+    void roll(int step, std::string character, std::string talent);
 
     TranscriptModel m_transcript;
     DiceEngine m_dice;
@@ -86,8 +94,10 @@ private:
     TranscriptView* m_view = nullptr;
     Announcer* m_announcer = nullptr;
     RollLogWindow* m_logWindow = nullptr;
+    TalentsWindow* m_talentsWindow = nullptr;
     QAction* m_copyAction = nullptr;
     QAction* m_logAction = nullptr;
+    QAction* m_talentsAction = nullptr;
     std::unique_ptr<ButtonGrid> m_grid;
     StepOddsHook* m_odds = nullptr;
     std::array<KarmaButton*, kKarmaLamps> m_karmaButtons{};

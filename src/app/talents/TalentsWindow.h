@@ -1,0 +1,64 @@
+#pragma once
+
+#include "app/store/TalentStore.h"
+#include "talents/Roster.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QPushButton;
+class QTableWidget;
+
+namespace velmora {
+
+// "Velmora - Talente": the current character's talents, each with its step,
+// dice and mean, to roll by name. Everything by keyboard: type-ahead by
+// name in the table, Return rolls the chosen talent, Insert adds one, F2
+// renames, Delete deletes after a question. Every change is saved at once.
+class TalentsWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // Reads the talents; a problem with their file is said once, here.
+    explicit TalentsWindow(QWidget* parent = nullptr, TalentStore store = TalentStore());
+
+    const Roster& roster() const { return m_roster; }
+    // Opened or brought forward beside `beside`, the table focused.
+    void open(QWidget* beside);
+    // The talent in row `row` of the current character, as Return would.
+    void rollRow(int row);
+
+signals:
+    void rollRequested(const QString& character, const QString& talent, int step);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void newCharacter();
+    void renameCharacter();
+    void deleteCharacter();
+    void addTalent();
+    void renameTalent();
+    void changeStep();
+    void deleteTalent();
+    void refresh(int selectRow = 0);
+    // Saves, and says so where it could not.
+    void changed(int selectRow);
+    // Asks for a name until it is one the roster takes, or the player gives up.
+    bool askName(const QString& title, const QString& label, QString text,
+        const std::function<Refusal(const std::string&)>& apply);
+    int currentRow() const;
+
+    Roster m_roster;
+    TalentStore m_store;
+    QString m_problem;
+    QComboBox* m_characters = nullptr;
+    QTableWidget* m_table = nullptr;
+    QList<QPushButton*> m_talentButtons;
+    QList<QPushButton*> m_characterButtons;
+};
+
+} // namespace velmora

@@ -1,0 +1,60 @@
+#include "WindowRig.h"
+
+#include "app/store/TalentStore.h"
+#include "app/talents/TalentsWindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTableWidget>
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+using fixtures::WindowRig;
+
+// A talent rolled by keyboard in the talents window: the band is exactly
+// its step's, and the log and the copy carry the names.
+TEST(Talents, ReturnRollsTheTalentFoundByTypingItsName)
+{
+    QStandardPaths::setTestModeEnabled(true); // never the user's own talents
+    TalentStore store;
+    Roster roster;
+    ASSERT_FALSE(roster.addCharacter("Arven"));
+    ASSERT_FALSE(roster.addTalent(0, "Wahrnehmung", 9));
+    ASSERT_FALSE(roster.addTalent(0, "Schwertkampf", 14));
+    ASSERT_EQ(store.save(roster), QString());
+
+    WindowRig rig;
+    rig.source.repeatForever(3, 6);
+    rig.click(rig.karmaButton(2));
+    rig.click(rig.step(14));
+    const std::vector<std::string> stepBand = rig.lines();
+
+    QTest::keyClick(rig.step(14), Qt::Key_T, Qt::ControlModifier);
+    TalentsWindow* talents = rig.window.talentsWindow();
+    ASSERT_NE(talents, nullptr);
+    // Active for Qt already while its transient parent is: wait for the real thing.
+    ASSERT_TRUE(QTest::qWaitFor([talents] { return QApplication::activeWindow() == talents; }));
+    auto* table = talents->findChild<QTableWidget*>(QStringLiteral("talentTable"));
+    ASSERT_EQ(QApplication::focusWidget(), table);
+    EXPECT_EQ(table->accessibleName(), QStringLiteral("Talente von Arven"));
+    EXPECT_EQ(table->item(1, 2)->text(), QStringLiteral("D20 + D4")) << "the dice column follows the step";
+    QTest::keyClicks(table, QStringLiteral("Sch"));
+    QTest::keyClick(table, Qt::Key_Return);
+
+    EXPECT_EQ(rig.lines(), stepBand);
+    EXPECT_EQ(rig.window.log().size(), 2U);
+    EXPECT_EQ(rig.window.log().latest().roll.talent, "Schwertkampf");
+    rig.window.copyRoll();
+    EXPECT_TRUE(
+        QApplication::clipboard()->text().startsWith(QStringLiteral("Arven: Schwertkampf (Stufe 14), Karma +6\n")))
+        << QApplication::clipboard()->text().toStdString();
+    QFile::remove(store.path());
+}
+
+} // namespace
+} // namespace velmora
