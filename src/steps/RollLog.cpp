@@ -1,20 +1,60 @@
 #include "steps/RollLog.h"
 
+#include <algorithm>
+#include <unordered_set>
 #include <utility>
 
 namespace velmora {
 
-void RollLog::add(const RollRecord& roll, std::string_view time)
+void RollLog::add(const RollRecord& roll, std::string_view time, std::uint64_t id, std::int64_t when)
 {
     if (m_slots.size() < kCapacity) {
         m_slots.reserve(kCapacity);
-        m_slots.push_back({{roll, std::string(time)}, {}});
+        m_slots.push_back({{roll, std::string(time), id, when}, {}});
         return;
     }
     Slot& slot = m_slots[m_oldest];
     m_oldest = (m_oldest + 1) % kCapacity;
     copyInto(slot, roll);
     slot.entry.time.assign(time);
+    slot.entry.id = id;
+    slot.entry.when = when;
+}
+
+std::vector<RollLog::Entry> RollLog::entries() const
+{
+    std::vector<Entry> all;
+    all.reserve(size());
+    for (std::size_t i = 0; i < size(); ++i) {
+        all.push_back((*this)[i]);
+    }
+    return all;
+}
+
+void RollLog::merge(const std::vector<Entry>& others)
+{
+    std::vector<Entry> all = entries();
+    all.insert(all.end(), others.begin(), others.end());
+    // Stable, so that rolls without a time keep the order they came in.
+    std::stable_sort(all.begin(), all.end(), [](const Entry& a, const Entry& b) { return a.when < b.when; });
+    std::vector<Entry> kept;
+    for (auto it = all.rbegin(); it != all.rend() && kept.size() < kCapacity; ++it) {
+        const bool seen =
+            it->id != 0 && std::any_of(kept.begin(), kept.end(), [&](const Entry& e) { return e.id == it->id; });
+        if (!seen) {
+            kept.push_back(*it);
+        }
+    }
+    clear();
+    for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
+        add(it->roll, it->time, it->id, it->when);
+    }
+}
+
+void RollLog::clear()
+{
+    m_slots.clear();
+    m_oldest = 0;
 }
 
 const RollLog::Entry& RollLog::operator[](std::size_t index) const

@@ -3,15 +3,15 @@
 #include "steps/RollRecord.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace velmora {
 
-// The rolls of this run, oldest first, each with its time of day; at most
-// the latest kCapacity, so that a long evening's play stays in bounded
-// memory. Kept in memory only: nothing is written anywhere.
+// The rolls, oldest first, each with its time of day; at most the latest
+// kCapacity, so that a long evening's play stays in bounded memory.
 //
 // Once full, a new roll is copied into the storage of the oldest rather
 // than into memory of its own: a thousand rolls each holding memory taken
@@ -24,15 +24,25 @@ public:
     struct Entry {
         RollRecord roll;
         std::string time; // "hh:mm:ss"
+        // Which roll it is wherever it is kept, and when it was rolled, in
+        // milliseconds since 1970: what logs of several runs are merged by.
+        std::uint64_t id = 0;
+        std::int64_t when = 0;
     };
 
-    void add(const RollRecord& roll, std::string_view time);
+    void add(const RollRecord& roll, std::string_view time, std::uint64_t id = 0, std::int64_t when = 0);
+    // Rolls of earlier runs, or of another running program, taken in: the
+    // latest kCapacity of all, each once, in the order they were rolled.
+    void merge(const std::vector<Entry>& others);
+    void clear();
 
     std::size_t size() const { return m_slots.size(); }
     bool empty() const { return m_slots.empty(); }
     // 0 is the oldest.
     const Entry& operator[](std::size_t index) const;
     const Entry& latest() const { return (*this)[size() - 1]; }
+    // Oldest first.
+    std::vector<Entry> entries() const;
 
 private:
     struct Slot {

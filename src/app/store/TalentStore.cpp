@@ -1,13 +1,7 @@
 #include "app/store/TalentStore.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <optional>
@@ -18,7 +12,7 @@ namespace {
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
-QByteArray toJson(const Roster& roster)
+QJsonObject toJson(const Roster& roster)
 {
     QJsonArray characters;
     for (const Character& character : roster.characters()) {
@@ -30,11 +24,11 @@ QByteArray toJson(const Roster& roster)
         characters.append(
             QJsonObject{{QStringLiteral("name"), qt(character.name)}, {QStringLiteral("talents"), talents}});
     }
-    QJsonObject root{{QStringLiteral("format"), TalentStore::kFormat}, {QStringLiteral("characters"), characters}};
+    QJsonObject root{{QStringLiteral("characters"), characters}};
     if (const Character* current = roster.currentCharacter()) {
         root.insert(QStringLiteral("current"), qt(current->name));
     }
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    return root;
 }
 
 // The roster in the file, built through the roster's own rules: a name or
@@ -79,76 +73,18 @@ TalentStore::TalentStore()
 {
 }
 
-TalentStore::TalentStore(QString path) : m_path(std::move(path)) {}
+TalentStore::TalentStore(QString path) : m_file(std::move(path), kFormat, QObject::tr("Die Talente")) {}
 
 TalentStore::Loaded TalentStore::load()
 {
-    QFile file(m_path);
-    if (!file.exists()) {
-        return {};
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {{},
-            QObject::tr("Die Talente konnten nicht gelesen werden (%1): %2. Änderungen bleiben bis zum Ende "
-                        "dieser Sitzung erhalten.")
-                .arg(m_path, file.errorString())};
-    }
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
-    file.close();
-    const QJsonObject root = document.object();
-    const int format = root.value(QStringLiteral("format")).toInt(0);
     std::optional<Roster> roster;
-    if (error.error == QJsonParseError::NoError && document.isObject() && format == kFormat) {
+    JsonFile::Read read = m_file.read([&roster](const QJsonObject& root) {
         roster = fromJson(root);
-    }
-    if (roster) {
-        return {std::move(*roster), {}};
-    }
-    const QString path = m_path;
-    const QString aside = keepAside();
-    const QString why = format > kFormat ? QObject::tr("eine neuere Version von Velmora hat sie geschrieben")
-                                         : QObject::tr("die Datei ist beschädigt");
-    return {{},
-        aside.isEmpty()
-            ? QObject::tr("Die Talente konnten nicht gelesen werden: %1. Die Datei %2 bleibt unverändert, und "
-                          "Änderungen bleiben bis zum Ende dieser Sitzung erhalten.")
-                  .arg(why, path)
-            : QObject::tr("Die Talente konnten nicht gelesen werden: %1. Die Datei wurde als %2 aufbewahrt.")
-                  .arg(why, aside)};
+        return roster.has_value();
+    });
+    return {read.root ? std::move(*roster) : Roster(), read.problem};
 }
 
-QString TalentStore::keepAside()
-{
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    for (int n = 0; n < 100; ++n) {
-        const QString aside =
-            m_path + QStringLiteral(".unlesbar-") + stamp + (n == 0 ? QString() : QStringLiteral("-%1").arg(n));
-        if (!QFileInfo::exists(aside)) {
-            if (QFile::rename(m_path, aside)) {
-                return aside;
-            }
-            break;
-        }
-    }
-    // Where it could not be moved, nothing may write over it.
-    m_path.clear();
-    return {};
-}
-
-QString TalentStore::save(const Roster& roster)
-{
-    if (m_path.isEmpty()) {
-        return QObject::tr("Die Talente werden nicht gespeichert, solange die unlesbare Datei im Weg ist.");
-    }
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(toJson(roster)) < 0 || !file.commit()) {
-        return QObject::tr("Die Talente konnten nicht gespeichert werden (%1): %2. Sie bleiben bis zum Ende dieser "
-                           "Sitzung erhalten.")
-            .arg(m_path, file.errorString());
-    }
-    return {};
-}
+QString TalentStore::save(const Roster& roster) { return m_file.write(toJson(roster)); }
 
 } // namespace velmora

@@ -1,17 +1,14 @@
 #pragma once
 
+#include "app/store/JsonFile.h"
 #include "talents/Roster.h"
 
 #include <QString>
 
 namespace velmora {
 
-// The player's characters and talents in a human-readable JSON file,
-// "talents.json" in the user's config folder. Written whole into a
-// temporary file that then takes the old one's place, so that a crash or a
-// full disk never leaves half a file. A file that cannot be read as this
-// program's, or that a newer version wrote, is never written over: it is
-// kept aside under a new name, and the program says so once.
+// The player's characters and talents in "talents.json" in the user's
+// config folder, kept as a JsonFile is.
 class TalentStore {
 public:
     static constexpr int kFormat = 1;
@@ -20,7 +17,7 @@ public:
     TalentStore();
     explicit TalentStore(QString path);
 
-    const QString& path() const { return m_path; }
+    const QString& path() const { return m_file.path(); }
 
     struct Loaded {
         Roster roster;
@@ -33,9 +30,7 @@ public:
     QString save(const Roster& roster);
 
 private:
-    QString keepAside();
-
-    QString m_path;
+    JsonFile m_file;
 };
 
 } // namespace velmora

@@ -1,0 +1,114 @@
+#include "app/store/JsonFile.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QLockFile>
+#include <QSaveFile>
+
+#include <memory>
+#include <utility>
+
+namespace velmora {
+
+struct JsonFile::Lock {
+    explicit Lock(const QString& path) : file(path) {}
+    QLockFile file;
+};
+
+namespace {
+
+QString tr(const char* text) { return QCoreApplication::translate("velmora::JsonFile", text); }
+
+} // namespace
+
+JsonFile::JsonFile(QString path, int format, QString what)
+    : m_path(std::move(path))
+    , m_format(format)
+    , m_what(std::move(what))
+{
+}
+
+JsonFile::Read JsonFile::read(const std::function<bool(const QJsonObject&)>& usable)
+{
+    QFile file(m_path);
+    if (m_path.isEmpty() || !file.exists()) {
+        return {};
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        const QString why = file.errorString();
+        m_path.clear(); // what could not be read must not be written over
+        return {std::nullopt,
+            tr("%1 konnten nicht gelesen werden (%2): %3. Bis zum Ende dieser Sitzung bleibt alles nur im Speicher.")
+                .arg(m_what, file.fileName(), why)};
+    }
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    file.close();
+    const QJsonObject root = document.object();
+    const int format = root.value(QStringLiteral("format")).toInt(0);
+    if (error.error == QJsonParseError::NoError && document.isObject() && format == m_format && usable(root)) {
+        return {root, {}};
+    }
+    const QString why = format > m_format ? tr("eine neuere Version von Velmora hat die Datei geschrieben")
+                                          : tr("die Datei ist beschädigt");
+    const QString path = m_path;
+    const QString aside = keepAside();
+    return {std::nullopt,
+        aside.isEmpty()
+            ? tr("%1 konnten nicht gelesen werden: %2. Die Datei %3 bleibt unverändert, und bis zum Ende dieser "
+                 "Sitzung bleibt alles nur im Speicher.")
+                  .arg(m_what, why, path)
+            : tr("%1 konnten nicht gelesen werden: %2. Die Datei wurde als %3 aufbewahrt.").arg(m_what, why, aside)};
+}
+
+QString JsonFile::keepAside()
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 0; n < 100; ++n) {
+        const QString aside =
+            m_path + QStringLiteral(".unlesbar-") + stamp + (n == 0 ? QString() : QStringLiteral("-%1").arg(n));
+        if (!QFileInfo::exists(aside)) {
+            if (QFile::rename(m_path, aside)) {
+                return aside;
+            }
+            break;
+        }
+    }
+    m_path.clear(); // where it could not be moved, nothing may write over it
+    return {};
+}
+
+QString JsonFile::write(QJsonObject root)
+{
+    if (m_path.isEmpty()) {
+        return tr("%1 werden nicht gespeichert, solange ihre unlesbare Datei im Weg ist.").arg(m_what);
+    }
+    root.insert(QStringLiteral("format"), m_format);
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0
+        || !file.commit()) {
+        return tr("%1 konnten nicht gespeichert werden (%2): %3. Bis zum Ende dieser Sitzung bleibt alles im Speicher.")
+            .arg(m_what, m_path, file.errorString());
+    }
+    return {};
+}
+
+bool JsonFile::lock()
+{
+    if (m_path.isEmpty()) {
+        return true; // no file to guard; writing says why there is none
+    }
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    m_lock = std::make_shared<Lock>(m_path + QStringLiteral(".lock"));
+    // Another instance holds it only while it merges and writes.
+    return m_lock->file.tryLock(2000);
+}
+
+void JsonFile::unlock() { m_lock.reset(); }
+
+} // namespace velmora
