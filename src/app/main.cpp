@@ -1,4 +1,5 @@
 #include "app/access/AccessibilityWatch.h"
+#include "app/desktop/AfterFirstFrame.h"
 #include "app/desktop/DisplayCheck.h"
 #include "app/desktop/ExitWatchdog.h"
 #include "app/desktop/IdleTrim.h"
@@ -26,6 +27,7 @@ int main(int argc, char* argv[])
     velmora::MainWindow window(generator, clock);
     window.show();
     accessibility.watchAfterFirstFrame(&window);
+    velmora::afterFirstFrame(&window, [&window] { window.restoreLog(); });
     const int exitCode = QApplication::exec();
     watchdog.arm(exitCode, std::chrono::seconds(5));
     return exitCode;

@@ -33,6 +33,14 @@ std::vector<RollLog::Entry> RollLog::entries() const
 
 void RollLog::merge(const std::vector<Entry>& others)
 {
+    // Most often the others are this log's own rolls, as last written.
+    std::unordered_set<std::uint64_t> mine;
+    for (const Slot& slot : m_slots) {
+        mine.insert(slot.entry.id);
+    }
+    if (std::all_of(others.begin(), others.end(), [&](const Entry& e) { return e.id != 0 && mine.count(e.id) > 0; })) {
+        return;
+    }
     std::vector<Entry> all = entries();
     all.insert(all.end(), others.begin(), others.end());
     // Stable, so that rolls without a time keep the order they came in.

@@ -4,8 +4,10 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QListWidget>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -134,6 +136,38 @@ TEST(RollLog, OpensWhollyOnTheScreenBesideTheWindow)
         EXPECT_TRUE(area.contains(log->frameGeometry())) << c.where << " when too large";
         log->close();
     }
+}
+
+// The log outlives the window: written once the rolls stop, read back by
+// the next window after its first frame, and emptied on request there and
+// in its file.
+TEST(RollLog, TheRollsOfTheLastRunAreBackAndVerlaufLeerenEmptiesThem)
+{
+    QStandardPaths::setTestModeEnabled(true); // never the user's own log
+    QFile::remove(LogStore().path());
+    std::vector<std::uint64_t> ids;
+    {
+        WindowRig rig;
+        rig.source.repeatForever(2, 4);
+        rig.click(rig.step(3));
+        rig.window.rollTalent("Arven", "Wahrnehmung", 9);
+        ids = {rig.window.log()[0].id, rig.window.log()[1].id};
+    }
+    WindowRig next;
+    EXPECT_EQ(next.window.log().size(), 0U) << "read only after the first frame";
+    next.window.restoreLog();
+    ASSERT_EQ(next.window.log().size(), 2U);
+    EXPECT_EQ((std::vector<std::uint64_t>{next.window.log()[0].id, next.window.log()[1].id}), ids);
+    EXPECT_EQ(next.window.log()[1].roll.talent, "Wahrnehmung");
+    EXPECT_EQ(next.window.log()[1].roll.character, "Arven");
+    EXPECT_EQ(next.window.log()[1].roll.step, 9);
+
+    next.window.clearLog();
+    EXPECT_EQ(next.window.log().size(), 0U);
+    WindowRig third;
+    third.window.restoreLog();
+    EXPECT_EQ(third.window.log().size(), 0U);
+    QFile::remove(LogStore().path());
 }
 
 } // namespace

@@ -8,10 +8,15 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -32,9 +37,10 @@ RollLogWindow::RollLogWindow(const RollLog& log, QWidget* parent)
 {
     setObjectName(QStringLiteral("rollLog"));
     setWindowTitle(tr("Velmora - Verlauf"));
-    auto* note = new QLabel(tr("Die Würfe dieser Sitzung, der neueste zuerst; die letzten %1 bleiben.")
-                                .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(RollLog::kCapacity))),
-        this);
+    auto* note =
+        new QLabel(tr("Die letzten %1 Würfe, der neueste zuerst; sie bleiben über das Ende von Velmora hinaus.")
+                       .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(RollLog::kCapacity))),
+            this);
     note->setWordWrap(true);
     m_list->setObjectName(QStringLiteral("rolls"));
     m_list->setAccessibleName(tr("Würfe"));
@@ -45,6 +51,19 @@ RollLogWindow::RollLogWindow(const RollLog& log, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(note);
     layout->addWidget(m_list);
+    auto* buttons = new QHBoxLayout;
+    auto* save = new QPushButton(tr("&Speichern …"), this);
+    auto* clear = new QPushButton(tr("Verlauf &leeren …"), this);
+    for (QPushButton* b : {save, clear}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    buttons->addStretch();
+    layout->addLayout(buttons);
+    connect(save, &QPushButton::clicked, this, &RollLogWindow::saveAs);
+    connect(clear, &QPushButton::clicked, this, &RollLogWindow::askToClear);
+    auto* saveKey = new QShortcut(QKeySequence::Save, this);
+    connect(saveKey, &QShortcut::activated, this, &RollLogWindow::saveAs);
     resize(560, 420);
 
     m_announcer = new Announcer(this);
@@ -108,16 +127,67 @@ void RollLogWindow::open(QWidget* beside)
     m_list->setFocus();
 }
 
-QString RollLogWindow::selectedText() const
+QString RollLogWindow::selectedText() const { return text(true); }
+
+QString RollLogWindow::allText() const { return text(false); }
+
+QString RollLogWindow::text(bool selectedOnly) const
 {
     // In list order, which is newest first, whatever order they were picked in.
     QStringList rolls;
     for (int row = 0; row < m_list->count(); ++row) {
-        if (m_list->item(row)->isSelected()) {
+        if (!selectedOnly || m_list->item(row)->isSelected()) {
             rolls << m_list->item(row)->data(kCopyRole).toString();
         }
     }
     return rolls.join(QStringLiteral("\n\n"));
+}
+
+void RollLogWindow::reload()
+{
+    if (!isVisible()) {
+        return; // filled anew when it opens
+    }
+    m_list->clear();
+    for (std::size_t i = 0; i < m_log.size(); ++i) {
+        addNewest(m_log[i]);
+    }
+    showWhetherEmpty();
+    if (m_list->count() > 0) {
+        m_list->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    }
+}
+
+void RollLogWindow::saveAs()
+{
+    const QString text = m_list->selectedItems().size() > 1 ? selectedText() : allText();
+    if (text.isEmpty()) {
+        m_announcer->announce(tr("Noch keine Würfe"));
+        return;
+    }
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Verlauf speichern"), QStringLiteral("velmora-verlauf.txt"), tr("Text (*.txt);;Alle Dateien (*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write((text + QLatin1Char('\n')).toUtf8()) < 0 || !file.commit()) {
+        QMessageBox::warning(this, windowTitle(),
+            tr("Der Verlauf konnte nicht gespeichert werden (%1): %2.").arg(path, file.errorString()));
+        return;
+    }
+    m_announcer->announce(tr("Verlauf gespeichert"));
+}
+
+void RollLogWindow::askToClear()
+{
+    if (QMessageBox::question(this, tr("Verlauf leeren"),
+            tr("Alle %n Würfe aus dem Verlauf löschen?", nullptr, static_cast<int>(m_log.size())),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes) {
+        emit clearRequested();
+        reload();
+    }
 }
 
 bool RollLogWindow::eventFilter(QObject* watched, QEvent* event)

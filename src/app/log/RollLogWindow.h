@@ -11,10 +11,12 @@ namespace velmora {
 
 class Announcer;
 
-// "Velmora - Verlauf": the rolls of this run, newest first, one line each,
+// "Velmora - Verlauf": the latest rolls, newest first, one line each,
 // beside the main window. It opens with the newest roll focused, so that a
 // screen reader reads it at once, and Escape gives the focus back to where
-// it was. Ctrl+C copies the selected rolls, Ctrl+A selects them all.
+// it was. Ctrl+C copies the selected rolls, Ctrl+A selects them all, Ctrl+S
+// saves them as text (all of them where no more than one is selected), and
+// "Verlauf leeren" empties the log after a question.
 class RollLogWindow : public QWidget {
     Q_OBJECT
 
@@ -25,10 +27,20 @@ public:
     void open(QWidget* beside);
     // Call after every roll added to the log.
     void rollAdded();
+    // Call after the log changed otherwise.
+    void reload();
+    // Text as the copy's, newest first, into a file the player picks.
+    void saveAs();
 
     QListWidget* list() const { return m_list; }
     // The selected rolls as plain text, newest first, an empty line between.
     QString selectedText() const;
+    // All the rolls so, newest first.
+    QString allText() const;
+
+signals:
+    // The player confirmed "Verlauf leeren".
+    void clearRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -38,6 +50,8 @@ private:
     void addNewest(const RollLog::Entry& entry);
     // An empty list says so to a screen reader, which would say only "list".
     void showWhetherEmpty();
+    QString text(bool selectedOnly) const;
+    void askToClear();
 
     const RollLog& m_log;
     Announcer* m_announcer = nullptr;

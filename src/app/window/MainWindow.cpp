@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QEvent>
 #include <QFile>
 #include <QIcon>
@@ -31,8 +32,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTime>
 
 #include <algorithm>
@@ -138,9 +141,19 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
     addAction(m_copyAction);
     addAction(m_logAction);
     addAction(m_talentsAction);
+
+    m_logSave.setSingleShot(true);
+    m_logSave.setInterval(500);
+    connect(&m_logSave, &QTimer::timeout, this, &MainWindow::saveLog);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    if (m_logSave.isActive()) {
+        m_logSave.stop();
+        m_logStore.save(m_log); // nobody is left to be told
+    }
+}
 
 QIcon MainWindow::applicationIcon()
 {
@@ -224,7 +237,14 @@ void MainWindow::roll(int step, std::string character, std::string talent)
     record.character = std::move(character);
     record.talent = std::move(talent);
     m_transcript.show(rolltext::bandLines(record));
-    m_log.add(record, QTime::currentTime().toString(QStringLiteral("hh:mm:ss")).toStdString());
+    // Not the dice's generator: an id only tells rolls apart across files.
+    std::uint64_t id = 0;
+    while (id == 0) {
+        id = QRandomGenerator::system()->generate64();
+    }
+    m_log.add(record, QTime::currentTime().toString(QStringLiteral("hh:mm:ss")).toStdString(), id,
+        QDateTime::currentMSecsSinceEpoch());
+    m_logSave.start();
     m_view->transcriptChanged();
     if (m_logWindow != nullptr) {
         m_logWindow->rollAdded();
@@ -262,8 +282,39 @@ void MainWindow::showLog()
 {
     if (m_logWindow == nullptr) {
         m_logWindow = new RollLogWindow(m_log, this);
+        connect(m_logWindow, &RollLogWindow::clearRequested, this, &MainWindow::clearLog);
     }
     m_logWindow->open(this);
+}
+
+void MainWindow::restoreLog()
+{
+    LogStore::Loaded loaded = m_logStore.load();
+    m_log.merge(loaded.rolls);
+    if (m_logWindow != nullptr) {
+        m_logWindow->reload();
+    }
+    tell(loaded.problem);
+}
+
+void MainWindow::saveLog() { tell(m_logStore.save(m_log)); }
+
+void MainWindow::clearLog()
+{
+    m_logSave.stop();
+    m_log.clear();
+    tell(m_logStore.clear());
+}
+
+void MainWindow::tell(const QString& problem)
+{
+    if (problem.isEmpty() || problem == m_told) {
+        return;
+    }
+    m_told = problem;
+    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), problem, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void MainWindow::showTalents()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/store/LogStore.h"
 #include "app/window/HeldKeys.h"
 #include "app/window/KarmaBinding.h"
 #include "dice/Clock.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QIcon>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -58,6 +60,11 @@ public:
     TalentsWindow* talentsWindow() const { return m_talentsWindow; }
 
     const RollLog& log() const { return m_log; }
+    // The rolls of earlier runs and of other running programs, taken into
+    // the log: once, after the first frame.
+    void restoreLog();
+    // Empties the log, here and in its file.
+    void clearLog();
     RollLogWindow* logWindow() const { return m_logWindow; }
 
 protected:
@@ -85,12 +92,19 @@ private:
     void showWindowMenu(const QPoint& globalPos, bool byKeyboard);
     void applyTranscriptColour();
     void roll(int step, std::string character, std::string talent);
+    void saveLog();
+    // A problem with a kept file, said once however often it recurs.
+    void tell(const QString& problem);
 
     TranscriptModel m_transcript;
     DiceEngine m_dice;
     KarmaBinding m_karma;
     StepRoll m_roll;
     RollLog m_log;
+    LogStore m_logStore;
+    // Rolls come in bursts; the file is written once a burst is over.
+    QTimer m_logSave;
+    QString m_told;
     TranscriptView* m_view = nullptr;
     Announcer* m_announcer = nullptr;
     RollLogWindow* m_logWindow = nullptr;
