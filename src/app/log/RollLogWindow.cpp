@@ -1,6 +1,7 @@
 #include "app/log/RollLogWindow.h"
 
 #include "app/access/Announcer.h"
+#include "app/desktop/FlowLayout.h"
 #include "app/desktop/Placement.h"
 #include "text/RollText.h"
 
@@ -9,7 +10,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -51,14 +51,13 @@ RollLogWindow::RollLogWindow(const RollLog& log, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(note);
     layout->addWidget(m_list);
-    auto* buttons = new QHBoxLayout;
+    auto* buttons = new FlowLayout;
     auto* save = new QPushButton(tr("&Speichern …"), this);
     auto* clear = new QPushButton(tr("Verlauf &leeren …"), this);
     for (QPushButton* b : {save, clear}) {
         b->setAutoDefault(false);
         buttons->addWidget(b);
     }
-    buttons->addStretch();
     layout->addLayout(buttons);
     connect(save, &QPushButton::clicked, this, &RollLogWindow::saveAs);
     connect(clear, &QPushButton::clicked, this, &RollLogWindow::askToClear);

@@ -64,6 +64,19 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/)
     const QFontMetrics boldMetrics(bold);
     const int line = metrics.height();
 
+    // Laid out left to right, and mirrored as a whole where the window reads
+    // right to left, text excepted.
+    const bool mirrored = layoutDirection() == Qt::RightToLeft;
+    const auto mx = [&](double x) { return mirrored ? width() - x : x; };
+    const auto mrect = [&](const QRectF& r) {
+        return mirrored ? QRectF(width() - r.right(), r.top(), r.width(), r.height()) : r;
+    };
+    const auto malign = [&](Qt::Alignment a) {
+        // Qt mirrors a plain left or right for right-to-left text; the rects
+        // are mirrored already.
+        return a | Qt::AlignAbsolute;
+    };
+
     // The legend, in rows across the top; the chosen level in bold.
     int x = 8;
     int y = 6;
@@ -76,10 +89,11 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/)
             y += line + 4;
         }
         painter.setPen(curvePen(level, chosen));
-        painter.drawLine(QPointF(x, y + line / 2.0), QPointF(x + kLegendLine, y + line / 2.0));
+        painter.drawLine(QPointF(mx(x), y + line / 2.0), QPointF(mx(x + kLegendLine), y + line / 2.0));
         painter.setPen(text);
         painter.setFont(chosen ? bold : font());
-        painter.drawText(QRect(x + kLegendLine + 6, y, entry, line), Qt::AlignLeft | Qt::AlignVCenter, name);
+        painter.drawText(mrect(QRectF(x + kLegendLine + 6, y, entry - kLegendLine - 6, line)),
+            malign((mirrored ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter), name);
         x += entry;
     }
     painter.setFont(font());
@@ -90,16 +104,17 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/)
         return;
     }
     const auto xAt = [&](int n) {
-        return plot.left() + (n - 1) * static_cast<double>(plot.width()) / (m_lastRoll - 1);
+        return mx(plot.left() + (n - 1) * static_cast<double>(plot.width()) / (m_lastRoll - 1));
     };
     const auto yAt = [&](double chance) { return plot.bottom() - chance * plot.height(); };
 
     for (const int percent : kPercentTicks) {
         const double gy = yAt(percent / 100.0);
         painter.setPen(grid);
-        painter.drawLine(QPointF(plot.left(), gy), QPointF(plot.right(), gy));
+        painter.drawLine(QPointF(mx(plot.left()), gy), QPointF(mx(plot.right()), gy));
         painter.setPen(text);
-        painter.drawText(QRectF(0, gy - line / 2.0, left - 6, line), Qt::AlignRight | Qt::AlignVCenter,
+        painter.drawText(mrect(QRectF(0, gy - line / 2.0, left - 6, line)),
+            malign((mirrored ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter),
             QStringLiteral("%1 %").arg(percent));
     }
     // Labels on the minimum rolls at a spacing that leaves room between them.
@@ -122,9 +137,9 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/)
         painter.drawText(QRectF(gx - labelWidth / 2.0, plot.bottom() + 4, labelWidth, line),
             Qt::AlignHCenter | Qt::AlignTop, QString::number(n));
     }
-    painter.drawText(QRect(plot.left(), plot.bottom() + line + 6, plot.width(), line), Qt::AlignHCenter | Qt::AlignTop,
-        tr("Mindestwurf"));
-    painter.drawRect(plot);
+    painter.drawText(mrect(QRectF(plot.left(), plot.bottom() + line + 6, plot.width(), line)),
+        Qt::AlignHCenter | Qt::AlignTop, tr("Mindestwurf"));
+    painter.drawRect(mrect(plot));
 
     // The chosen curve last, on top of the others.
     for (int i = 0; i < kKarmaColumns; ++i) {

@@ -1,5 +1,7 @@
 #include "app/odds/OddsWindow.h"
 
+#include "app/desktop/FlowLayout.h"
+
 #include "app/access/AccessibleFactory.h"
 #include "app/access/Announcer.h"
 #include "app/odds/OddsChart.h"
@@ -33,14 +35,15 @@ public:
 
 enum SummaryRow { kFumbleRow, kMeanRow, kSummaryRows };
 
-// The chosen level's column: bold, on a tint of the selection colour.
-QVariant markOfColumn(int level, int chosen, int role)
+// The chosen level's column: bold in the view's own font, on a tint of the
+// selection colour.
+QVariant markOfColumn(int level, int chosen, int role, const QFont& viewFont)
 {
     if (level != chosen) {
         return {};
     }
     if (role == Qt::FontRole) {
-        QFont font = QGuiApplication::font();
+        QFont font = viewFont;
         font.setBold(true);
         return font;
     }
@@ -52,13 +55,13 @@ QVariant markOfColumn(int level, int chosen, int role)
     return {};
 }
 
-QVariant karmaHeader(int level, int chosen, int role)
+QVariant karmaHeader(int level, int chosen, int role, const QFont& viewFont)
 {
     if (role == Qt::DisplayRole) {
         return karmaColumnTitle(level);
     }
     if (role == Qt::FontRole) {
-        return markOfColumn(level, chosen, role);
+        return markOfColumn(level, chosen, role, viewFont);
     }
     if (role == Qt::AccessibleDescriptionRole && level == chosen) {
         return QCoreApplication::translate("velmora::OddsWindow", "gewählt");
@@ -76,15 +79,17 @@ void setUpView(QTableView* view)
     view->horizontalHeader()->setHighlightSections(false);
     view->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
-    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // As wide as its columns where the screen has room, and narrower with a
+    // scroll bar where it has not.
+    view->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
 }
 
 } // namespace
 
-void OddsTableModel::setOdds(const StepOddsSet& odds, int chosenLevel)
+void OddsTableModel::setOdds(const StepOddsSet& odds, int chosenLevel, const QFont& viewFont)
 {
     beginResetModel();
+    m_font = viewFont;
     m_odds = odds;
     m_chosen = chosenLevel;
     m_lastRoll = lastMinimumRoll(odds);
@@ -108,7 +113,7 @@ QVariant OddsTableModel::data(const QModelIndex& index, int role) const
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     default:
-        return level < 0 ? QVariant() : markOfColumn(level, m_chosen, role);
+        return level < 0 ? QVariant() : markOfColumn(level, m_chosen, role, m_font);
     }
 }
 
@@ -122,12 +127,13 @@ QVariant OddsTableModel::headerData(int section, Qt::Orientation orientation, in
     if (section == 0) {
         return role == Qt::DisplayRole ? QVariant(tr("Mindestwurf")) : QVariant();
     }
-    return karmaHeader(section - 1, m_chosen, role);
+    return karmaHeader(section - 1, m_chosen, role, m_font);
 }
 
-void OddsSummaryModel::setOdds(const StepOddsSet& odds, int chosenLevel)
+void OddsSummaryModel::setOdds(const StepOddsSet& odds, int chosenLevel, const QFont& viewFont)
 {
     beginResetModel();
+    m_font = viewFont;
     m_odds = odds;
     m_chosen = chosenLevel;
     endResetModel();
@@ -149,7 +155,7 @@ QVariant OddsSummaryModel::data(const QModelIndex& index, int role) const
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     default:
-        return markOfColumn(index.column(), m_chosen, role);
+        return markOfColumn(index.column(), m_chosen, role, m_font);
     }
 }
 
@@ -161,7 +167,7 @@ QVariant OddsSummaryModel::headerData(int section, Qt::Orientation orientation, 
         }
         return section == kFumbleRow ? tr("Patzer!") : tr("im Mittel");
     }
-    return karmaHeader(section, m_chosen, role);
+    return karmaHeader(section, m_chosen, role, m_font);
 }
 
 OddsWindow::OddsWindow(QWidget* parent, OddsCache& odds) : QWidget(parent, Qt::Window), m_odds(odds)
@@ -171,6 +177,7 @@ OddsWindow::OddsWindow(QWidget* parent, OddsCache& odds) : QWidget(parent, Qt::W
     setWindowTitle(tr("Velmora - Chancen"));
 
     m_heading = new QLabel(this);
+    m_heading->setWordWrap(true);
     QFont headingFont = m_heading->font();
     headingFont.setBold(true);
     headingFont.setPointSizeF(headingFont.pointSizeF() * 1.25);
@@ -183,6 +190,9 @@ OddsWindow::OddsWindow(QWidget* parent, OddsCache& odds) : QWidget(parent, Qt::W
     selectorLabel->setBuddy(m_selector);
     m_dice = new QLabel(this);
     m_chosenLabel = new QLabel(this);
+    for (QLabel* label : {m_dice, m_chosenLabel}) {
+        label->setWordWrap(true);
+    }
 
     m_summaryModel = new OddsSummaryModel(this);
     m_summary = new QTableView(this);
@@ -190,6 +200,7 @@ OddsWindow::OddsWindow(QWidget* parent, OddsCache& odds) : QWidget(parent, Qt::W
     m_summary->setAccessibleName(tr("Patzer und Mittelwert"));
     setUpView(m_summary);
     m_summary->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_summary->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     m_model = new OddsTableModel(this);
     m_table = new QTableView(this);
@@ -200,15 +211,19 @@ OddsWindow::OddsWindow(QWidget* parent, OddsCache& odds) : QWidget(parent, Qt::W
     // only be read out twice.
     m_table->verticalHeader()->hide();
     m_table->setAlternatingRowColors(true);
+    // The summary's columns stay over the table's when it scrolls sideways.
+    connect(m_table->horizontalScrollBar(), &QScrollBar::valueChanged, m_summary->horizontalScrollBar(),
+        &QScrollBar::setValue);
 
     m_chart = new OddsChart(this);
 
-    auto* selectorRow = new QHBoxLayout;
-    selectorRow->addWidget(selectorLabel);
-    selectorRow->addWidget(m_selector);
-    selectorRow->addSpacing(16);
+    auto* selectorRow = new FlowLayout;
+    selectorRow->setSpacing(16);
+    auto* selector = new QHBoxLayout;
+    selector->addWidget(selectorLabel);
+    selector->addWidget(m_selector);
+    selectorRow->addItem(selector);
     selectorRow->addWidget(m_dice);
-    selectorRow->addStretch(1);
     selectorRow->addWidget(m_chosenLabel);
 
     // The summary above the table, column on column.
@@ -266,14 +281,26 @@ void OddsWindow::refresh()
     m_heading->setText(QStringLiteral("Chancen für Stufe %1").arg(m_step));
     m_dice->setText(QStringLiteral("Würfel: ") + diceText(m_step));
     m_chosenLabel->setText(QStringLiteral("Gewählt: ") + karmaColumnTitle(m_chosen));
-    m_summaryModel->setOdds(odds, m_chosen);
-    m_model->setOdds(odds, m_chosen);
+    m_summaryModel->setOdds(odds, m_chosen, m_summary->font());
+    m_model->setOdds(odds, m_chosen, m_table->font());
     m_chart->setOdds(odds, m_model->lastRoll(), m_chosen);
     alignColumns();
 }
 
+void OddsWindow::changeEvent(QEvent* event)
+{
+    // A new font or style sheet changes every width and height.
+    if ((event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) && m_step != 0) {
+        refresh();
+    }
+    QWidget::changeEvent(event);
+}
+
 void OddsWindow::alignColumns()
 {
+    for (QTableView* view : {m_table, m_summary}) {
+        view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    }
     m_table->resizeColumnsToContents();
     m_summary->resizeColumnsToContents();
     const int first = std::max(m_table->columnWidth(0), m_summary->verticalHeader()->sizeHint().width());
@@ -287,9 +314,11 @@ void OddsWindow::alignColumns()
         width += column;
     }
     const int frames = 2 * m_table->frameWidth();
-    m_summary->setFixedSize(width + frames,
+    const int scrollBar = m_table->verticalScrollBar()->sizeHint().width();
+    m_summary->setFixedHeight(
         m_summary->horizontalHeader()->sizeHint().height() + m_summary->verticalHeader()->length() + frames);
-    m_table->setFixedWidth(width + frames + m_table->verticalScrollBar()->sizeHint().width());
+    m_summary->setMaximumWidth(width + frames);
+    m_table->setMaximumWidth(width + frames + scrollBar);
 }
 
 } // namespace velmora

@@ -3,6 +3,7 @@
 #include "app/odds/OddsText.h"
 
 #include <QAbstractTableModel>
+#include <QFont>
 #include <QWidget>
 
 class QLabel;
@@ -22,7 +23,7 @@ class OddsTableModel final : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
-    void setOdds(const StepOddsSet& odds, int chosenLevel);
+    void setOdds(const StepOddsSet& odds, int chosenLevel, const QFont& viewFont);
     int lastRoll() const { return m_lastRoll; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -34,6 +35,7 @@ private:
     StepOddsSet m_odds{};
     int m_lastRoll = 0;
     int m_chosen = 0;
+    QFont m_font;
 };
 
 // "Patzer!" and the mean at each karma level.
@@ -43,7 +45,7 @@ class OddsSummaryModel final : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
 
-    void setOdds(const StepOddsSet& odds, int chosenLevel);
+    void setOdds(const StepOddsSet& odds, int chosenLevel, const QFont& viewFont);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -53,6 +55,7 @@ public:
 private:
     StepOddsSet m_odds{};
     int m_chosen = 0;
+    QFont m_font;
 };
 
 // "Velmora - Chancen": one step's odds at all five karma levels, as a table
@@ -73,6 +76,9 @@ public:
     QTableView* summary() const { return m_summary; }
     QLabel* heading() const { return m_heading; }
     OddsChart* chart() const { return m_chart; }
+
+protected:
+    void changeEvent(QEvent* event) override;
 
 private:
     void refresh();

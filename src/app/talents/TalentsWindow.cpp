@@ -1,5 +1,6 @@
 #include "app/talents/TalentsWindow.h"
 
+#include "app/desktop/FlowLayout.h"
 #include "app/desktop/Placement.h"
 #include "app/odds/OddsText.h"
 #include "odds/Odds.h"
@@ -7,7 +8,6 @@
 
 #include <QComboBox>
 #include <QEvent>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -48,13 +48,13 @@ TalentsWindow::TalentsWindow(QWidget* parent, TalentStore store)
     m_problem = loaded.problem;
 
     auto* layout = new QVBoxLayout(this);
-    auto* characterRow = new QHBoxLayout;
+    auto* characterRow = new FlowLayout;
     auto* characterLabel = new QLabel(tr("&Charakter:"), this);
     m_characters = new QComboBox(this);
     m_characters->setObjectName(QStringLiteral("character"));
     characterLabel->setBuddy(m_characters);
     characterRow->addWidget(characterLabel);
-    characterRow->addWidget(m_characters, 1);
+    characterRow->addWidget(m_characters);
     m_characterButtons << button(tr("&Neuer Charakter …"), this, characterRow)
                        << button(tr("Charakter &umbenennen …"), this, characterRow)
                        << button(tr("Charakter l&öschen …"), this, characterRow);
@@ -73,7 +73,7 @@ TalentsWindow::TalentsWindow(QWidget* parent, TalentStore store)
     m_table->installEventFilter(this);
     layout->addWidget(m_table, 1);
 
-    auto* talentRow = new QHBoxLayout;
+    auto* talentRow = new FlowLayout;
     m_talentButtons << button(tr("&Würfeln"), this, talentRow) << button(tr("Talent &hinzufügen …"), this, talentRow)
                     << button(tr("&Talent umbenennen …"), this, talentRow)
                     << button(tr("&Stufe ändern …"), this, talentRow)

@@ -1,0 +1,65 @@
+#include "WindowRig.h"
+
+#include "app/log/RollLogWindow.h"
+#include "app/odds/OddsWindow.h"
+#include "app/odds/StepOddsHook.h"
+#include "app/talents/TalentsWindow.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTableView>
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+using fixtures::WindowRig;
+
+// Each side window opens wholly on the screen, and every part of it
+// follows the font: on the offscreen screen that the run sets up, and with
+// every font at VELMORA_STYLE_POINTS where that is set (60, say).
+TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    const int points = qEnvironmentVariableIntValue("VELMORA_STYLE_POINTS");
+    if (points > 0) {
+        qApp->setStyleSheet(QStringLiteral("* { font-size: %1pt; }").arg(points));
+    }
+    {
+        WindowRig rig;
+        const QRect area = rig.window.screen()->availableGeometry();
+        rig.window.showLog();
+        rig.window.showTalents();
+        auto* hook = rig.window.findChild<StepOddsHook*>();
+        ASSERT_NE(hook, nullptr);
+        hook->openOdds(40);
+        QApplication::processEvents();
+        const QList<QWidget*> windows{rig.window.logWindow(), rig.window.talentsWindow(), hook->window()};
+        for (QWidget* side : windows) {
+            ASSERT_NE(side, nullptr);
+            EXPECT_TRUE(area.contains(side->frameGeometry()))
+                << side->windowTitle().toStdString() << ": " << side->frameGeometry().width() << "x"
+                << side->frameGeometry().height() << " on " << area.width() << "x" << area.height();
+            EXPECT_LE(side->minimumSizeHint().width(), area.width()) << side->windowTitle().toStdString();
+        }
+        // The chosen column and its header in the table's font, made bold.
+        QTableView* table = hook->window()->table();
+        const QFont chosen = table->model()->index(0, 1).data(Qt::FontRole).value<QFont>();
+        EXPECT_EQ(chosen.pointSizeF(), table->font().pointSizeF());
+        if (points > 0) {
+            EXPECT_EQ(table->font().pointSizeF(), points);
+        }
+        EXPECT_TRUE(chosen.bold());
+        const QFont header = table->model()->headerData(1, Qt::Horizontal, Qt::FontRole).value<QFont>();
+        EXPECT_EQ(header.pointSizeF(), table->font().pointSizeF());
+        // Rows as high as their text.
+        EXPECT_GE(table->verticalHeader()->defaultSectionSize(), table->fontMetrics().height());
+    }
+    qApp->setStyleSheet(QString());
+}
+
+} // namespace
+} // namespace velmora
