@@ -206,6 +206,86 @@ def check_log(app, transcript):
     return items
 
 
+def find_window(app, name, seconds=10.0, role=None, inside=None):
+    """The window, or dialog, of that name that the program shows; with
+    `inside`, one that holds a node of that role."""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        for window in children(app):
+            if window.get_name() == name and states(window).contains(Atspi.StateType.SHOWING) \
+                    and (inside is None or find_node(window, inside) is not None):
+                return window
+        time.sleep(0.05)
+    return None
+
+
+def find_node(root, role, name=None):
+    stack = [root]
+    while stack:
+        node = stack.pop()
+        if node.get_role() == role and (name is None or node.get_name() == name):
+            return node
+        stack.extend(children(node))
+    return None
+
+
+def keys_to(title, *keys):
+    """Keys to the window of that title, which X focuses first: without a
+    window manager nothing else would."""
+    subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", f"^{title}$", "windowfocus", "--sync"],
+                   check=True)
+    subprocess.run(["xdotool", *keys], check=True)
+
+
+def check_talents(app, notifications, told):
+    """Ctrl+T opens the talents; every control in it is named; a character
+    and a talent made by keyboard, and Return on the talent rolls it, told
+    by its name."""
+    keys_to("Velmora - Verlauf", "key", "Escape")
+    keys_to(TITLE, "key", "ctrl+t")
+    talents = find_window(app, "Velmora - Talente")
+    check(talents is not None, "Ctrl+T opens the window 'Velmora - Talente'")
+    unnamed = []
+    stack = [talents]
+    while stack:
+        node = stack.pop()
+        if states(node).contains(Atspi.StateType.FOCUSABLE) and states(node).contains(Atspi.StateType.SHOWING) \
+                and node.get_role() != Atspi.Role.TABLE_CELL and not node.get_name():
+            unnamed.append(node.get_role_name())
+        stack.extend(children(node))
+    check(not unnamed, f"every control of the talents window has a name (unnamed: {unnamed})")
+    table = find_node(talents, Atspi.Role.TABLE)
+    check(table is not None and table.get_name() == "Talente"
+          and table.get_description().startswith("Noch kein Charakter"),
+          f"the empty table says what to do: {table.get_name()!r}, {table.get_description()!r}")
+    check(find_node(talents, Atspi.Role.COMBO_BOX, "Charakter") is not None, "the character selector is named")
+
+    keys_to("Velmora - Talente", "key", "alt+n")
+    check(find_window(app, "Neuer Charakter") is not None, "Alt+N asks for a new character's name")
+    keys_to("Neuer Charakter", "type", "Arven")
+    keys_to("Neuer Charakter", "key", "Return")
+    keys_to("Velmora - Talente", "key", "Insert")
+    check(find_window(app, "Talent hinzufügen", inside=Atspi.Role.TEXT) is not None, "Insert asks for a talent's name")
+    keys_to("Talent hinzufügen", "type", "Schwertkampf")
+    keys_to("Talent hinzufügen", "key", "Return")
+    step = find_window(app, "Talent hinzufügen", inside=Atspi.Role.SPIN_BUTTON)
+    check(step is not None, "then for its step")
+    keys_to("Talent hinzufügen", "key", "ctrl+a")
+    keys_to("Talent hinzufügen", "type", "14")
+    keys_to("Talent hinzufügen", "key", "Return")
+    end = time.monotonic() + 10
+    while table.get_child_count() < 4 and time.monotonic() < end:
+        time.sleep(0.05)
+    cells = [table.get_child_at_index(i).get_name() for i in range(table.get_child_count())]
+    check(table.get_name() == "Talente von Arven" and cells[-4:-2] == ["Schwertkampf", "14"],
+          f"the table 'Talente von Arven' lists Schwertkampf at step 14: {cells}")
+    count = len(notifications.shown)
+    keys_to("Velmora - Talente", "key", "Return")
+    said = notifications.wait_for(count + 1)
+    check(said is not None and (said[1].startswith("Schwertkampf, Summe ") or said[1].startswith("Schwertkampf, Patzer!")),
+          f"Return rolls the talent, told by its name: {said}")
+
+
 def dice_of(words):
     """The dice of a notification's words, after the result."""
     return re.sub(r"^(Summe \d+(, das ist \d+ minus \d+)?\. |Patzer! |Fehler, .*?abgebrochen\. )", "", words)
@@ -305,6 +385,7 @@ def main():
     told = [t if not t.startswith("Patzer") else "Patzer!" for t in told]
     logged = [t if not t.startswith("Patzer") else "Patzer!" for t in logged]
     check(told == logged, f"the burst's notifications tell the logged rolls in order: {told} and {logged}")
+    check_talents(app, notifications, told)
     print("atspi: 1 passed, 0 failed")
 
 

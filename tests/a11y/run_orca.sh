@@ -2,7 +2,8 @@
 # Orca itself, headless: speech output off, its debug log on. A blind
 # player's session: "1" "4", Space; "+" "+"; "4" "0", Tab to "Karma +6",
 # which is chosen, and to "Karma +8", which is not; Tab to "Reset", Space;
-# Ctrl+H, Escape. Orca's log must show each result being spoken.
+# Ctrl+H, Escape; Shift+F10 on "Stufe 14"; Ctrl+T, "w", Return on a talent.
+# Orca's log must show each result being spoken.
 # Each key waits until Orca has spoken the one before. With
 # VELMORA_ORCA_LATE set, Orca starts after Velmora, as on the usual desktop:
 # the accessibility bus runs, named on the X root window, and is off.
@@ -21,6 +22,12 @@ command -v orca >/dev/null || fail "no orca (Debian package orca)"
 # A fresh profile, so that no first-run question waits for an answer.
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
 mkdir -p "$HOME"
+# A player's talents, as Velmora keeps them.
+mkdir -p "$XDG_CONFIG_HOME/velmora"
+cat >"$XDG_CONFIG_HOME/velmora/talents.json" <<'JSON'
+{"format": 1, "current": "Arven", "characters": [{"name": "Arven", "talents": [
+  {"name": "Schwertkampf", "step": 14}, {"name": "Wahrnehmung", "step": 9}]}]}
+JSON
 if [ -n "${VELMORA_ORCA_LATE:-}" ]; then
   /usr/libexec/at-spi-bus-launcher --a11y=0 --screen-reader=0 >"$work/launcher.log" 2>&1 &
   pids+=($!)
@@ -163,6 +170,24 @@ for _ in $(seq 100); do copied && break; sleep 0.1; done
 [ "$(logged | head -4)" = "$(results | head -4)" ] \
   || fail "Orca told the four rolls of 'Stufe 14' as '$(results | head -4 | tr '\n' '|')', the log holds '$(logged | head -4 | tr '\n' '|')'"
 check "Orca told each of the four rolls with its own result, in order: '$(results | head -4 | tr '\n' '|')'"
+before=$(spoken | wc -l)
+key Escape
+said_anew "$before" "^Reset (push )?button"
+check "after Escape the focus is back on 'Reset'"
+
+# A talent by its name: Ctrl+T, "w" finds "Wahrnehmung", Return rolls it.
+before=$(spoken | wc -l)
+key ctrl+t
+said_anew "$before" "Schwertkampf"
+check "after Ctrl+T Orca said: '$(spoken | tail -n +"$((before + 1))" | sed '/Schwertkampf/q' | tr '\n' '|')'"
+before=$(spoken | wc -l)
+key w
+said_anew "$before" "Wahrnehmung"
+check "after 'w' Orca said: '$(spoken | tail -n +"$((before + 1))" | sed '/Wahrnehmung/q' | tr '\n' '|')'"
+before=$(spoken | wc -l)
+key Return
+said_anew "$before" "^(notification )?Wahrnehmung, (Summe [0-9]+\.|Patzer!) D8 "
+check "after 'w' and Return Orca said: '$(spoken | grep -E "^(notification )?Wahrnehmung, " | tail -1)'"
 before=$(spoken | wc -l)
 key Escape
 said_anew "$before" "^Reset (push )?button"

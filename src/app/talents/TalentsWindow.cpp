@@ -6,6 +6,7 @@
 #include "odds/Odds.h"
 #include "steps/StepTable.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QEvent>
 #include <QHeaderView>
@@ -52,6 +53,7 @@ TalentsWindow::TalentsWindow(QWidget* parent, TalentStore store)
     auto* characterLabel = new QLabel(tr("&Charakter:"), this);
     m_characters = new QComboBox(this);
     m_characters->setObjectName(QStringLiteral("character"));
+    m_characters->setAccessibleName(tr("Charakter"));
     characterLabel->setBuddy(m_characters);
     characterRow->addWidget(characterLabel);
     characterRow->addWidget(m_characters);
@@ -134,6 +136,27 @@ void TalentsWindow::rollRow(int row)
 
 bool TalentsWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // As the log does: once the table's own focus has been told, tell which
+    // talent has it, or a screen reader says only "table".
+    if (watched == m_table && event->type() == QEvent::FocusIn && QAccessible::isActive()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                const QModelIndex current = m_table->currentIndex();
+                QAccessibleInterface* table = QAccessible::queryAccessibleInterface(m_table);
+                if (!m_table->hasFocus() || !current.isValid() || table == nullptr
+                    || table->tableInterface() == nullptr) {
+                    return;
+                }
+                QAccessibleInterface* cell = table->tableInterface()->cellAt(current.row(), current.column());
+                if (cell != nullptr) {
+                    QAccessibleEvent focus(m_table, QAccessible::Focus);
+                    focus.setChild(table->indexOfChild(cell));
+                    QAccessible::updateAccessibility(&focus);
+                }
+            },
+            Qt::QueuedConnection);
+    }
     if (watched == m_table && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
