@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Two Velmoras at once, as on a game master's desktop: each rolls in turn,
+# quickly, and both write the one roll log. Afterwards the log holds every
+# roll of both, each once, in the order they were rolled.
+#   run_two.sh PATH/TO/velmora
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../scripts/harness.sh"
+source "$here/../../scripts/xsession.sh"
+on_private_bus "$@"
+harness two "$1"
+start_x_session
+
+data=${XDG_DATA_HOME:-$HOME/.local/share}/velmora/log.json
+[ ! -e "$data" ] || fail "a roll log is there before the test: $data"
+start_program env
+first=$window
+window=""
+"$program" >"$work/second.log" 2>&1 &
+pids+=($!)
+second_window() {
+  window=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | grep -vx "$first" | head -1 || true)
+  [ -n "$window" ]
+}
+wait_for "no second window" second_window
+second=$window
+check "two Velmoras run: windows $first and $second"
+
+# Five rounds of four rolls each, the programs taking turns.
+for _ in 1 2 3 4 5; do
+  for w in "$first" "$second"; do
+    xdotool windowactivate --sync "$w" >/dev/null 2>&1 || xdotool windowfocus --sync "$w"
+    xdotool key --delay 30 space space space space
+  done
+done
+rolls() { /usr/bin/python3 -c 'import json, sys; print(len(json.load(open(sys.argv[1]))["rolls"]))' "$data" 2>/dev/null || echo 0; }
+all_kept() { [ "$(rolls)" -ge 40 ]; }
+wait_for "the log did not come to hold the 40 rolls of both" all_kept
+/usr/bin/python3 - "$data" <<'PY' || fail "the log does not hold each roll once, in the order rolled"
+import json, sys
+rolls = json.load(open(sys.argv[1]))["rolls"]
+ids = [r["id"] for r in rolls]
+when = [r["when"] for r in rolls]
+sys.exit(0 if len(rolls) == 40 and len(set(ids)) == 40 and when == sorted(when) else 1)
+PY
+check "the log holds the 40 rolls of both, each once, in the order rolled"
