@@ -3,9 +3,11 @@
 #include "app/log/RollLogWindow.h"
 #include "app/odds/OddsWindow.h"
 #include "app/odds/StepOddsHook.h"
+#include "app/store/TalentStore.h"
 #include "app/talents/TalentsWindow.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QHeaderView>
 #include <QScreen>
 #include <QStandardPaths>
@@ -24,6 +26,11 @@ using fixtures::WindowRig;
 TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
 {
     QStandardPaths::setTestModeEnabled(true);
+    TalentStore store;
+    Roster roster;
+    ASSERT_FALSE(roster.addCharacter("Arven"));
+    ASSERT_FALSE(roster.addTalent(0, "Schwertkampf", 14));
+    ASSERT_EQ(store.save(roster), QString());
     const int points = qEnvironmentVariableIntValue("VELMORA_STYLE_POINTS");
     if (points > 0) {
         qApp->setStyleSheet(QStringLiteral("* { font-size: %1pt; }").arg(points));
@@ -57,8 +64,13 @@ TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
         EXPECT_EQ(header.pointSizeF(), table->font().pointSizeF());
         // Rows as high as their text.
         EXPECT_GE(table->verticalHeader()->defaultSectionSize(), table->fontMetrics().height());
+        QTableView* talents = rig.window.talentsWindow()->findChild<QTableView*>();
+        ASSERT_NE(talents, nullptr);
+        ASSERT_EQ(talents->model()->rowCount(), 1);
+        EXPECT_GE(talents->rowHeight(0), talents->fontMetrics().height());
     }
     qApp->setStyleSheet(QString());
+    QFile::remove(store.path());
 }
 
 } // namespace

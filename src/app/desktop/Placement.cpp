@@ -1,5 +1,6 @@
 #include "app/desktop/Placement.h"
 
+#include <QLayout>
 #include <QScreen>
 #include <QWidget>
 
@@ -19,7 +20,15 @@ void placeBeside(QWidget* side, const QWidget* main)
     const QSize decoration =
         side->isVisible() ? side->frameGeometry().size() - side->size() : anchor.size() - main->size();
     const QSize room = (area.size() - decoration).expandedTo(QSize(1, 1));
-    side->resize(side->size().boundedTo(room));
+    // As large as its contents ask where the screen has room, for a large
+    // font, say; never larger than the screen.
+    QSize size = side->size().expandedTo(side->sizeHint()).boundedTo(room);
+    // Rows that wrap need more height at this width than the hint says,
+    // and Qt does not ask a window's layout for it.
+    if (const QLayout* layout = side->layout(); layout != nullptr && layout->hasHeightForWidth()) {
+        size.setHeight(std::clamp(layout->totalHeightForWidth(size.width()), size.height(), room.height()));
+    }
+    side->resize(size);
     const QSize outer = side->size() + decoration;
     constexpr int kGap = 8;
     const int after = anchor.right() + 1 + kGap;
