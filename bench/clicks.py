@@ -22,7 +22,7 @@ import time
 from Xlib import X
 from Xlib.ext import xtest
 
-from startup import TITLES, Screen, Server, first_frame, learn_background
+from startup import TITLES, Screen, Server, first_frame, learn_background, on_session_bus, program_env, status_kib
 
 TWIPS_PER_PIXEL = 15
 
@@ -48,14 +48,6 @@ def cpu_ticks(pid):
     return int(fields[11]) + int(fields[12])
 
 
-def resident_kib(pid):
-    with open(f"/proc/{pid}/status") as status:
-        for line in status:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    raise RuntimeError("no VmRSS")
-
-
 def settle(screen, pid):
     """Waits until the program has used no CPU for two seconds, a player's
     pause: every click sent has been handled, and what the program does
@@ -70,8 +62,7 @@ def settle(screen, pid):
 
 
 def main():
-    if not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
-        os.execvp("dbus-run-session", ["dbus-run-session", "--", sys.executable, *sys.argv])
+    on_session_bus()
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("build", help="the build folder, e.g. build/test")
     parser.add_argument("--clicks", type=int, default=20000)
@@ -84,9 +75,7 @@ def main():
 
     server = Server()
     try:
-        env = dict(os.environ, DISPLAY=server.name, QT_QPA_PLATFORM="xcb")
-        for name in ("WAYLAND_DISPLAY", "QT_ACCESSIBILITY", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON"):
-            env.pop(name, None)
+        env = program_env(server.name)
         screen = Screen(server.name)
         background = learn_background(screen, [os.path.join(args.build, "bench", "velmora_bare")],
                                       TITLES["bare"], env)
@@ -109,7 +98,7 @@ def main():
                     screen.conn.sync()  # as fast as X takes them, not faster
                 if click in checkpoints:
                     settle(screen, pid)
-                    readings[click] = resident_kib(pid)
+                    readings[click] = status_kib(pid, "VmRSS")
                     print(f"after {click:>6,} clicks: {readings[click]:,} KiB", flush=True)
         finally:
             process.terminate()

@@ -118,12 +118,13 @@ class Screen:
             return None
 
 
-def peak_kib(pid):
+def status_kib(pid, field):
+    """A memory figure of /proc/PID/status, e.g. VmHWM (peak) or VmRSS."""
     with open(f"/proc/{pid}/status") as status:
         for line in status:
-            if line.startswith("VmHWM:"):
+            if line.startswith(field + ":"):
                 return int(line.split()[1])
-    raise RuntimeError("no VmHWM")
+    raise RuntimeError(f"no {field}")
 
 
 def stop(process, screen):
@@ -177,7 +178,7 @@ def run_once(screen, command, title, background, env):
     process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         first_frame(screen, process, title, background)
-        return time.perf_counter() - start, peak_kib(process.pid)
+        return time.perf_counter() - start, status_kib(process.pid, "VmHWM")
     finally:
         stop(process, screen)
 
@@ -205,11 +206,25 @@ def profile(screen, commands, background, env, out):
         print(f"{kind}: {target}")
 
 
-def main():
-    # A desktop session always has a session bus; without one, every Qt
-    # program would spend its start-up looking for it.
+def on_session_bus():
+    """Runs this script again on a session bus of its own, where it has
+    none: a desktop session always has one, and without it every Qt program
+    would spend its start-up looking for it."""
     if not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
         os.execvp("dbus-run-session", ["dbus-run-session", "--", sys.executable, *sys.argv])
+
+
+def program_env(display_name):
+    """The environment of a program on that X display, with no assistive
+    technology forced on."""
+    env = dict(os.environ, DISPLAY=display_name, QT_QPA_PLATFORM="xcb")
+    for name in ("WAYLAND_DISPLAY", "QT_ACCESSIBILITY", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON"):
+        env.pop(name, None)
+    return env
+
+
+def main():
+    on_session_bus()
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("build", help="the build folder, e.g. build/test")
     parser.add_argument("--pairs", type=int, default=15)
@@ -220,9 +235,7 @@ def main():
 
     server = Server()
     try:
-        env = dict(os.environ, DISPLAY=server.name, QT_QPA_PLATFORM="xcb")
-        for name in ("WAYLAND_DISPLAY", "QT_ACCESSIBILITY", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON"):
-            env.pop(name, None)
+        env = program_env(server.name)
         screen = Screen(server.name)
         background = learn_background(screen, commands["bare"], TITLES["bare"], env)
         if args.profile:

@@ -120,6 +120,17 @@ void TalentsWindow::open(QWidget* beside)
     }
 }
 
+std::optional<TalentsWindow::Chosen> TalentsWindow::chosen() const
+{
+    const auto character = m_roster.current();
+    const int row = currentRow();
+    if (!character || row < 0 || row >= static_cast<int>(m_roster.characters()[*character].talents.size())) {
+        return std::nullopt;
+    }
+    return Chosen{*character, static_cast<std::size_t>(row),
+        m_roster.characters()[*character].talents[static_cast<std::size_t>(row)]};
+}
+
 int TalentsWindow::currentRow() const
 {
     const QList<QTableWidgetSelectionRange> ranges = m_table->selectedRanges();
@@ -309,48 +320,36 @@ void TalentsWindow::addTalent()
 
 void TalentsWindow::renameTalent()
 {
-    const auto index = m_roster.current();
-    const int row = currentRow();
-    if (!index || row < 0) {
-        return;
-    }
-    const auto talent = static_cast<std::size_t>(row);
-    if (askName(tr("Talent umbenennen"), tr("Neuer Name des Talents:"),
-            qt(m_roster.characters()[*index].talents[talent].name),
-            [this, index, talent](const std::string& name) { return m_roster.renameTalent(*index, talent, name); })) {
-        changed(row);
+    if (const auto c = chosen(); c
+        && askName(tr("Talent umbenennen"), tr("Neuer Name des Talents:"), qt(c->talent.name),
+            [this, c](const std::string& name) { return m_roster.renameTalent(c->character, c->row, name); })) {
+        changed(static_cast<int>(c->row));
     }
 }
 
 void TalentsWindow::changeStep()
 {
-    const auto index = m_roster.current();
-    const int row = currentRow();
-    if (!index || row < 0) {
+    const auto c = chosen();
+    if (!c) {
         return;
     }
-    const Talent& talent = m_roster.characters()[*index].talents[static_cast<std::size_t>(row)];
     bool ok = false;
-    const int step = QInputDialog::getInt(
-        this, tr("Stufe ändern"), tr("Stufe von %1:").arg(qt(talent.name)), talent.step, kFirstStep, kLastStep, 1, &ok);
-    if (ok && !m_roster.setTalentStep(*index, static_cast<std::size_t>(row), step)) {
-        changed(row);
+    const int step = QInputDialog::getInt(this, tr("Stufe ändern"), tr("Stufe von %1:").arg(qt(c->talent.name)),
+        c->talent.step, kFirstStep, kLastStep, 1, &ok);
+    if (ok && !m_roster.setTalentStep(c->character, c->row, step)) {
+        changed(static_cast<int>(c->row));
     }
 }
 
 void TalentsWindow::deleteTalent()
 {
-    const auto index = m_roster.current();
-    const int row = currentRow();
-    if (!index || row < 0) {
-        return;
-    }
-    const Talent& talent = m_roster.characters()[*index].talents[static_cast<std::size_t>(row)];
-    if (QMessageBox::question(this, tr("Talent löschen"), tr("Das Talent %1 löschen?").arg(qt(talent.name)),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        == QMessageBox::Yes) {
-        m_roster.removeTalent(*index, static_cast<std::size_t>(row));
-        changed(row);
+    const auto c = chosen();
+    if (c
+        && QMessageBox::question(this, tr("Talent löschen"), tr("Das Talent %1 löschen?").arg(qt(c->talent.name)),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            == QMessageBox::Yes) {
+        m_roster.removeTalent(c->character, c->row);
+        changed(static_cast<int>(c->row));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QComboBox;
 class QPushButton;
@@ -51,6 +52,13 @@ private:
     bool askName(const QString& title, const QString& label, QString text,
         const std::function<Refusal(const std::string&)>& apply);
     int currentRow() const;
+    // The current character's talent in the chosen row; none without one.
+    struct Chosen {
+        std::size_t character;
+        std::size_t row;
+        Talent talent;
+    };
+    std::optional<Chosen> chosen() const;
 
     Roster m_roster;
     TalentStore m_store;
