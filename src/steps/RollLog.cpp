@@ -33,12 +33,18 @@ std::vector<RollLog::Entry> RollLog::entries() const
 
 void RollLog::merge(const std::vector<Entry>& others)
 {
-    // Most often the others are this log's own rolls, as last written.
+    // Most often the others are this log's own rolls as last written, and
+    // the oldest of them gone from a full log since: nothing to take in,
+    // and the storage is kept.
     std::unordered_set<std::uint64_t> mine;
     for (const Slot& slot : m_slots) {
         mine.insert(slot.entry.id);
     }
-    if (std::all_of(others.begin(), others.end(), [&](const Entry& e) { return e.id != 0 && mine.count(e.id) > 0; })) {
+    const bool full = size() == kCapacity;
+    const auto known = [&](const Entry& e) {
+        return (e.id != 0 && mine.count(e.id) > 0) || (full && e.when < (*this)[0].when);
+    };
+    if (std::all_of(others.begin(), others.end(), known)) {
         return;
     }
     std::vector<Entry> all = entries();

@@ -8,13 +8,12 @@
 namespace velmora {
 namespace {
 
-bool isSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
-// Characters of valid UTF-8; none where it is not valid.
-std::optional<std::size_t> codePoints(std::string_view text)
+// The code points of valid UTF-8: none where it is not valid, overlong,
+// a surrogate or beyond U+10FFFF.
+std::optional<std::u32string> decoded(std::string_view text)
 {
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size(); ++count) {
+    std::u32string points;
+    for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
         const std::size_t length = lead < 0x80 ? 1
             : (lead >> 5) == 0x6               ? 2
@@ -24,27 +23,58 @@ std::optional<std::size_t> codePoints(std::string_view text)
         if (length == 0 || i + length > text.size()) {
             return std::nullopt;
         }
+        char32_t point = length == 1 ? lead : lead & (0x7F >> length);
         for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
                 return std::nullopt;
             }
+            point = (point << 6) | (next & 0x3F);
         }
+        constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (point < kShortest[length] || (point >= 0xD800 && point <= 0xDFFF) || point > 0x10FFFF) {
+            return std::nullopt;
+        }
+        points.push_back(point);
         i += length;
     }
-    return count;
+    return points;
 }
 
-bool hasControl(std::string_view text)
+bool isSpace(char32_t c)
 {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        // C0 and DEL, and C1 (U+0080..U+009F, encoded C2 80..C2 9F).
-        if (c < 0x20 || c == 0x7F
-            || (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0)) {
-            return true;
+    return c == ' ' || (c >= '\t' && c <= '\r') || c == 0xA0 || (c >= 0x2000 && c <= 0x200A) || c == 0x202F
+        || c == 0x205F || c == 0x3000;
+}
+
+// Control characters, and the invisible ones that reorder or hide text.
+bool isHidden(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xAD || (c >= 0x200B && c <= 0x200F)
+        || (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2069) || c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB);
+}
+
+std::string encoded(std::u32string_view points)
+{
+    std::string text;
+    for (const char32_t c : points) {
+        if (c < 0x80) {
+            text += static_cast<char>(c);
+        } else if (c < 0x800) {
+            text += static_cast<char>(0xC0 | (c >> 6));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            text += static_cast<char>(0xE0 | (c >> 12));
+            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            text += static_cast<char>(0xF0 | (c >> 18));
+            text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (c & 0x3F));
         }
     }
-    return false;
+    return text;
 }
 
 // For telling names apart: ASCII and the German capitals in lower case.
@@ -66,23 +96,13 @@ std::string folded(std::string_view name)
 }
 
 template <typename Named>
-Refusal nameRefusal(std::string_view raw, const std::vector<Named>& siblings, std::optional<std::size_t> except,
+Refusal siblingNameRefusal(std::string_view raw, const std::vector<Named>& siblings, std::optional<std::size_t> except,
     const std::string& taken)
 {
+    if (Refusal refusal = nameRefusal(raw)) {
+        return refusal;
+    }
     const std::string name = trimmedName(raw);
-    if (name.empty()) {
-        return "Der Name ist leer.";
-    }
-    const std::optional<std::size_t> length = codePoints(name);
-    if (!length) {
-        return "Der Name ist kein gültiger Text.";
-    }
-    if (hasControl(name)) {
-        return "Der Name enthält Steuerzeichen.";
-    }
-    if (*length > Roster::kMaxName) {
-        return "Der Name ist länger als " + std::to_string(Roster::kMaxName) + " Zeichen.";
-    }
     for (std::size_t i = 0; i < siblings.size(); ++i) {
         if (i != except && folded(siblings[i].name) == folded(name)) {
             return taken;
@@ -95,26 +115,76 @@ Refusal nameRefusal(std::string_view raw, const std::vector<Named>& siblings, st
 
 std::string trimmedName(std::string_view name)
 {
-    while (!name.empty() && isSpace(static_cast<unsigned char>(name.front()))) {
-        name.remove_prefix(1);
+    const std::optional<std::u32string> points = decoded(name);
+    if (!points) {
+        return std::string(name); // refused as it stands
     }
-    while (!name.empty() && isSpace(static_cast<unsigned char>(name.back()))) {
-        name.remove_suffix(1);
+    std::u32string_view view(*points);
+    while (!view.empty() && isSpace(view.front())) {
+        view.remove_prefix(1);
     }
-    return std::string(name);
+    while (!view.empty() && isSpace(view.back())) {
+        view.remove_suffix(1);
+    }
+    return encoded(view);
+}
+
+Refusal nameRefusal(std::string_view raw)
+{
+    const std::string name = trimmedName(raw);
+    const std::optional<std::u32string> points = decoded(name);
+    if (!points) {
+        return "Der Name ist kein gültiger Text.";
+    }
+    if (points->empty()) {
+        return "Der Name ist leer.";
+    }
+    if (std::any_of(points->begin(), points->end(), isHidden)) {
+        return "Der Name enthält Steuerzeichen oder unsichtbare Zeichen.";
+    }
+    if (points->size() > Roster::kMaxName) {
+        return "Der Name ist länger als " + std::to_string(Roster::kMaxName) + " Zeichen.";
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+template <typename Named>
+std::optional<std::size_t> indexByName(const std::vector<Named>& all, std::string_view name)
+{
+    const std::string wanted = folded(trimmedName(name));
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (folded(all[i].name) == wanted) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::size_t> Roster::characterIndex(std::string_view name) const
+{
+    return indexByName(m_characters, name);
+}
+
+std::optional<std::size_t> Roster::talentIndex(std::size_t character, std::string_view name) const
+{
+    return indexByName(m_characters.at(character).talents, name);
 }
 
 const Character* Roster::currentCharacter() const { return m_current ? &m_characters[*m_current] : nullptr; }
 
 Refusal Roster::characterNameRefusal(std::string_view name, std::optional<std::size_t> except) const
 {
-    return nameRefusal(name, m_characters, except, "Einen Charakter dieses Namens gibt es schon.");
+    return siblingNameRefusal(name, m_characters, except, "Einen Charakter dieses Namens gibt es schon.");
 }
 
 Refusal Roster::talentNameRefusal(std::size_t character, std::string_view name, std::optional<std::size_t> except) const
 {
     const Character& owner = m_characters.at(character);
-    return nameRefusal(name, owner.talents, except, owner.name + " hat schon ein Talent dieses Namens.");
+    return siblingNameRefusal(name, owner.talents, except, owner.name + " hat schon ein Talent dieses Namens.");
 }
 
 Refusal Roster::stepRefusal(int step)

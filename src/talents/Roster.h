@@ -24,6 +24,10 @@ using Refusal = std::optional<std::string>;
 
 // A name as kept: without the white space around it.
 std::string trimmedName(std::string_view name);
+// Why a name, trimmed, cannot be one: not UTF-8, empty, longer than
+// Roster::kMaxName characters, or holding control characters or invisible
+// ones that reorder or hide text; none where it can.
+Refusal nameRefusal(std::string_view name);
 
 // The player's characters and their talents, and which character is the
 // current one. Names are kept trimmed, 1 to kMaxName characters of UTF-8
@@ -37,6 +41,9 @@ public:
     // Index into characters(); none while there is no character.
     std::optional<std::size_t> current() const { return m_current; }
     const Character* currentCharacter() const;
+    // Where the character or talent of that name is, whatever its case.
+    std::optional<std::size_t> characterIndex(std::string_view name) const;
+    std::optional<std::size_t> talentIndex(std::size_t character, std::string_view name) const;
 
     // A new character becomes the current one.
     Refusal addCharacter(std::string_view name);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -77,7 +78,7 @@ TEST(LogStore, TwoProgramsLoseNeithersRolls)
     RollLog secondLog;
     for (int n = 1; n <= 40; ++n) {
         RollLog& log = n % 2 == 0 ? firstLog : secondLog;
-        log.add(talentRoll(n), std::to_string(n), static_cast<std::uint64_t>(n), n);
+        log.add(talentRoll(n), "21:15:" + std::to_string(10 + n), static_cast<std::uint64_t>(n), n);
         ASSERT_EQ((n % 2 == 0 ? first : second).save(log), QString());
     }
     const LogStore::Loaded loaded = LogStore(path).load();
@@ -87,24 +88,86 @@ TEST(LogStore, TwoProgramsLoseNeithersRolls)
     }
 }
 
-TEST(LogStore, ARollThatCannotBeIsAnUnreadableFileKeptAside)
+// While another program holds the lock, nothing is written, and saying so
+// is not left out.
+TEST(LogStore, WhileAnotherProgramWritesTheFileIsLeftAndThatIsSaid)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("log.json"));
-    const QByteArray bytes = R"({"format": 1, "rolls": [{"id": "1", "when": 1, "time": "21:15:00", "step": 3,
-        "karma": 0, "outcome": "sum", "total": 9, "modifier": 0,
-        "dice": [{"sides": 4, "karma": false, "faces": [9]}]}]})";
+    RollLog log;
+    log.add(talentRoll(2), "21:15:00", 1, 1);
+    ASSERT_EQ(LogStore(path).save(log), QString());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    QLockFile other(path + QStringLiteral(".lock"));
+    ASSERT_TRUE(other.tryLock(0));
+    log.add(talentRoll(4), "21:15:01", 2, 2);
+    EXPECT_FALSE(LogStore(path).save(log).isEmpty());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+}
+
+// A roll that the log cannot hold as it stands makes the file unreadable:
+// kept aside byte for byte, said, never written over.
+TEST(LogStore, ARollThatCannotBeIsAnUnreadableFileKeptAside)
+{
+    const auto file = [](const char* roll) {
+        return QByteArray(R"({"format": 1, "rolls": [{"id": "1f", "when": 1, "time": "21:15:00", "step": 3,
+            "karma": 0, "outcome": "sum", "total": 9, "modifier": 0,
+            "dice": [{"sides": 4, "karma": false, "faces": [4, 4, 1]}])")
+            + roll + "}]}";
+    };
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } cases[] = {
+        {"a face beyond its die", QByteArray(file("")).replace("[4, 4, 1]", "[9]")},
+        {"the id 0", QByteArray(file("")).replace(R"("id": "1f")", R"("id": "0")")},
+        {"a total of 1e300", QByteArray(file("")).replace(R"("total": 9)", R"("total": 1e300)")},
+        {"a step of 14.5", QByteArray(file("")).replace(R"("step": 3)", R"("step": 14.5)")},
+        {"a time that is none", QByteArray(file("")).replace("21:15:00", "21:15:00 und mehr")},
+        {"an unknown error", file(R"(, "error": "gremlins")")},
+        {"a character without a talent", file(R"(, "character": "Arven")")},
+        {"a talent with a line break", file(R"(, "character": "Arven", "talent": "Schwert
+kampf")")},
+        {"a newer format", QByteArray(file("")).replace(R"("format": 1)", R"("format": 2)")},
+    };
     {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("log.json"));
+        QFile good(path);
+        ASSERT_TRUE(good.open(QIODevice::WriteOnly));
+        good.write(file(R"(, "character": "Arven", "talent": "Schwertkampf")"));
+        good.close();
+        ASSERT_EQ(LogStore(path).load().rolls.size(), 1U) << "the well-formed roll the cases spoil";
     }
-    const LogStore::Loaded loaded = LogStore(path).load();
-    EXPECT_TRUE(loaded.rolls.empty());
-    EXPECT_TRUE(loaded.problem.contains(QStringLiteral("Verlauf")));
-    const QStringList files = QDir(dir.path()).entryList(QDir::Files);
-    ASSERT_EQ(files.size(), 1);
-    EXPECT_TRUE(files[0].startsWith(QStringLiteral("log.json.")));
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("log.json"));
+        {
+            QFile bad(path);
+            ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+            bad.write(c.bytes);
+        }
+        LogStore store(path);
+        const LogStore::Loaded loaded = store.load();
+        EXPECT_TRUE(loaded.rolls.empty()) << c.what;
+        EXPECT_TRUE(loaded.problem.contains(QStringLiteral("Verlauf"))) << c.what;
+        // Written over by nothing: the roll log goes to a new file, or,
+        // for a newer Velmora's, nowhere.
+        RollLog log;
+        log.add(talentRoll(2), "21:16:00", 7, 2);
+        store.save(log);
+        const QStringList files = QDir(dir.path()).entryList(QDir::Files);
+        const bool newer = QByteArray(c.what) == "a newer format";
+        const QString kept = newer ? QStringLiteral("log.json") : files.filter(QStringLiteral("unlesbar")).value(0);
+        ASSERT_FALSE(kept.isEmpty()) << c.what << ": " << files.join(QLatin1Char(' ')).toStdString();
+        QFile aside(dir.filePath(kept));
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), c.bytes) << c.what;
+    }
 }
 
 } // namespace

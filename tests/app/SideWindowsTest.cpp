@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTableView>
@@ -51,6 +52,20 @@ TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
                 << side->windowTitle().toStdString() << ": " << side->frameGeometry().width() << "x"
                 << side->frameGeometry().height() << " on " << area.width() << "x" << area.height();
             EXPECT_LE(side->minimumSizeHint().width(), area.width()) << side->windowTitle().toStdString();
+            // Rows that wrap keep every button whole inside the window, none over another.
+            QList<QRect> taken;
+            for (const QPushButton* button : side->findChildren<QPushButton*>()) {
+                if (!button->isVisibleTo(side) || button->window() != side) {
+                    continue;
+                }
+                const QRect at(button->mapTo(side, QPoint(0, 0)), button->size());
+                EXPECT_TRUE(side->rect().contains(at))
+                    << side->windowTitle().toStdString() << ": '" << button->text().toStdString() << "'";
+                for (const QRect& other : taken) {
+                    EXPECT_FALSE(other.intersects(at)) << "'" << button->text().toStdString() << "' lies over another";
+                }
+                taken << at;
+            }
         }
         // The chosen column and its header in the table's font, made bold.
         QTableView* table = hook->window()->table();

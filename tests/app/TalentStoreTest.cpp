@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -61,7 +62,6 @@ TEST(TalentStore, AnUnreadableFileIsKeptAsideAndNeverOverwritten)
             "{\"format\": 1, \"characters\": [",
         },
         {"not an object", "[1, 2]"},
-        {"a newer format", "{\"format\": 2, \"characters\": []}"},
         {"a step beyond 40",
             "{\"format\": 1, \"characters\": [{\"name\": \"A\", \"talents\": [{\"name\": \"T\", \"step\": 41}]}]}"},
         {"a step that is no whole number",
@@ -91,6 +91,49 @@ TEST(TalentStore, AnUnreadableFileIsKeptAsideAndNeverOverwritten)
         EXPECT_EQ(readAll(dir.filePath(files[0])), c.bytes) << c.what;
         EXPECT_EQ(TalentStore(path).load().roster.characters().size(), 1U) << c.what;
     }
+}
+
+// Two programs, each with the talents as it read them at its start: each
+// change is made to the file as it is now, so neither loses the other's.
+TEST(TalentStore, TwoProgramsLoseNeithersChanges)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("talents.json"));
+    Roster start;
+    ASSERT_FALSE(start.addCharacter("Arven"));
+    ASSERT_EQ(TalentStore(path).save(start), QString());
+    TalentStore first(path);
+    TalentStore second(path);
+    Roster mine = first.load().roster;
+    Roster theirs = second.load().roster;
+    EXPECT_EQ(first.update(mine, [](Roster& r) { return r.addTalent(0, "Schwertkampf", 14); }), QString());
+    EXPECT_EQ(second.update(theirs, [](Roster& r) { return r.addTalent(0, "Wahrnehmung", 9); }), QString());
+    // A change that the file's state refuses is said, and not made.
+    EXPECT_FALSE(first.update(mine, [](Roster& r) { return r.addTalent(0, "wahrnehmung", 3); }).isEmpty());
+    const Roster kept = TalentStore(path).load().roster;
+    ASSERT_EQ(kept.characters().size(), 1U);
+    ASSERT_EQ(kept.characters()[0].talents.size(), 2U);
+    EXPECT_EQ(kept.characters()[0].talents[0].name, "Schwertkampf");
+    EXPECT_EQ(kept.characters()[0].talents[1].name, "Wahrnehmung");
+    EXPECT_EQ(mine.characters()[0].talents.size(), 2U) << "the program took in the other's change";
+}
+
+// While another program holds the lock, a change stays in memory, and the
+// file is left as it was.
+TEST(TalentStore, AChangeWhileAnotherProgramWritesStaysInMemory)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("talents.json"));
+    Roster roster;
+    ASSERT_FALSE(roster.addCharacter("Arven"));
+    ASSERT_EQ(TalentStore(path).save(roster), QString());
+    const QByteArray before = readAll(path);
+    QLockFile other(path + QStringLiteral(".lock"));
+    ASSERT_TRUE(other.tryLock(0));
+    EXPECT_FALSE(
+        TalentStore(path).update(roster, [](Roster& r) { return r.addTalent(0, "Schwertkampf", 14); }).isEmpty());
+    EXPECT_EQ(roster.characters()[0].talents.size(), 1U);
+    EXPECT_EQ(readAll(path), before);
 }
 
 TEST(TalentStore, AFolderThatCannotBeWrittenIsReportedNotIgnored)

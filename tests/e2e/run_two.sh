@@ -26,16 +26,20 @@ wait_for "no second window" second_window
 second=$window
 check "two Velmoras run: windows $first and $second"
 
-# Five rounds of four rolls each, the programs taking turns.
+rolls() { /usr/bin/python3 -c 'import json, sys; print(len(json.load(open(sys.argv[1]))["rolls"]))' "$data" 2>/dev/null || echo 0; }
+# Five rounds of four rolls each, the programs taking turns; each turn
+# waits until its program has written its rolls, so that every write after
+# the first must take in what the other program wrote before.
+turns=0
 for _ in 1 2 3 4 5; do
   for w in "$first" "$second"; do
     xdotool windowactivate --sync "$w" >/dev/null 2>&1 || xdotool windowfocus --sync "$w"
     xdotool key --delay 30 space space space space
+    turns=$((turns + 1))
+    kept() { [ "$(rolls)" -ge $((4 * turns)) ]; }
+    wait_for "after turn $turns the log did not hold the $((4 * turns)) rolls of both" kept
   done
 done
-rolls() { /usr/bin/python3 -c 'import json, sys; print(len(json.load(open(sys.argv[1]))["rolls"]))' "$data" 2>/dev/null || echo 0; }
-all_kept() { [ "$(rolls)" -ge 40 ]; }
-wait_for "the log did not come to hold the 40 rolls of both" all_kept
 /usr/bin/python3 - "$data" <<'PY' || fail "the log does not hold each roll once, in the order rolled"
 import json, sys
 rolls = json.load(open(sys.argv[1]))["rolls"]

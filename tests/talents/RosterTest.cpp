@@ -53,7 +53,14 @@ INSTANTIATE_TEST_SUITE_P(Roster, TalentNames,
         NameCase{"taken, umlaut in other case", "\xC3\xA4xte", false, ""},
         NameCase{"a line break inside", "Schwert\nkampf", false, ""},
         NameCase{"invalid UTF-8", "Schwert\xC3kampf", false, ""},
-        NameCase{"a C1 control", "Schwert\xC2\x85kampf", false, ""}),
+        NameCase{"a C1 control", "Schwert\xC2\x85kampf", false, ""},
+        NameCase{"a right-to-left override", "Schwert\xE2\x80\xAEkampf", false, ""},
+        NameCase{"a zero-width space", "Schwert\xE2\x80\x8Bkampf", false, ""},
+        NameCase{"no-break spaces only", "\xC2\xA0\xC2\xA0", false, ""},
+        NameCase{"trimmed of no-break spaces", "\xC2\xA0Wahrnehmung\xE2\x80\xAF", true, "Wahrnehmung"},
+        NameCase{"an overlong slash", "Schwert\xC0\xAFkampf", false, ""},
+        NameCase{"a surrogate", "Schwert\xED\xA0\x80kampf", false, ""},
+        NameCase{"beyond U+10FFFF", "Schwert\xF4\x90\x80\x80kampf", false, ""}),
     [](const auto& info) {
         std::string name = info.param.what;
         for (char& ch : name) {

@@ -219,6 +219,13 @@ TEST(RollLog, MergingKeepsEachRollOnceInTheOrderTheyWereRolled)
     for (std::size_t i = 1; i < mine.size(); ++i) {
         EXPECT_EQ(mine[i].id, mine[i - 1].id + 1);
     }
+    // As last written, and one roll that a full log has let go since.
+    std::vector<RollLog::Entry> written = mine.entries();
+    mine.add(entry(3001, 3001).roll, "3001", 3001, 3001);
+    mine.merge(written);
+    ASSERT_EQ(mine.size(), RollLog::kCapacity);
+    EXPECT_EQ(mine[0].id, 2002U);
+    EXPECT_EQ(mine.latest().id, 3001U);
 }
 
 // Once full, each roll takes over the storage of the oldest: nothing of

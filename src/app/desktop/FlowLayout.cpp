@@ -27,6 +27,12 @@ FlowLayout::~FlowLayout()
 
 void FlowLayout::addItem(QLayoutItem* item) { m_items.append(item); }
 
+void FlowLayout::addLayout(QLayout* layout)
+{
+    addChildLayout(layout);
+    addItem(layout);
+}
+
 QLayoutItem* FlowLayout::takeAt(int index)
 {
     return index >= 0 && index < m_items.size() ? m_items.takeAt(index) : nullptr;

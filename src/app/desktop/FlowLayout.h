@@ -14,6 +14,8 @@ public:
     ~FlowLayout() override;
 
     void addItem(QLayoutItem* item) override;
+    // A layout as one item, kept whole on its row.
+    void addLayout(QLayout* layout);
     int count() const override { return static_cast<int>(m_items.size()); }
     QLayoutItem* itemAt(int index) const override { return m_items.value(index); }
     QLayoutItem* takeAt(int index) override;

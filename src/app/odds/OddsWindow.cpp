@@ -222,7 +222,7 @@ OddsWindow::OddsWindow(QWidget* parent, OddsCache& odds) : QWidget(parent, Qt::W
     auto* selector = new QHBoxLayout;
     selector->addWidget(selectorLabel);
     selector->addWidget(m_selector);
-    selectorRow->addItem(selector);
+    selectorRow->addLayout(selector);
     selectorRow->addWidget(m_dice);
     selectorRow->addWidget(m_chosenLabel);
 

@@ -53,8 +53,15 @@ JsonFile::Read JsonFile::read(const std::function<bool(const QJsonObject&)>& usa
     if (error.error == QJsonParseError::NoError && document.isObject() && format == m_format && usable(root)) {
         return {root, {}};
     }
-    const QString why = format > m_format ? tr("eine neuere Version von Velmora hat die Datei geschrieben")
-                                          : tr("die Datei ist beschädigt");
+    if (format > m_format) {
+        // A newer Velmora's file stays where that Velmora looks for it.
+        const QString path = std::exchange(m_path, QString());
+        return {std::nullopt,
+            tr("%1 konnten nicht gelesen werden: eine neuere Version von Velmora hat die Datei %2 geschrieben. Sie "
+               "bleibt unverändert, und bis zum Ende dieser Sitzung bleibt alles nur im Speicher.")
+                .arg(m_what, path)};
+    }
+    const QString why = tr("die Datei ist beschädigt");
     const QString path = m_path;
     const QString aside = keepAside();
     return {std::nullopt,

@@ -1,10 +1,14 @@
 #include "app/store/LogStore.h"
 
+#include "talents/Roster.h"
+
 #include <QCoreApplication>
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <array>
+#include <cmath>
 #include <optional>
 #include <utility>
 
@@ -73,8 +77,26 @@ QJsonObject toJson(const RollLog::Entry& entry)
 
 bool isWhole(const QJsonValue& value, double lowest, double highest)
 {
-    return value.isDouble() && value.toDouble() == static_cast<double>(static_cast<std::int64_t>(value.toDouble()))
-        && value.toDouble() >= lowest && value.toDouble() <= highest;
+    // The range first: a cast of a double beyond it would be undefined.
+    const double v = value.toDouble();
+    return value.isDouble() && v >= lowest && v <= highest && std::trunc(v) == v;
+}
+
+// "hh:mm:ss", as the log writes times.
+bool isTime(const QString& time)
+{
+    static const QRegularExpression kTime(QStringLiteral("^([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]$"));
+    return kTime.match(time).hasMatch();
+}
+
+// A character and a talent, both named as the talents are, or neither.
+bool areNames(const std::string& character, const std::string& talent)
+{
+    if (character.empty() && talent.empty()) {
+        return true;
+    }
+    return !talent.empty() && !nameRefusal(talent) && trimmedName(talent) == talent
+        && (character.empty() || (!nameRefusal(character) && trimmedName(character) == character));
 }
 
 std::optional<RollLog::Entry> fromJson(const QJsonValue& value)
@@ -85,10 +107,10 @@ std::optional<RollLog::Entry> fromJson(const QJsonValue& value)
     const auto outcome = kOutcomes.value(o.value(QStringLiteral("outcome")).toString());
     const QJsonValue error = o.value(QStringLiteral("error"));
     const QJsonValue time = o.value(QStringLiteral("time"));
-    if (!idOk || !outcome || !isWhole(o.value(QStringLiteral("when")), 0, 9e15)
+    if (!idOk || id == 0 || !outcome || !isWhole(o.value(QStringLiteral("when")), 0, 9e15)
         || !isWhole(o.value(QStringLiteral("step")), 1, 40) || !isWhole(o.value(QStringLiteral("karma")), 0, 4)
         || !isWhole(o.value(QStringLiteral("total")), -9e15, 9e15)
-        || !isWhole(o.value(QStringLiteral("modifier")), -1000, 1000) || !time.isString() || time.toString().size() > 8
+        || !isWhole(o.value(QStringLiteral("modifier")), -1000, 1000) || !isTime(time.toString())
         || !o.value(QStringLiteral("dice")).isArray() || (!error.isUndefined() && !kErrors.value(error.toString()))) {
         return std::nullopt;
     }
@@ -107,6 +129,9 @@ std::optional<RollLog::Entry> fromJson(const QJsonValue& value)
     }
     roll.character = o.value(QStringLiteral("character")).toString().toStdString();
     roll.talent = o.value(QStringLiteral("talent")).toString().toStdString();
+    if (!areNames(roll.character, roll.talent)) {
+        return std::nullopt;
+    }
     for (const QJsonValue& d : o.value(QStringLiteral("dice")).toArray()) {
         const QJsonObject die = d.toObject();
         if (!isWhole(die.value(QStringLiteral("sides")), 1, 1000) || !die.value(QStringLiteral("karma")).isBool()
@@ -165,7 +190,7 @@ LogStore::Loaded LogStore::load()
     return {read.root ? std::move(*rolls) : std::vector<RollLog::Entry>(), read.problem};
 }
 
-QString LogStore::save(RollLog& log)
+QString LogStore::save(RollLog& log, std::int64_t notBefore)
 {
     if (!m_file.lock()) {
         return QCoreApplication::translate("velmora::LogStore",
@@ -178,6 +203,7 @@ QString LogStore::save(RollLog& log)
         return theirs.has_value();
     });
     if (read.root) {
+        std::erase_if(*theirs, [notBefore](const RollLog::Entry& e) { return e.when < notBefore; });
         log.merge(*theirs);
     }
     QJsonArray rolls;

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
 namespace velmora {
@@ -29,8 +30,9 @@ public:
     };
     Loaded load();
     // The file's rolls and the log's, merged, into the file; the log takes
-    // the file's too. Empty where written; else why not.
-    QString save(RollLog& log);
+    // the file's too, those rolled before `notBefore` (ms since 1970)
+    // excepted. Empty where written; else why not.
+    QString save(RollLog& log, std::int64_t notBefore = 0);
     // An empty log in the file.
     QString clear();
 

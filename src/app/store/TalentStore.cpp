@@ -87,4 +87,29 @@ TalentStore::Loaded TalentStore::load()
 
 QString TalentStore::save(const Roster& roster) { return m_file.write(toJson(roster)); }
 
+QString TalentStore::update(Roster& roster, const std::function<Refusal(Roster&)>& change)
+{
+    const bool locked = m_file.lock();
+    std::optional<Roster> theirs;
+    const JsonFile::Read read = locked ? m_file.read([&theirs](const QJsonObject& root) {
+        theirs = fromJson(root);
+        return theirs.has_value();
+    })
+                                       : JsonFile::Read{};
+    // The roster's own changes refuse before they change anything, so a
+    // refused change leaves the file's state, which the program then shows.
+    Roster changed = read.root ? std::move(*theirs) : roster;
+    const Refusal refusal = change(changed);
+    roster = std::move(changed);
+    if (refusal) {
+        m_file.unlock();
+        return QString::fromStdString(*refusal);
+    }
+    QString problem = locked ? m_file.write(toJson(roster))
+                             : QObject::tr("Die Talente konnten nicht gespeichert werden: ein anderes Velmora schreibt "
+                                           "sie gerade. Die Änderung bleibt bis zum Ende dieser Sitzung erhalten.");
+    m_file.unlock();
+    return read.problem.isEmpty() ? problem : read.problem;
+}
+
 } // namespace velmora

@@ -21,12 +21,30 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace velmora {
 namespace {
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
+
+// A change to the character or talent of that name, wherever the file now
+// has it; refused where another program deleted it meanwhile.
+Refusal withCharacter(Roster& roster, const std::string& name, const std::function<Refusal(std::size_t)>& change)
+{
+    const auto character = roster.characterIndex(name);
+    return character ? change(*character) : Refusal(name + " gibt es nicht mehr.");
+}
+
+Refusal withTalent(Roster& roster, const std::string& owner, const std::string& name,
+    const std::function<Refusal(std::size_t, std::size_t)>& change)
+{
+    return withCharacter(roster, owner, [&](std::size_t character) {
+        const auto talent = roster.talentIndex(character, name);
+        return talent ? change(character, *talent) : Refusal(owner + " hat kein Talent " + name + " mehr.");
+    });
+}
 
 QPushButton* button(const QString& text, QWidget* parent, QLayout* layout)
 {
@@ -85,9 +103,16 @@ TalentsWindow::TalentsWindow(QWidget* parent, TalentStore store)
     layout->addLayout(talentRow);
 
     connect(m_characters, &QComboBox::activated, this, [this](int index) {
-        if (index >= 0) {
-            m_roster.setCurrent(static_cast<std::size_t>(index));
-            changed(0);
+        if (index >= 0 && index < static_cast<int>(m_roster.characters().size())) {
+            const std::string name = m_roster.characters()[static_cast<std::size_t>(index)].name;
+            change(
+                [name](Roster& roster) {
+                    return withCharacter(roster, name, [&](std::size_t c) {
+                        roster.setCurrent(c);
+                        return Refusal();
+                    });
+                },
+                0);
         }
     });
     connect(m_characterButtons[0], &QPushButton::clicked, this, &TalentsWindow::newCharacter);
@@ -234,11 +259,13 @@ void TalentsWindow::refresh(int selectRow)
     }
 }
 
-void TalentsWindow::changed(int selectRow)
+void TalentsWindow::change(const std::function<Refusal(Roster&)>& change, int selectRow)
 {
+    const QString problem = m_store.update(m_roster, change);
     refresh(selectRow);
-    const QString problem = m_store.save(m_roster);
-    if (!problem.isEmpty()) {
+    // Said once, not at every change, where the file stays out of reach.
+    if (!problem.isEmpty() && problem != m_told) {
+        m_told = problem;
         QMessageBox::warning(this, windowTitle(), problem);
     }
 }
@@ -263,93 +290,146 @@ bool TalentsWindow::askName(
 
 void TalentsWindow::newCharacter()
 {
-    if (askName(tr("Neuer Charakter"), tr("Name des Charakters:"), {},
-            [this](const std::string& name) { return m_roster.addCharacter(name); })) {
-        changed(0);
+    std::string name;
+    if (askName(tr("Neuer Charakter"), tr("Name des Charakters:"), {}, [this, &name](const std::string& n) {
+            name = n;
+            return m_roster.characterNameRefusal(n);
+        })) {
+        change([name](Roster& roster) { return roster.addCharacter(name); }, 0);
     }
 }
 
 void TalentsWindow::renameCharacter()
 {
-    const auto index = m_roster.current();
-    if (index
-        && askName(tr("Charakter umbenennen"), tr("Neuer Name des Charakters:"), qt(m_roster.characters()[*index].name),
-            [this, index](const std::string& name) { return m_roster.renameCharacter(*index, name); })) {
-        changed(currentRow());
+    const Character* current = m_roster.currentCharacter();
+    if (current == nullptr) {
+        return;
+    }
+    const std::string old = current->name;
+    std::string name;
+    if (askName(
+            tr("Charakter umbenennen"), tr("Neuer Name des Charakters:"), qt(old), [this, &name](const std::string& n) {
+                name = n;
+                return m_roster.characterNameRefusal(n, m_roster.current());
+            })) {
+        change(
+            [old, name](Roster& roster) {
+                return withCharacter(roster, old, [&](std::size_t c) { return roster.renameCharacter(c, name); });
+            },
+            currentRow());
     }
 }
 
 void TalentsWindow::deleteCharacter()
 {
-    const auto index = m_roster.current();
-    if (!index) {
+    const Character* current = m_roster.currentCharacter();
+    if (current == nullptr) {
         return;
     }
-    const Character& character = m_roster.characters()[*index];
+    const std::string name = current->name;
     if (QMessageBox::question(this, tr("Charakter löschen"),
-            tr("%1 mit allen %n Talenten löschen?", nullptr, static_cast<int>(character.talents.size()))
-                .arg(qt(character.name)),
+            tr("%1 mit allen %n Talenten löschen?", nullptr, static_cast<int>(current->talents.size())).arg(qt(name)),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes) {
-        m_roster.removeCharacter(*index);
-        changed(0);
+        change(
+            [name](Roster& roster) {
+                return withCharacter(roster, name, [&](std::size_t c) {
+                    roster.removeCharacter(c);
+                    return Refusal();
+                });
+            },
+            0);
     }
 }
 
 void TalentsWindow::addTalent()
 {
-    const auto index = m_roster.current();
-    if (!index) {
+    const Character* current = m_roster.currentCharacter();
+    if (current == nullptr) {
         return;
     }
-    QString name;
-    if (!askName(tr("Talent hinzufügen"), tr("Name des Talents:"), {}, [this, index, &name](const std::string& n) {
-            const Refusal refusal = m_roster.talentNameRefusal(*index, n);
-            name = qt(n);
-            return refusal;
+    const std::string owner = current->name;
+    std::string name;
+    if (!askName(tr("Talent hinzufügen"), tr("Name des Talents:"), {}, [this, &name](const std::string& n) {
+            name = n;
+            return m_roster.talentNameRefusal(*m_roster.current(), n);
         })) {
         return;
     }
     bool ok = false;
-    const int step = QInputDialog::getInt(
-        this, tr("Talent hinzufügen"), tr("Stufe von %1:").arg(name.trimmed()), 10, kFirstStep, kLastStep, 1, &ok);
-    if (ok && !m_roster.addTalent(*index, name.toStdString(), step)) {
-        changed(static_cast<int>(m_roster.characters()[*index].talents.size()) - 1);
+    const int step = QInputDialog::getInt(this, tr("Talent hinzufügen"), tr("Stufe von %1:").arg(qt(trimmedName(name))),
+        10, kFirstStep, kLastStep, 1, &ok);
+    if (ok) {
+        change(
+            [owner, name, step](Roster& roster) {
+                return withCharacter(roster, owner, [&](std::size_t c) { return roster.addTalent(c, name, step); });
+            },
+            std::numeric_limits<int>::max());
     }
 }
 
 void TalentsWindow::renameTalent()
 {
-    if (const auto c = chosen(); c
-        && askName(tr("Talent umbenennen"), tr("Neuer Name des Talents:"), qt(c->talent.name),
-            [this, c](const std::string& name) { return m_roster.renameTalent(c->character, c->row, name); })) {
-        changed(static_cast<int>(c->row));
+    const auto chosenNow = chosen();
+    if (!chosenNow) {
+        return;
+    }
+    const std::string owner = m_roster.characters()[chosenNow->character].name;
+    const std::string old = chosenNow->talent.name;
+    std::string name;
+    if (askName(tr("Talent umbenennen"), tr("Neuer Name des Talents:"), qt(old),
+            [this, &chosenNow, &name](const std::string& n) {
+                name = n;
+                return m_roster.talentNameRefusal(chosenNow->character, n, chosenNow->row);
+            })) {
+        change(
+            [owner, old, name](Roster& roster) {
+                return withTalent(
+                    roster, owner, old, [&](std::size_t c, std::size_t t) { return roster.renameTalent(c, t, name); });
+            },
+            static_cast<int>(chosenNow->row));
     }
 }
 
 void TalentsWindow::changeStep()
 {
-    const auto c = chosen();
-    if (!c) {
+    const auto chosenNow = chosen();
+    if (!chosenNow) {
         return;
     }
     bool ok = false;
-    const int step = QInputDialog::getInt(this, tr("Stufe ändern"), tr("Stufe von %1:").arg(qt(c->talent.name)),
-        c->talent.step, kFirstStep, kLastStep, 1, &ok);
-    if (ok && !m_roster.setTalentStep(c->character, c->row, step)) {
-        changed(static_cast<int>(c->row));
+    const int step = QInputDialog::getInt(this, tr("Stufe ändern"), tr("Stufe von %1:").arg(qt(chosenNow->talent.name)),
+        chosenNow->talent.step, kFirstStep, kLastStep, 1, &ok);
+    if (ok) {
+        const std::string owner = m_roster.characters()[chosenNow->character].name;
+        const std::string name = chosenNow->talent.name;
+        change(
+            [owner, name, step](Roster& roster) {
+                return withTalent(roster, owner, name,
+                    [&](std::size_t c, std::size_t t) { return roster.setTalentStep(c, t, step); });
+            },
+            static_cast<int>(chosenNow->row));
     }
 }
 
 void TalentsWindow::deleteTalent()
 {
-    const auto c = chosen();
-    if (c
-        && QMessageBox::question(this, tr("Talent löschen"), tr("Das Talent %1 löschen?").arg(qt(c->talent.name)),
-               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+    const auto chosenNow = chosen();
+    if (chosenNow
+        && QMessageBox::question(this, tr("Talent löschen"),
+               tr("Das Talent %1 löschen?").arg(qt(chosenNow->talent.name)), QMessageBox::Yes | QMessageBox::No,
+               QMessageBox::No)
             == QMessageBox::Yes) {
-        m_roster.removeTalent(c->character, c->row);
-        changed(static_cast<int>(c->row));
+        const std::string owner = m_roster.characters()[chosenNow->character].name;
+        const std::string name = chosenNow->talent.name;
+        change(
+            [owner, name](Roster& roster) {
+                return withTalent(roster, owner, name, [&](std::size_t c, std::size_t t) {
+                    roster.removeTalent(c, t);
+                    return Refusal();
+                });
+            },
+            static_cast<int>(chosenNow->row));
     }
 }
 

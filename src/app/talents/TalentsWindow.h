@@ -46,8 +46,9 @@ private:
     void changeStep();
     void deleteTalent();
     void refresh(int selectRow = 0);
-    // Saves, and says so where it could not.
-    void changed(int selectRow);
+    // One change, made to the talents as kept now and saved at once; says
+    // why where it could not be made or kept.
+    void change(const std::function<Refusal(Roster&)>& change, int selectRow);
     // Asks for a name until it is one the roster takes, or the player gives up.
     bool askName(const QString& title, const QString& label, QString text,
         const std::function<Refusal(const std::string&)>& apply);
@@ -63,6 +64,7 @@ private:
     Roster m_roster;
     TalentStore m_store;
     QString m_problem;
+    QString m_told;
     QComboBox* m_characters = nullptr;
     QTableWidget* m_table = nullptr;
     QList<QPushButton*> m_talentButtons;

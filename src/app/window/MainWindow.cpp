@@ -143,15 +143,14 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
     addAction(m_talentsAction);
 
     m_logSave.setSingleShot(true);
-    m_logSave.setInterval(500);
+    m_logSave.setInterval(kLogSaveAfter);
     connect(&m_logSave, &QTimer::timeout, this, &MainWindow::saveLog);
 }
 
 MainWindow::~MainWindow()
 {
-    if (m_logSave.isActive()) {
-        m_logSave.stop();
-        m_logStore.save(m_log); // nobody is left to be told
+    if (m_logUnsaved) {
+        m_logStore.save(m_log, m_logClearedAt); // nobody is left to be told
     }
 }
 
@@ -244,6 +243,8 @@ void MainWindow::roll(int step, std::string character, std::string talent)
     }
     m_log.add(record, QTime::currentTime().toString(QStringLiteral("hh:mm:ss")).toStdString(), id,
         QDateTime::currentMSecsSinceEpoch());
+    m_lastRoll = m_log.latest().roll;
+    m_logUnsaved = true;
     m_logSave.start();
     m_view->transcriptChanged();
     if (m_logWindow != nullptr) {
@@ -270,11 +271,12 @@ void MainWindow::clickKarma(int button)
 
 void MainWindow::copyRoll()
 {
-    if (m_log.empty()) {
+    if (!m_lastRoll) {
         m_announcer->announce(tr("Noch kein Wurf"));
         return;
     }
-    QApplication::clipboard()->setText(QString::fromStdString(rolltext::copy(m_log.latest().roll)));
+    // This window's own latest roll, not another program's that the log took in.
+    QApplication::clipboard()->setText(QString::fromStdString(rolltext::copy(*m_lastRoll)));
     m_announcer->announce(tr("Wurf kopiert"));
 }
 
@@ -290,20 +292,44 @@ void MainWindow::showLog()
 void MainWindow::restoreLog()
 {
     LogStore::Loaded loaded = m_logStore.load();
+    const auto before = logShape();
     m_log.merge(loaded.rolls);
-    if (m_logWindow != nullptr) {
+    if (m_logWindow != nullptr && logShape() != before) {
         m_logWindow->reload();
     }
     tell(loaded.problem);
 }
 
-void MainWindow::saveLog() { tell(m_logStore.save(m_log)); }
+void MainWindow::saveLog()
+{
+    const auto before = logShape();
+    const QString problem = m_logStore.save(m_log, m_logClearedAt);
+    if (m_logWindow != nullptr && logShape() != before) {
+        m_logWindow->reload(); // another program's rolls came in
+    }
+    if (problem.isEmpty()) {
+        m_logUnsaved = false;
+        m_logSave.setInterval(kLogSaveAfter);
+    } else {
+        m_logSave.start(kLogRetryAfter); // and again, until it goes
+        tell(problem);
+    }
+}
 
 void MainWindow::clearLog()
 {
-    m_logSave.stop();
+    // Rolls before now stay out, whatever file they come back from.
+    m_logClearedAt = QDateTime::currentMSecsSinceEpoch();
     m_log.clear();
+    m_logUnsaved = false;
+    m_logSave.stop();
     tell(m_logStore.clear());
+}
+
+std::tuple<std::size_t, std::uint64_t, std::uint64_t> MainWindow::logShape() const
+{
+    return m_log.empty() ? std::tuple<std::size_t, std::uint64_t, std::uint64_t>{}
+                         : std::tuple{m_log.size(), m_log[0].id, m_log.latest().id};
 }
 
 void MainWindow::tell(const QString& problem)

@@ -18,7 +18,10 @@
 #include <QWidget>
 
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <tuple>
 
 namespace velmora {
 
@@ -93,6 +96,8 @@ private:
     void applyTranscriptColour();
     void roll(int step, std::string character, std::string talent);
     void saveLog();
+    // Enough to tell whether the log changed: its size, oldest and newest.
+    std::tuple<std::size_t, std::uint64_t, std::uint64_t> logShape() const;
     // A problem with a kept file, said once however often it recurs.
     void tell(const QString& problem);
 
@@ -102,8 +107,15 @@ private:
     StepRoll m_roll;
     RollLog m_log;
     LogStore m_logStore;
-    // Rolls come in bursts; the file is written once a burst is over.
+    // Rolls come in bursts; the file is written once a burst is over, and
+    // tried again later where it could not be.
+    static constexpr int kLogSaveAfter = 500; // ms
+    static constexpr int kLogRetryAfter = 5000; // ms
     QTimer m_logSave;
+    bool m_logUnsaved = false;
+    std::int64_t m_logClearedAt = 0;
+    // This window's latest roll, which a copy takes.
+    std::optional<RollRecord> m_lastRoll;
     QString m_told;
     TranscriptView* m_view = nullptr;
     Announcer* m_announcer = nullptr;
