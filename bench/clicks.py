@@ -15,8 +15,10 @@ to the 5,000th click, the log being full from the 1,000th roll on.
 import argparse
 import os
 import shlex
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 from Xlib import X
@@ -74,8 +76,9 @@ def main():
     checkpoints = sorted({1, 1000, 5000, *range(5000, args.clicks + 1, 5000), args.clicks})
 
     server = Server()
+    home = tempfile.mkdtemp(prefix="velmora-bench-home.")
     try:
-        env = program_env(server.name)
+        env = program_env(server.name, home)
         screen = Screen(server.name)
         background = learn_background(screen, [os.path.join(args.build, "bench", "velmora_bare")],
                                       TITLES["bare"], env)
@@ -105,6 +108,7 @@ def main():
             process.wait()
     finally:
         server.close()
+        shutil.rmtree(home, ignore_errors=True)
 
     last = max(readings)
     print(f"ratio to the first roll: {readings[last] / readings[1]:.3f}")

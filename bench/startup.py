@@ -7,7 +7,7 @@ takes for each run the time from spawn to its first painted frame on screen
 and its peak memory (VmHWM) at that moment. Prints the medians of both
 programs and of the per-pair ratios.
 
-    bench/startup.py [--pairs N] BUILD_DIR
+    bench/startup.py [--pairs N] [--log LOG_JSON] BUILD_DIR
     bench/startup.py --profile OUT_DIR BUILD_DIR
 
 With --profile, each program runs once under callgrind, which writes its
@@ -18,9 +18,11 @@ with callgrind_annotate --inclusive=yes.
 import argparse
 import os
 import select
+import shutil
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 from Xlib import X, Xatom, display, error
@@ -214,10 +216,13 @@ def on_session_bus():
         os.execvp("dbus-run-session", ["dbus-run-session", "--", sys.executable, *sys.argv])
 
 
-def program_env(display_name):
+def program_env(display_name, home):
     """The environment of a program on that X display, with no assistive
-    technology forced on."""
-    env = dict(os.environ, DISPLAY=display_name, QT_QPA_PLATFORM="xcb")
+    technology forced on, and the folders of a home of its own: the user's
+    are neither read nor written."""
+    env = dict(os.environ, DISPLAY=display_name, QT_QPA_PLATFORM="xcb", HOME=home,
+               XDG_CONFIG_HOME=os.path.join(home, ".config"), XDG_DATA_HOME=os.path.join(home, ".local/share"),
+               XDG_CACHE_HOME=os.path.join(home, ".cache"))
     for name in ("WAYLAND_DISPLAY", "QT_ACCESSIBILITY", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON"):
         env.pop(name, None)
     return env
@@ -229,13 +234,18 @@ def main():
     parser.add_argument("build", help="the build folder, e.g. build/test")
     parser.add_argument("--pairs", type=int, default=15)
     parser.add_argument("--profile", metavar="OUT_DIR", help="count instructions up to the first frame instead")
+    parser.add_argument("--log", metavar="LOG_JSON", help="start with this roll log kept, e.g. a full one")
     args = parser.parse_args()
     commands = {"main": [os.path.join(args.build, "velmora")],
                 "bare": [os.path.join(args.build, "bench", "velmora_bare")]}
 
     server = Server()
+    home = tempfile.mkdtemp(prefix="velmora-bench-home.")
+    if args.log:
+        os.makedirs(os.path.join(home, ".local/share/velmora"))
+        shutil.copy(args.log, os.path.join(home, ".local/share/velmora/log.json"))
     try:
-        env = program_env(server.name)
+        env = program_env(server.name, home)
         screen = Screen(server.name)
         background = learn_background(screen, commands["bare"], TITLES["bare"], env)
         if args.profile:
@@ -250,6 +260,7 @@ def main():
                 runs[kind].append(run_once(screen, commands[kind], TITLES[kind], background, env))
     finally:
         server.close()
+        shutil.rmtree(home, ignore_errors=True)
 
     time_ratios = [m[0] / b[0] for m, b in zip(runs["main"], runs["bare"])]
     memory_ratios = [m[1] / b[1] for m, b in zip(runs["main"], runs["bare"])]
