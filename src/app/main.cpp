@@ -27,7 +27,7 @@ int main(int argc, char* argv[])
     velmora::MainWindow window(generator, clock);
     window.show();
     accessibility.watchAfterFirstFrame(&window);
-    velmora::afterFirstFrame(&window, [&window] { window.restoreLog(); });
+    velmora::afterFirstFrame(&window, [&window] { window.restoreKept(); });
     const int exitCode = QApplication::exec();
     watchdog.arm(exitCode, std::chrono::seconds(5));
     return exitCode;

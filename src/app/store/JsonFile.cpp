@@ -42,7 +42,8 @@ JsonFile::Read JsonFile::read(const std::function<bool(const QJsonObject&)>& usa
         const QString why = file.errorString();
         m_path.clear(); // what could not be read must not be written over
         return {std::nullopt,
-            tr("%1 konnten nicht gelesen werden (%2): %3. Bis zum Ende dieser Sitzung bleibt alles nur im Speicher.")
+            tr("Die Datei %1 (%2) konnte nicht gelesen werden: %3. Bis zum Ende dieser Sitzung bleibt alles nur im "
+               "Speicher.")
                 .arg(m_what, file.fileName(), why)};
     }
     QJsonParseError error{};
@@ -57,19 +58,17 @@ JsonFile::Read JsonFile::read(const std::function<bool(const QJsonObject&)>& usa
         // A newer Velmora's file stays where that Velmora looks for it.
         const QString path = std::exchange(m_path, QString());
         return {std::nullopt,
-            tr("%1 konnten nicht gelesen werden: eine neuere Version von Velmora hat die Datei %2 geschrieben. Sie "
-               "bleibt unverändert, und bis zum Ende dieser Sitzung bleibt alles nur im Speicher.")
+            tr("Die Datei %1 (%2) hat eine neuere Version von Velmora geschrieben. Sie bleibt unverändert, und bis "
+               "zum Ende dieser Sitzung bleibt alles nur im Speicher.")
                 .arg(m_what, path)};
     }
-    const QString why = tr("die Datei ist beschädigt");
     const QString path = m_path;
     const QString aside = keepAside();
     return {std::nullopt,
-        aside.isEmpty()
-            ? tr("%1 konnten nicht gelesen werden: %2. Die Datei %3 bleibt unverändert, und bis zum Ende dieser "
-                 "Sitzung bleibt alles nur im Speicher.")
-                  .arg(m_what, why, path)
-            : tr("%1 konnten nicht gelesen werden: %2. Die Datei wurde als %3 aufbewahrt.").arg(m_what, why, aside)};
+        aside.isEmpty() ? tr("Die Datei %1 (%2) ist beschädigt. Sie bleibt unverändert, und bis zum Ende dieser "
+                             "Sitzung bleibt alles nur im Speicher.")
+                              .arg(m_what, path)
+                        : tr("Die Datei %1 ist beschädigt; sie wurde als %2 aufbewahrt.").arg(m_what, aside)};
 }
 
 QString JsonFile::keepAside()
@@ -92,14 +91,15 @@ QString JsonFile::keepAside()
 QString JsonFile::write(QJsonObject root)
 {
     if (m_path.isEmpty()) {
-        return tr("%1 werden nicht gespeichert, solange ihre unlesbare Datei im Weg ist.").arg(m_what);
+        return tr("Die Datei %1 wird nicht geschrieben, solange die unlesbare im Weg ist.").arg(m_what);
     }
     root.insert(QStringLiteral("format"), m_format);
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0
         || !file.commit()) {
-        return tr("%1 konnten nicht gespeichert werden (%2): %3. Bis zum Ende dieser Sitzung bleibt alles im Speicher.")
+        return tr("Die Datei %1 (%2) konnte nicht geschrieben werden: %3. Bis zum Ende dieser Sitzung bleibt alles "
+                  "im Speicher.")
             .arg(m_what, m_path, file.errorString());
     }
     return {};

@@ -12,9 +12,10 @@ namespace velmora {
 // "format" number. Written whole into a temporary file that then takes the
 // old one's place, so that a crash or a full disk never leaves half a file.
 // A file that cannot be read as this program's, or that a newer version
-// wrote, is never written over: it is kept aside under a new name, and
-// what happened is said in one sentence. `what` names the contents for
-// those sentences: "Die Talente", "Der Verlauf".
+// wrote, is never written over: a damaged one is kept aside under a new
+// name, a newer one left where it is, and what happened is said in a
+// sentence or two. `what` names the file in them: "der Talente", "des
+// Verlaufs".
 class JsonFile {
 public:
     JsonFile(QString path, int format, QString what);

@@ -176,7 +176,7 @@ LogStore::LogStore()
 }
 
 LogStore::LogStore(QString path)
-    : m_file(std::move(path), kFormat, QCoreApplication::translate("velmora::LogStore", "Der Verlauf"))
+    : m_file(std::move(path), kFormat, QCoreApplication::translate("velmora::LogStore", "des Verlaufs"))
 {
 }
 

@@ -73,7 +73,7 @@ TalentStore::TalentStore()
 {
 }
 
-TalentStore::TalentStore(QString path) : m_file(std::move(path), kFormat, QObject::tr("Die Talente")) {}
+TalentStore::TalentStore(QString path) : m_file(std::move(path), kFormat, QObject::tr("der Talente")) {}
 
 TalentStore::Loaded TalentStore::load()
 {

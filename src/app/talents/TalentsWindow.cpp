@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -139,11 +138,9 @@ void TalentsWindow::open(QWidget* beside)
     raise();
     activateWindow();
     m_table->setFocus();
-    if (!m_problem.isEmpty()) {
-        const QString problem = std::exchange(m_problem, QString());
-        QTimer::singleShot(0, this, [this, problem] { QMessageBox::warning(this, windowTitle(), problem); });
-    }
 }
+
+QString TalentsWindow::takeProblem() { return std::exchange(m_problem, QString()); }
 
 std::optional<TalentsWindow::Chosen> TalentsWindow::chosen() const
 {

@@ -22,8 +22,11 @@ class TalentsWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // Reads the talents; a problem with their file is said once, here.
+    // Reads the talents.
     explicit TalentsWindow(QWidget* parent = nullptr, TalentStore store = TalentStore());
+    // What was wrong with the talents' file when it was read, once; empty
+    // where nothing was.
+    QString takeProblem();
 
     const Roster& roster() const { return m_roster; }
     // Opened or brought forward beside `beside`, the table focused.

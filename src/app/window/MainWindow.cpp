@@ -289,7 +289,17 @@ void MainWindow::showLog()
     m_logWindow->open(this);
 }
 
-void MainWindow::restoreLog()
+void MainWindow::restoreKept()
+{
+    // Both files' problems in one message.
+    QStringList problems{takeInLog(), readTalents()};
+    problems.removeAll(QString());
+    tell(problems.join(QStringLiteral("\n\n")));
+}
+
+void MainWindow::restoreLog() { tell(takeInLog()); }
+
+QString MainWindow::takeInLog()
 {
     LogStore::Loaded loaded = m_logStore.load();
     const auto before = logShape();
@@ -297,7 +307,7 @@ void MainWindow::restoreLog()
     if (m_logWindow != nullptr && logShape() != before) {
         m_logWindow->reload();
     }
-    tell(loaded.problem);
+    return loaded.problem;
 }
 
 void MainWindow::saveLog()
@@ -343,7 +353,7 @@ void MainWindow::tell(const QString& problem)
     box->open();
 }
 
-void MainWindow::showTalents()
+QString MainWindow::readTalents()
 {
     if (m_talentsWindow == nullptr) {
         m_talentsWindow = new TalentsWindow(this);
@@ -352,6 +362,12 @@ void MainWindow::showTalents()
                 rollTalent(character.toStdString(), talent.toStdString(), step);
             });
     }
+    return m_talentsWindow->takeProblem();
+}
+
+void MainWindow::showTalents()
+{
+    tell(readTalents());
     m_talentsWindow->open(this);
 }
 

@@ -63,8 +63,11 @@ public:
     TalentsWindow* talentsWindow() const { return m_talentsWindow; }
 
     const RollLog& log() const { return m_log; }
+    // What earlier runs kept: the log and the talents, each file's problem
+    // said once. Once, after the first frame.
+    void restoreKept();
     // The rolls of earlier runs and of other running programs, taken into
-    // the log: once, after the first frame.
+    // the log.
     void restoreLog();
     // Empties the log, here and in its file.
     void clearLog();
@@ -96,6 +99,10 @@ private:
     void applyTranscriptColour();
     void roll(int step, std::string character, std::string talent);
     void saveLog();
+    // The log's file read into the log; what was wrong with it, if anything.
+    QString takeInLog();
+    // The talents read, once; what was wrong with their file, if anything.
+    QString readTalents();
     // Enough to tell whether the log changed: its size, oldest and newest.
     std::tuple<std::size_t, std::uint64_t, std::uint64_t> logShape() const;
     // A problem with a kept file, said once however often it recurs.
