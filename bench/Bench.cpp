@@ -3,6 +3,8 @@
 #include "app/band/LineFitter.h"
 #include "app/log/RollLogWindow.h"
 #include "app/odds/StepOddsHook.h"
+#include "app/store/TalentStore.h"
+#include "app/talents/TalentsWindow.h"
 #include "app/window/DesignLayout.h"
 #include "app/window/MainWindow.h"
 #include "app/window/Twips.h"
@@ -12,6 +14,8 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <benchmark/benchmark.h>
@@ -144,6 +148,64 @@ void BM_ClickStep40Karma4(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ClickStep40Karma4)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// A character's talents, as the talents window opens on them.
+QString twentyTalents(const QTemporaryDir& dir)
+{
+    Roster roster;
+    [[maybe_unused]] const Refusal made = roster.addCharacter("Arven");
+    for (int step = 1; step <= 20; ++step) {
+        [[maybe_unused]] const Refusal added = roster.addTalent(0, "Talent " + std::to_string(step), step * 2);
+    }
+    const QString path = dir.filePath(QStringLiteral("talents.json"));
+    [[maybe_unused]] const QString problem = TalentStore(path).save(roster);
+    return path;
+}
+
+// Ctrl+T the first time: the talents read, the window built and shown, until
+// its table has painted.
+void BM_OpenTalentsWindow(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString path = twentyTalents(dir);
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        TalentsWindow window(nullptr, TalentStore(path));
+        PaintWatch watch(window.findChild<QTableWidget*>()->viewport());
+        window.open(nullptr);
+        waitForPaint(watch);
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        state.SetIterationTime(elapsed.count());
+    }
+}
+BENCHMARK(BM_OpenTalentsWindow)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Return on a talent (step 40, karma +10) until the main window's band has painted.
+void BM_RollTalent(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    MixingGenerator generator;
+    SystemClock clock;
+    MainWindow window(generator, clock);
+    window.show();
+    [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&window);
+    window.clickKarma(4);
+    TalentsWindow talents(nullptr, TalentStore(twentyTalents(dir)));
+    QObject::connect(&talents, &TalentsWindow::rollRequested, &window,
+        [&window](const QString& character, const QString& talent, int step) {
+            window.rollTalent(character.toStdString(), talent.toStdString(), step);
+        });
+    talents.open(nullptr);
+    auto* table = talents.findChild<QTableWidget*>();
+    table->selectRow(19);
+    QWidget* view = window.findChild<QWidget*>(QStringLiteral("transcript"));
+    for (auto _ : state) {
+        PaintWatch watch(view);
+        QTest::keyClick(table, Qt::Key_Return);
+        waitForPaint(watch);
+    }
+}
+BENCHMARK(BM_RollTalent)->Unit(benchmark::kMicrosecond);
 
 // The handler alone, without the click's event delivery or the repaint.
 void BM_RollStep40Karma4(benchmark::State& state)
