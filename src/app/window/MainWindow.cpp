@@ -292,7 +292,10 @@ void MainWindow::showLog()
 void MainWindow::restoreKept()
 {
     // Both files' problems in one message.
-    QStringList problems{takeInLog(), readTalents()};
+    // The talents' file only read, so that a damaged one is said at start;
+    // their window waits for Ctrl+T: made at start, it took a screen
+    // reader's focus from the main window's first button.
+    QStringList problems{takeInLog(), TalentStore().load().problem};
     problems.removeAll(QString());
     tell(problems.join(QStringLiteral("\n\n")));
 }
@@ -353,7 +356,7 @@ void MainWindow::tell(const QString& problem)
     box->open();
 }
 
-QString MainWindow::readTalents()
+void MainWindow::createTalentsWindow()
 {
     if (m_talentsWindow == nullptr) {
         m_talentsWindow = new TalentsWindow(this);
@@ -362,12 +365,12 @@ QString MainWindow::readTalents()
                 rollTalent(character.toStdString(), talent.toStdString(), step);
             });
     }
-    return m_talentsWindow->takeProblem();
 }
 
 void MainWindow::showTalents()
 {
-    tell(readTalents());
+    createTalentsWindow();
+    tell(m_talentsWindow->takeProblem());
     m_talentsWindow->open(this);
 }
 

@@ -101,8 +101,7 @@ private:
     void saveLog();
     // The log's file read into the log; what was wrong with it, if anything.
     QString takeInLog();
-    // The talents read, once; what was wrong with their file, if anything.
-    QString readTalents();
+    void createTalentsWindow();
     // Enough to tell whether the log changed: its size, oldest and newest.
     std::tuple<std::size_t, std::uint64_t, std::uint64_t> logShape() const;
     // A problem with a kept file, said once however often it recurs.
