@@ -3,16 +3,19 @@
 
 Spawns the program and a bare Qt program with the same 51 controls in turns
 under a private Xvfb and D-Bus session bus, with no assistive technology, and
-takes for each run the time from spawn to its first painted frame on screen
-and its peak memory (VmHWM) at that moment. Prints the medians of both
-programs and of the per-pair ratios.
+takes for each run the time from spawn to its first painted frame on screen,
+the processor time of all its threads until then (kernel included), and its
+peak memory (VmHWM) at that moment. Prints the medians of both programs and
+of the per-pair ratios. The processor time drifts less than the wall time,
+which also holds the X server's share and whatever else the machine does.
 
     bench/startup.py [--pairs N] [--log LOG_JSON] BUILD_DIR
     bench/startup.py --profile OUT_DIR BUILD_DIR
 
 With --profile, each program runs once under callgrind, which writes its
-counts up to the first frame to OUT_DIR/callgrind.{main,bare}; read them
-with callgrind_annotate --inclusive=yes.
+counts up to the end of its first flush to the screen, and nothing after, to
+OUT_DIR/callgrind.{main,bare}; read them with callgrind_annotate
+--inclusive=yes.
 """
 
 import argparse
@@ -174,13 +177,26 @@ def learn_background(screen, command, title, env):
         stop(process, screen)
 
 
+def cpu_seconds(pid):
+    """The processor time of all threads of pid so far, in the kernel too."""
+    total = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{task}/schedstat") as schedstat:
+                total += int(schedstat.read().split()[0])
+        except FileNotFoundError:
+            pass  # a thread that has ended
+    return total / 1e9
+
+
 def run_once(screen, command, title, background, env):
-    """Seconds from spawn to the first frame, and peak KiB at that moment."""
+    """Seconds from spawn to the first frame, peak KiB at that moment, and
+    the processor seconds spent until then."""
     start = time.perf_counter()
     process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         first_frame(screen, process, title, background)
-        return time.perf_counter() - start, status_kib(process.pid, "VmHWM")
+        return time.perf_counter() - start, status_kib(process.pid, "VmHWM"), cpu_seconds(process.pid)
     finally:
         stop(process, screen)
 
@@ -189,19 +205,17 @@ def profile(screen, commands, background, env, out):
     os.makedirs(out, exist_ok=True)
     for kind, command in commands.items():
         target = os.path.join(out, f"callgrind.{kind}")
+        # A dump as each flush of a window's backing store ends: the first
+        # holds the counts up to the first frame and nothing after it.
         process = subprocess.Popen(
-            ["valgrind", "--tool=callgrind", f"--callgrind-out-file={target}.%p", *command],
+            ["valgrind", "--tool=callgrind", "--dump-after=QBackingStore::flush*",
+             f"--callgrind-out-file={target}.%p", *command],
             env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             first_frame(screen, process, TITLES[kind], background, seconds=300)
-            # The counts up to here; what follows the first frame is not start-up.
-            subprocess.run(["callgrind_control", "--dump=first-frame", str(process.pid)],
-                           check=True, stdout=subprocess.DEVNULL)
-            dumps = lambda: [f for f in os.listdir(out) if f.startswith(f"callgrind.{kind}.{process.pid}.")]
-            dump = wait_until(dumps, "callgrind's dump", 60, 0.1)[0]
-            os.replace(os.path.join(out, dump), target)
         finally:
-            stop(process, screen)
+            stop(process, screen)  # which also completes the dumps
+        os.replace(f"{target}.{process.pid}.1", target)
         for leftover in os.listdir(out):
             if leftover.startswith(f"callgrind.{kind}.{process.pid}"):
                 os.remove(os.path.join(out, leftover))
@@ -262,13 +276,14 @@ def main():
         server.close()
         shutil.rmtree(home, ignore_errors=True)
 
-    time_ratios = [m[0] / b[0] for m, b in zip(runs["main"], runs["bare"])]
-    memory_ratios = [m[1] / b[1] for m, b in zip(runs["main"], runs["bare"])]
+    ratio = lambda field: statistics.median(m[field] / b[field] for m, b in zip(runs["main"], runs["bare"]))
+    median = lambda kind, field: statistics.median(run[field] for run in runs[kind])
     for kind in ("bare", "main"):
-        print(f"{kind}: spawn to first frame median {statistics.median(s for s, _ in runs[kind]) * 1000:.1f} ms, "
-              f"peak memory median {statistics.median(k for _, k in runs[kind]):,} KiB")
-    print(f"start-up ratio main/bare, median of {args.pairs} pairs: {statistics.median(time_ratios):.3f}")
-    print(f"peak memory ratio main/bare, median of {args.pairs} pairs: {statistics.median(memory_ratios):.3f}")
+        print(f"{kind}: spawn to first frame median {median(kind, 0) * 1000:.1f} ms, "
+              f"processor time {median(kind, 2) * 1000:.1f} ms, peak memory median {median(kind, 1):,} KiB")
+    print(f"start-up ratio main/bare, median of {args.pairs} pairs: {ratio(0):.3f}")
+    print(f"processor time ratio main/bare, median of {args.pairs} pairs: {ratio(2):.3f}")
+    print(f"peak memory ratio main/bare, median of {args.pairs} pairs: {ratio(1):.3f}")
     return 0
 
 

@@ -1,5 +1,6 @@
 #include "app/WindowRig.h"
 #include "app/band/Legibility.h"
+#include "app/window/CaptionButton.h"
 #include "app/window/SystemColours.h"
 #include "karma/KarmaState.h"
 
@@ -9,6 +10,8 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 #include <gtest/gtest.h>
 
@@ -55,10 +58,12 @@ std::pair<int, int> captionInk(QPushButton* button)
     return {left, right};
 }
 
-// The same caption's ink, painted unclipped in the button's font.
-int unclippedInkWidth(QPushButton* button)
+// The same caption's ink, painted unclipped in the button's font at the
+// button's narrowing.
+int unclippedInkWidth(CaptionButton* button)
 {
     const qreal ratio = button->devicePixelRatioF();
+    const QSizeF scale = button->captionScale();
     QImage image(static_cast<int>(4 * button->width() * ratio), static_cast<int>(button->height() * ratio),
         QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
@@ -66,7 +71,10 @@ int unclippedInkWidth(QPushButton* button)
     {
         QPainter painter(&image);
         painter.setFont(button->font());
-        painter.drawText(image.rect(), Qt::AlignCenter, button->text());
+        painter.scale(scale.width(), scale.height());
+        const QSizeF logical = QSizeF(image.size()) / ratio;
+        painter.drawText(QRectF(0, 0, logical.width() / scale.width(), logical.height() / scale.height()),
+            Qt::AlignCenter, button->text());
     }
     int left = image.width();
     int right = -1;
@@ -96,7 +104,8 @@ TEST(KarmaCaptions, ReadWholeInsideTheirButtonsClearOfTheFrame)
             rig.window.setFont(larger);
         }
         for (int n = 1; n <= kKarmaButtons; ++n) {
-            QPushButton* button = rig.karmaButton(n);
+            auto* button = qobject_cast<CaptionButton*>(rig.karmaButton(n));
+            ASSERT_NE(button, nullptr);
             SCOPED_TRACE(button->text().toStdString() + " at " + std::to_string(growth));
             const auto [left, right] = captionInk(button);
             const int frame = static_cast<int>(std::ceil(button->devicePixelRatioF()));
@@ -106,6 +115,15 @@ TEST(KarmaCaptions, ReadWholeInsideTheirButtonsClearOfTheFrame)
             EXPECT_LT(right, width - frame);
             // A faint anti-aliased column may match the face it stands on.
             EXPECT_GE(right - left + 2, unclippedInkWidth(button)) << "the caption is cut off";
+            if (button->captionScale() != QSizeF(1, 1)) {
+                // Narrowed just enough, not into a smudge of its own.
+                QStyleOptionButton option;
+                option.initFrom(button);
+                option.text = button->text();
+                const int room =
+                    button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+                EXPECT_GE(right - left + 1, (room - 4) * button->devicePixelRatioF());
+            }
             EXPECT_EQ(button->size(), QSize(65, 25));
         }
     }

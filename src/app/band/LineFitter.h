@@ -48,8 +48,6 @@ public:
     qreal repaintGrowth() const { return m_paintScale / m_ratio; }
 
     const LineFit& fit(const QString& line);
-    // The fit of one line of its own, uncached: for a caption, say.
-    LineFit fitAlone(const QString& line) const { return fitFrom(line, m_font); }
     const LineFit& dieFit();
 
     // The right edge of the ink of text painted in font.

@@ -1,6 +1,7 @@
 #include "app/band/TranscriptView.h"
 
 #include "app/access/AccessibleFactory.h"
+#include "app/desktop/AfterFirstFrame.h"
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QEvent>
@@ -208,7 +209,7 @@ void TranscriptView::paintEvent(QPaintEvent* event)
         // The die column's fit is the dearest part of the first roll; work
         // it out once the window is on screen, never before.
         m_fitPrepared = true;
-        QTimer::singleShot(0, this, [this] { lineLayout().dieFit(); });
+        QTimer::singleShot(kFrameSettles, this, [this] { lineLayout().dieFit(); });
     }
     if (m_model.lines().empty()) {
         return;

@@ -23,10 +23,10 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        // The first expose paints the first frame; what is posted now comes after it.
+        // The first expose paints the first frame; a timer started now runs after it.
         if (event->type() == QEvent::Expose) {
             watched->removeEventFilter(this);
-            QMetaObject::invokeMethod(this, &FirstFrame::run, Qt::QueuedConnection);
+            QTimer::singleShot(kFrameSettles, this, &FirstFrame::run);
         }
         return QObject::eventFilter(watched, event);
     }

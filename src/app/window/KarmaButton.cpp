@@ -36,7 +36,7 @@ private:
 
 } // namespace
 
-KarmaButton::KarmaButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent)
+KarmaButton::KarmaButton(const QString& caption, QWidget* parent) : CaptionButton(caption, parent)
 {
     installAccessibleInterface<KarmaButton, AccessibleKarmaButton>();
 }

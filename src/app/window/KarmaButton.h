@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QPushButton>
+#include "app/window/CaptionButton.h"
 
 namespace velmora {
 
 // A karma button that tells assistive technology whether its level is the
 // chosen one: a toggle button, checked or not, that looks like any other
 // push button.
-class KarmaButton : public QPushButton {
+class KarmaButton : public CaptionButton {
     Q_OBJECT
 
 public:

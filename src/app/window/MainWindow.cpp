@@ -10,7 +10,7 @@
 #include "app/odds/StepOddsHook.h"
 #include "app/talents/TalentsWindow.h"
 #include "app/window/ButtonGrid.h"
-#include "app/window/CaptionFit.h"
+#include "app/window/CaptionButton.h"
 #include "app/window/DesignLayout.h"
 #include "app/window/IndicatorLamp.h"
 #include "app/window/KarmaButton.h"
@@ -96,31 +96,37 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
 
     QLabel* karmaCaption = nullptr;
     std::array<IndicatorLamp*, kKarmaLamps> lamps{};
+    QList<QPushButton*> buttons; // for the arrow keys
+    QList<QPushButton*> stepButtons;
     // Controls are created in the design's tab order, which Qt's focus chain
     // follows; labels take no focus.
     for (const ControlDesign& design : designControls()) {
         QWidget* control = createControl(design);
-        if (design.kind == ControlDesign::Kind::KarmaLabel) {
+        switch (design.kind) {
+        case ControlDesign::Kind::KarmaLabel:
             karmaCaption = static_cast<QLabel*>(control);
-        } else if (design.kind == ControlDesign::Kind::Lamp) {
+            break;
+        case ControlDesign::Kind::Lamp:
             lamps[static_cast<std::size_t>(design.number - 1)] = static_cast<IndicatorLamp*>(control);
+            break;
+        case ControlDesign::Kind::StepButton:
+            stepButtons << static_cast<QPushButton*>(control);
+            buttons << static_cast<QPushButton*>(control);
+            break;
+        case ControlDesign::Kind::KarmaButton:
+            buttons << static_cast<QPushButton*>(control);
+            break;
+        case ControlDesign::Kind::CreditLabel:
+            break;
         }
     }
     m_karma.bind(karmaCaption, lamps);
-    QList<QPushButton*> stepButtons;
-    for (int step = kFirstStep; step <= kLastStep; ++step) {
-        stepButtons << findChild<QPushButton*>(QStringLiteral("Command%1").arg(step), Qt::FindDirectChildrenOnly);
-    }
     // The step buttons' odds: tooltips, descriptions and the context menu
     // that opens the odds window, each computed when first asked for.
     m_odds = new StepOddsHook(
         stepButtons, [this] { return karmaLevel(); }, this);
-    QList<QPushButton*> buttons;
-    for (const ControlDesign& design : designControls()) {
-        if (auto* button = findChild<QPushButton*>(design.name, Qt::FindDirectChildrenOnly)) {
-            button->installEventFilter(this);
-            buttons << button;
-        }
+    for (QPushButton* button : buttons) {
+        button->installEventFilter(this);
     }
     m_grid = std::make_unique<ButtonGrid>(buttons);
     m_sinceStart.start();
@@ -179,6 +185,8 @@ QWidget* MainWindow::createControl(const ControlDesign& design)
     case ControlDesign::Kind::StepButton:
     case ControlDesign::Kind::KarmaButton: {
         QPushButton* button = nullptr;
+        // Karma buttons narrow their captions: "Karma +10" is wider than its
+        // button at common fonts.
         if (design.kind == ControlDesign::Kind::KarmaButton && design.number <= kKarmaLamps) {
             auto* karma = new KarmaButton(design.caption, this);
             m_karmaButtons[static_cast<std::size_t>(design.number - 1)] = karma;
@@ -186,7 +194,7 @@ QWidget* MainWindow::createControl(const ControlDesign& design)
         } else if (design.kind == ControlDesign::Kind::StepButton) {
             button = new StepButton(design.caption, this);
         } else {
-            button = new QPushButton(design.caption, this);
+            button = new CaptionButton(design.caption, this);
         }
         button->setAutoDefault(false);
         const int number = design.number;
@@ -194,8 +202,6 @@ QWidget* MainWindow::createControl(const ControlDesign& design)
             connect(button, &QPushButton::clicked, this, [this, number] { rollStep(number); });
         } else {
             connect(button, &QPushButton::clicked, this, [this, number] { clickKarma(number); });
-            // "Karma +10" is wider than its button at common fonts.
-            new CaptionFit(button);
         }
         control = button;
         break;
