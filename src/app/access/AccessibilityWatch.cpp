@@ -1,5 +1,7 @@
 #include "app/access/AccessibilityWatch.h"
 
+#include "app/desktop/AfterFirstFrame.h"
+
 #include <QAccessible>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -131,8 +133,8 @@ void AccessibilityWatch::watchAfterFirstFrame(QWidget* window)
             QObject::disconnect(child, nullptr, m_reader, nullptr);
         }
     }
-    // The first expose paints the first frame; what is posted now comes
-    // after it. A window that is never exposed is watched a second later.
+    // The first expose paints the first frame; a timer started now runs after
+    // it has settled. A window that is never exposed is watched a second later.
     if (window->windowHandle() != nullptr) {
         window->windowHandle()->installEventFilter(this);
     }
@@ -143,7 +145,9 @@ bool AccessibilityWatch::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
         watched->removeEventFilter(this);
-        QTimer::singleShot(0, this, &AccessibilityWatch::watch);
+        // Its questions wake the bus daemon, which would take the processor
+        // from the desktop that is showing the frame.
+        QTimer::singleShot(kFrameSettles, this, &AccessibilityWatch::watch);
     }
     return QObject::eventFilter(watched, event);
 }
