@@ -52,10 +52,9 @@ void RollLog::merge(const std::vector<Entry>& others)
     // Stable, so that rolls without a time keep the order they came in.
     std::stable_sort(all.begin(), all.end(), [](const Entry& a, const Entry& b) { return a.when < b.when; });
     std::vector<Entry> kept;
+    std::unordered_set<std::uint64_t> seen;
     for (auto it = all.rbegin(); it != all.rend() && kept.size() < kCapacity; ++it) {
-        const bool seen =
-            it->id != 0 && std::any_of(kept.begin(), kept.end(), [&](const Entry& e) { return e.id == it->id; });
-        if (!seen) {
+        if (it->id == 0 || seen.insert(it->id).second) {
             kept.push_back(*it);
         }
     }

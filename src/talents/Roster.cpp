@@ -96,19 +96,27 @@ std::string folded(std::string_view name)
 }
 
 template <typename Named>
-Refusal siblingNameRefusal(std::string_view raw, const std::vector<Named>& siblings, std::optional<std::size_t> except,
-    const std::string& taken)
+std::optional<std::size_t> indexByName(const std::vector<Named>& all, std::string_view name)
 {
-    if (Refusal refusal = nameRefusal(raw)) {
-        return refusal;
-    }
-    const std::string name = trimmedName(raw);
-    for (std::size_t i = 0; i < siblings.size(); ++i) {
-        if (i != except && folded(siblings[i].name) == folded(name)) {
-            return taken;
+    const std::string wanted = folded(trimmedName(name));
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (folded(all[i].name) == wanted) {
+            return i;
         }
     }
     return std::nullopt;
+}
+
+// Siblings' names are unique, so at most one of them can match.
+template <typename Named>
+Refusal siblingNameRefusal(std::string_view name, const std::vector<Named>& siblings, std::optional<std::size_t> except,
+    const std::string& taken)
+{
+    if (Refusal refusal = nameRefusal(name)) {
+        return refusal;
+    }
+    const std::optional<std::size_t> same = indexByName(siblings, name);
+    return same && same != except ? Refusal(taken) : std::nullopt;
 }
 
 } // namespace
@@ -147,22 +155,6 @@ Refusal nameRefusal(std::string_view raw)
     }
     return std::nullopt;
 }
-
-namespace {
-
-template <typename Named>
-std::optional<std::size_t> indexByName(const std::vector<Named>& all, std::string_view name)
-{
-    const std::string wanted = folded(trimmedName(name));
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        if (folded(all[i].name) == wanted) {
-            return i;
-        }
-    }
-    return std::nullopt;
-}
-
-} // namespace
 
 std::optional<std::size_t> Roster::characterIndex(std::string_view name) const
 {

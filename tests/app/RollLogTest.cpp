@@ -154,7 +154,7 @@ TEST(RollLog, TheRollsOfTheLastRunAreBackAndVerlaufLeerenEmptiesThem)
         ids = {rig.window.log()[0].id, rig.window.log()[1].id};
     }
     WindowRig next;
-    next.window.restoreLog();
+    next.window.restoreKept();
     ASSERT_EQ(next.window.log().size(), 2U);
     EXPECT_EQ((std::vector<std::uint64_t>{next.window.log()[0].id, next.window.log()[1].id}), ids);
     EXPECT_EQ(next.window.log()[1].roll.talent, "Wahrnehmung");
@@ -164,7 +164,7 @@ TEST(RollLog, TheRollsOfTheLastRunAreBackAndVerlaufLeerenEmptiesThem)
     next.window.clearLog();
     EXPECT_EQ(next.window.log().size(), 0U);
     WindowRig third;
-    third.window.restoreLog();
+    third.window.restoreKept();
     EXPECT_EQ(third.window.log().size(), 0U);
     QFile::remove(LogStore().path());
 }

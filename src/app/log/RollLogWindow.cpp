@@ -1,11 +1,11 @@
 #include "app/log/RollLogWindow.h"
 
 #include "app/access/Announcer.h"
+#include "app/access/FocusedItem.h"
 #include "app/desktop/FlowLayout.h"
 #include "app/desktop/Placement.h"
 #include "text/RollText.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -90,6 +90,15 @@ void RollLogWindow::showWhetherEmpty()
     m_list->setAccessibleDescription(m_list->count() == 0 ? tr("Noch keine Würfe") : QString());
 }
 
+void RollLogWindow::fill()
+{
+    m_list->clear();
+    for (std::size_t i = 0; i < m_log.size(); ++i) {
+        addNewest(m_log[i]);
+    }
+    showWhetherEmpty();
+}
+
 void RollLogWindow::rollAdded()
 {
     // A hidden window is filled anew when it opens.
@@ -107,11 +116,7 @@ void RollLogWindow::open(QWidget* beside)
 {
     m_returnFocus = QApplication::focusWidget();
     if (!isVisible()) {
-        m_list->clear();
-        for (std::size_t i = 0; i < m_log.size(); ++i) {
-            addNewest(m_log[i]);
-        }
-        showWhetherEmpty();
+        fill();
         if (beside != nullptr) {
             placeBeside(this, beside);
         }
@@ -147,11 +152,7 @@ void RollLogWindow::reload()
     if (!isVisible()) {
         return; // filled anew when it opens
     }
-    m_list->clear();
-    for (std::size_t i = 0; i < m_log.size(); ++i) {
-        addNewest(m_log[i]);
-    }
-    showWhetherEmpty();
+    fill();
     if (m_list->count() > 0) {
         m_list->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
     }
@@ -195,17 +196,8 @@ bool RollLogWindow::eventFilter(QObject* watched, QEvent* event)
     // window, after the current entry was set. Once the list's own focus
     // has been told, tell assistive technology which entry has it, so that
     // a screen reader reads the newest roll rather than only the list.
-    if (watched == m_list && event->type() == QEvent::FocusIn && QAccessible::isActive()) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (m_list->hasFocus() && m_list->currentRow() >= 0) {
-                    QAccessibleEvent focus(m_list, QAccessible::Focus);
-                    focus.setChild(m_list->currentRow());
-                    QAccessible::updateAccessibility(&focus);
-                }
-            },
-            Qt::QueuedConnection);
+    if (watched == m_list && event->type() == QEvent::FocusIn) {
+        tellFocusedItemLater(m_list, [this] { return m_list->currentRow(); });
     }
     // The list would copy only the current entry's line.
     if (watched == m_list && event->type() == QEvent::KeyPress

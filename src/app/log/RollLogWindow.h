@@ -48,6 +48,8 @@ protected:
 
 private:
     void addNewest(const RollLog::Entry& entry);
+    // The whole log into the list.
+    void fill();
     // An empty list says so to a screen reader, which would say only "list".
     void showWhetherEmpty();
     QString text(bool selectedOnly) const;

@@ -72,8 +72,11 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/)
         return mirrored ? QRectF(width() - r.right(), r.top(), r.width(), r.height()) : r;
     };
     const auto malign = [&](Qt::Alignment a) {
-        // Qt mirrors a plain left or right for right-to-left text; the rects
-        // are mirrored already.
+        // Mirrored here, and absolute, for Qt would mirror a plain left or
+        // right for right-to-left text once more.
+        if (mirrored && (a & (Qt::AlignLeft | Qt::AlignRight))) {
+            a ^= Qt::AlignLeft | Qt::AlignRight;
+        }
         return a | Qt::AlignAbsolute;
     };
 
@@ -93,7 +96,7 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/)
         painter.setPen(text);
         painter.setFont(chosen ? bold : font());
         painter.drawText(mrect(QRectF(x + kLegendLine + 6, y, entry - kLegendLine - 6, line)),
-            malign((mirrored ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter), name);
+            malign(Qt::AlignLeft | Qt::AlignVCenter), name);
         x += entry;
     }
     painter.setFont(font());
@@ -113,8 +116,7 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/)
         painter.setPen(grid);
         painter.drawLine(QPointF(mx(plot.left()), gy), QPointF(mx(plot.right()), gy));
         painter.setPen(text);
-        painter.drawText(mrect(QRectF(0, gy - line / 2.0, left - 6, line)),
-            malign((mirrored ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter),
+        painter.drawText(mrect(QRectF(0, gy - line / 2.0, left - 6, line)), malign(Qt::AlignRight | Qt::AlignVCenter),
             QStringLiteral("%1 %").arg(percent));
     }
     // Labels on the minimum rolls at a spacing that leaves room between them.

@@ -41,7 +41,7 @@ JsonFile::Read JsonFile::read(const std::function<bool(const QJsonObject&)>& usa
     if (!file.open(QIODevice::ReadOnly)) {
         const QString why = file.errorString();
         m_path.clear(); // what could not be read must not be written over
-        return {std::nullopt,
+        return {false,
             tr("Die Datei %1 (%2) konnte nicht gelesen werden: %3. Bis zum Ende dieser Sitzung bleibt alles nur im "
                "Speicher.")
                 .arg(m_what, file.fileName(), why)};
@@ -52,19 +52,19 @@ JsonFile::Read JsonFile::read(const std::function<bool(const QJsonObject&)>& usa
     const QJsonObject root = document.object();
     const int format = root.value(QStringLiteral("format")).toInt(0);
     if (error.error == QJsonParseError::NoError && document.isObject() && format == m_format && usable(root)) {
-        return {root, {}};
+        return {true, {}};
     }
     if (format > m_format) {
         // A newer Velmora's file stays where that Velmora looks for it.
         const QString path = std::exchange(m_path, QString());
-        return {std::nullopt,
+        return {false,
             tr("Die Datei %1 (%2) hat eine neuere Version von Velmora geschrieben. Sie bleibt unverändert, und bis "
                "zum Ende dieser Sitzung bleibt alles nur im Speicher.")
                 .arg(m_what, path)};
     }
     const QString path = m_path;
     const QString aside = keepAside();
-    return {std::nullopt,
+    return {false,
         aside.isEmpty() ? tr("Die Datei %1 (%2) ist beschädigt. Sie bleibt unverändert, und bis zum Ende dieser "
                              "Sitzung bleibt alles nur im Speicher.")
                               .arg(m_what, path)

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace velmora {
 
@@ -22,15 +23,22 @@ public:
 
     const QString& path() const { return m_path; }
 
-    struct Read {
-        // None where there was no file, or none that could be used.
-        std::optional<QJsonObject> root;
-        // One plain sentence where something was wrong; empty otherwise.
-        QString problem;
-    };
-    // `usable` tells whether a well-formed object of this format can be
-    // taken in; where it cannot, the file is kept aside.
-    Read read(const std::function<bool(const QJsonObject&)>& usable);
+    // The file's contents as `parse` makes them; none where there is no
+    // file, or none that `parse` can take in, which is then kept aside.
+    // And one plain sentence where something was wrong; empty otherwise.
+    template <typename T>
+    std::pair<std::optional<T>, QString> readAs(const std::function<std::optional<T>(const QJsonObject&)>& parse)
+    {
+        std::optional<T> value;
+        const Read found = read([&](const QJsonObject& root) {
+            value = parse(root);
+            return value.has_value();
+        });
+        if (!found.taken) {
+            value.reset();
+        }
+        return {std::move(value), found.problem};
+    }
     // Empty where written; else why not.
     QString write(QJsonObject root);
 
@@ -40,6 +48,13 @@ public:
     void unlock();
 
 private:
+    struct Read {
+        bool taken = false; // false where there was no file, or none that could be used
+        QString problem;
+    };
+    // `usable` tells whether a well-formed object of this format can be
+    // taken in.
+    Read read(const std::function<bool(const QJsonObject&)>& usable);
     QString keepAside();
 
     QString m_path;

@@ -182,12 +182,8 @@ LogStore::LogStore(QString path)
 
 LogStore::Loaded LogStore::load()
 {
-    std::optional<std::vector<RollLog::Entry>> rolls;
-    const JsonFile::Read read = m_file.read([&rolls](const QJsonObject& root) {
-        rolls = rollsOf(root);
-        return rolls.has_value();
-    });
-    return {read.root ? std::move(*rolls) : std::vector<RollLog::Entry>(), read.problem};
+    auto [rolls, problem] = m_file.readAs<std::vector<RollLog::Entry>>(rollsOf);
+    return {rolls ? std::move(*rolls) : std::vector<RollLog::Entry>(), problem};
 }
 
 QString LogStore::save(RollLog& log, std::int64_t notBefore)
@@ -197,12 +193,8 @@ QString LogStore::save(RollLog& log, std::int64_t notBefore)
             "Der Verlauf konnte nicht gespeichert werden: ein anderes Velmora schreibt ihn gerade.");
     }
     // What another program wrote meanwhile, or nothing where the file is unreadable.
-    std::optional<std::vector<RollLog::Entry>> theirs;
-    const JsonFile::Read read = m_file.read([&theirs](const QJsonObject& root) {
-        theirs = rollsOf(root);
-        return theirs.has_value();
-    });
-    if (read.root) {
+    auto [theirs, readProblem] = m_file.readAs<std::vector<RollLog::Entry>>(rollsOf);
+    if (theirs) {
         std::erase_if(*theirs, [notBefore](const RollLog::Entry& e) { return e.when < notBefore; });
         log.merge(*theirs);
     }
@@ -212,7 +204,7 @@ QString LogStore::save(RollLog& log, std::int64_t notBefore)
     }
     QString problem = m_file.write(QJsonObject{{QStringLiteral("rolls"), rolls}});
     m_file.unlock();
-    return read.problem.isEmpty() ? problem : read.problem;
+    return readProblem.isEmpty() ? problem : readProblem;
 }
 
 QString LogStore::clear()

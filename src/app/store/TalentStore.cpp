@@ -77,12 +77,8 @@ TalentStore::TalentStore(QString path) : m_file(std::move(path), kFormat, QObjec
 
 TalentStore::Loaded TalentStore::load()
 {
-    std::optional<Roster> roster;
-    JsonFile::Read read = m_file.read([&roster](const QJsonObject& root) {
-        roster = fromJson(root);
-        return roster.has_value();
-    });
-    return {read.root ? std::move(*roster) : Roster(), read.problem};
+    auto [roster, problem] = m_file.readAs<Roster>(fromJson);
+    return {roster ? std::move(*roster) : Roster(), problem};
 }
 
 QString TalentStore::save(const Roster& roster) { return m_file.write(toJson(roster)); }
@@ -90,15 +86,10 @@ QString TalentStore::save(const Roster& roster) { return m_file.write(toJson(ros
 QString TalentStore::update(Roster& roster, const std::function<Refusal(Roster&)>& change)
 {
     const bool locked = m_file.lock();
-    std::optional<Roster> theirs;
-    const JsonFile::Read read = locked ? m_file.read([&theirs](const QJsonObject& root) {
-        theirs = fromJson(root);
-        return theirs.has_value();
-    })
-                                       : JsonFile::Read{};
+    auto [theirs, readProblem] = locked ? m_file.readAs<Roster>(fromJson) : std::pair<std::optional<Roster>, QString>();
     // The roster's own changes refuse before they change anything, so a
     // refused change leaves the file's state, which the program then shows.
-    Roster changed = read.root ? std::move(*theirs) : roster;
+    Roster changed = theirs ? std::move(*theirs) : roster;
     const Refusal refusal = change(changed);
     roster = std::move(changed);
     if (refusal) {
@@ -109,7 +100,7 @@ QString TalentStore::update(Roster& roster, const std::function<Refusal(Roster&)
                              : QObject::tr("Die Talente konnten nicht gespeichert werden: ein anderes Velmora schreibt "
                                            "sie gerade. Die Änderung bleibt bis zum Ende dieser Sitzung erhalten.");
     m_file.unlock();
-    return read.problem.isEmpty() ? problem : read.problem;
+    return readProblem.isEmpty() ? problem : readProblem;
 }
 
 } // namespace velmora

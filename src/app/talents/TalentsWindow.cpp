@@ -1,5 +1,6 @@
 #include "app/talents/TalentsWindow.h"
 
+#include "app/access/FocusedItem.h"
 #include "app/desktop/FlowLayout.h"
 #include "app/desktop/Placement.h"
 #include "app/odds/OddsText.h"
@@ -171,26 +172,18 @@ void TalentsWindow::rollRow(int row)
 
 bool TalentsWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    // As the log does: once the table's own focus has been told, tell which
-    // talent has it, or a screen reader says only "table".
-    if (watched == m_table && event->type() == QEvent::FocusIn && QAccessible::isActive()) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                const QModelIndex current = m_table->currentIndex();
-                QAccessibleInterface* table = QAccessible::queryAccessibleInterface(m_table);
-                if (!m_table->hasFocus() || !current.isValid() || table == nullptr
-                    || table->tableInterface() == nullptr) {
-                    return;
-                }
-                QAccessibleInterface* cell = table->tableInterface()->cellAt(current.row(), current.column());
-                if (cell != nullptr) {
-                    QAccessibleEvent focus(m_table, QAccessible::Focus);
-                    focus.setChild(table->indexOfChild(cell));
-                    QAccessible::updateAccessibility(&focus);
-                }
-            },
-            Qt::QueuedConnection);
+    // The talent's cell, which the table's accessible interface numbers
+    // after its headers.
+    if (watched == m_table && event->type() == QEvent::FocusIn) {
+        tellFocusedItemLater(m_table, [this] {
+            const QModelIndex current = m_table->currentIndex();
+            QAccessibleInterface* table = QAccessible::queryAccessibleInterface(m_table);
+            if (!current.isValid() || table == nullptr || table->tableInterface() == nullptr) {
+                return -1;
+            }
+            QAccessibleInterface* cell = table->tableInterface()->cellAt(current.row(), current.column());
+            return cell != nullptr ? table->indexOfChild(cell) : -1;
+        });
     }
     if (watched == m_table && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);

@@ -306,8 +306,6 @@ void MainWindow::restoreKept()
     tell(problems.join(QStringLiteral("\n\n")));
 }
 
-void MainWindow::restoreLog() { tell(takeInLog()); }
-
 QString MainWindow::takeInLog()
 {
     LogStore::Loaded loaded = m_logStore.load();
@@ -362,7 +360,7 @@ void MainWindow::tell(const QString& problem)
     box->open();
 }
 
-void MainWindow::createTalentsWindow()
+void MainWindow::showTalents()
 {
     if (m_talentsWindow == nullptr) {
         m_talentsWindow = new TalentsWindow(this);
@@ -371,11 +369,6 @@ void MainWindow::createTalentsWindow()
                 rollTalent(character.toStdString(), talent.toStdString(), step);
             });
     }
-}
-
-void MainWindow::showTalents()
-{
-    createTalentsWindow();
     tell(m_talentsWindow->takeProblem());
     m_talentsWindow->open(this);
 }

@@ -66,9 +66,6 @@ public:
     // What earlier runs kept: the log and the talents, each file's problem
     // said once. Once, after the first frame.
     void restoreKept();
-    // The rolls of earlier runs and of other running programs, taken into
-    // the log.
-    void restoreLog();
     // Empties the log, here and in its file.
     void clearLog();
     RollLogWindow* logWindow() const { return m_logWindow; }
@@ -101,7 +98,6 @@ private:
     void saveLog();
     // The log's file read into the log; what was wrong with it, if anything.
     QString takeInLog();
-    void createTalentsWindow();
     // Enough to tell whether the log changed: its size, oldest and newest.
     std::tuple<std::size_t, std::uint64_t, std::uint64_t> logShape() const;
     // A problem with a kept file, said once however often it recurs.
