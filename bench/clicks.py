@@ -15,16 +15,14 @@ to the 5,000th click, the log being full from the 1,000th roll on.
 import argparse
 import os
 import shlex
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 from Xlib import X
 from Xlib.ext import xtest
 
-from startup import TITLES, Screen, Server, first_frame, learn_background, on_session_bus, program_env, status_kib
+from startup import TITLES, first_frame, on_session_bus, session, status_kib
 
 TWIPS_PER_PIXEL = 15
 
@@ -75,13 +73,7 @@ def main():
     program = os.path.join(args.build, "bench", "velmora_bare") if args.bare else os.path.join(args.build, "velmora")
     checkpoints = sorted({1, 1000, 5000, *range(5000, args.clicks + 1, 5000), args.clicks})
 
-    server = Server()
-    home = tempfile.mkdtemp(prefix="velmora-bench-home.")
-    try:
-        env = program_env(server.name, home)
-        screen = Screen(server.name)
-        background = learn_background(screen, [os.path.join(args.build, "bench", "velmora_bare")],
-                                      TITLES["bare"], env)
+    with session(args.build) as (screen, env, background):
         process = subprocess.Popen([*shlex.split(args.wrap), program], env=env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
@@ -106,9 +98,6 @@ def main():
         finally:
             process.terminate()
             process.wait()
-    finally:
-        server.close()
-        shutil.rmtree(home, ignore_errors=True)
 
     last = max(readings)
     print(f"ratio to the first roll: {readings[last] / readings[1]:.3f}")

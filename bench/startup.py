@@ -19,6 +19,7 @@ OUT_DIR/callgrind.{main,bare}; read them with callgrind_annotate
 """
 
 import argparse
+import contextlib
 import os
 import select
 import shutil
@@ -242,6 +243,26 @@ def program_env(display_name, home):
     return env
 
 
+@contextlib.contextmanager
+def session(build, log=None):
+    """A private Xvfb and a home of their own for the programs, with the
+    roll log `log` kept there first; yields the screen, the programs'
+    environment and the background of a settled window."""
+    server = Server()
+    home = tempfile.mkdtemp(prefix="velmora-bench-home.")
+    try:
+        if log:
+            os.makedirs(os.path.join(home, ".local/share/velmora"))
+            shutil.copy(log, os.path.join(home, ".local/share/velmora/log.json"))
+        env = program_env(server.name, home)
+        screen = Screen(server.name)
+        bare = [os.path.join(build, "bench", "velmora_bare")]
+        yield screen, env, learn_background(screen, bare, TITLES["bare"], env)
+    finally:
+        server.close()
+        shutil.rmtree(home, ignore_errors=True)
+
+
 def main():
     on_session_bus()
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -253,15 +274,7 @@ def main():
     commands = {"main": [os.path.join(args.build, "velmora")],
                 "bare": [os.path.join(args.build, "bench", "velmora_bare")]}
 
-    server = Server()
-    home = tempfile.mkdtemp(prefix="velmora-bench-home.")
-    if args.log:
-        os.makedirs(os.path.join(home, ".local/share/velmora"))
-        shutil.copy(args.log, os.path.join(home, ".local/share/velmora/log.json"))
-    try:
-        env = program_env(server.name, home)
-        screen = Screen(server.name)
-        background = learn_background(screen, commands["bare"], TITLES["bare"], env)
+    with session(args.build, args.log) as (screen, env, background):
         if args.profile:
             profile(screen, commands, background, env, args.profile)
             return 0
@@ -272,9 +285,6 @@ def main():
             order = ("bare", "main") if pair % 2 == 0 else ("main", "bare")
             for kind in order:
                 runs[kind].append(run_once(screen, commands[kind], TITLES[kind], background, env))
-    finally:
-        server.close()
-        shutil.rmtree(home, ignore_errors=True)
 
     ratio = lambda field: statistics.median(m[field] / b[field] for m, b in zip(runs["main"], runs["bare"]))
     median = lambda kind, field: statistics.median(run[field] for run in runs[kind])
