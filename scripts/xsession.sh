@@ -20,6 +20,22 @@ wait_for() {
   done
 }
 
+# Gives a window the keyboard, as a click on it would, and waits until it
+# has it. xdotool's own --sync waits for ever where a busy window manager
+# passed over the request; this asks again every second, for 30 s.
+#   activate WINDOW
+activate() {
+  local target=$1 polls=0
+  has_keyboard() {
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$target" ] && return 0
+    if [ $((polls++ % 20)) -eq 0 ]; then
+      xdotool windowactivate "$target" >/dev/null 2>&1 || xdotool windowfocus "$target" >/dev/null 2>&1 || true
+    fi
+    return 1
+  }
+  wait_for "window $target did not take the keyboard" has_keyboard
+}
+
 # Xvfb of the given size; sets DISPLAY and xvfb_pid.
 start_xvfb() {
   local number=""

@@ -84,11 +84,11 @@ for _ in $(seq 600); do grep -aq "registering listener for: object:state-changed
 pids+=($(pgrep -u "$(id -u)" -x orca)) # stopped with the session, not left behind
 if [ -z "${VELMORA_ORCA_LATE:-}" ]; then
   start_program env
-  xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
+  activate "$window"
   said "^Stufe 01 (push )?button"
 else
   # The focus stood on "Stufe 01" before Orca came; a move shows it.
-  xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
+  activate "$window"
   key Tab
   said "^Stufe 0[12] (push )?button"
 fi

@@ -135,7 +135,7 @@ check "after a long roll and a short one, the band shows the short one only"
 # a key's release elsewhere once the focus has moved (the log takes it on
 # Ctrl+H), and the server keeps Ctrl and H held down, repeating them into
 # every later window.
-xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
+activate "$window"
 xdotool key ctrl+c
 copied() { xclip -o -selection clipboard 2>/dev/null | head -1 | grep -qx "Stufe 01, Karma +6"; }
 wait_for "Ctrl+C put no roll on the clipboard: '$(xclip -o -selection clipboard 2>/dev/null | head -3)'" copied

@@ -33,7 +33,7 @@ rolls() { /usr/bin/python3 -c 'import json, sys; print(len(json.load(open(sys.ar
 turns=0
 for _ in 1 2 3 4 5; do
   for w in "$first" "$second"; do
-    xdotool windowactivate --sync "$w" >/dev/null 2>&1 || xdotool windowfocus --sync "$w"
+    activate "$w"
     xdotool key --delay 30 space space space space
     turns=$((turns + 1))
     kept() { [ "$(rolls)" -ge $((4 * turns)) ]; }
