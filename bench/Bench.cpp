@@ -3,7 +3,7 @@
 #include "app/band/LineFitter.h"
 #include "app/log/RollLogWindow.h"
 #include "app/odds/StepOddsHook.h"
-#include "app/store/TalentStore.h"
+#include "app/store/Keeper.h"
 #include "app/talents/TalentsWindow.h"
 #include "app/window/DesignLayout.h"
 #include "app/window/MainWindow.h"
@@ -149,28 +149,28 @@ void BM_ClickStep40Karma4(benchmark::State& state)
 }
 BENCHMARK(BM_ClickStep40Karma4)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
-// A character's talents, as the talents window opens on them.
-QString twentyTalents(const QTemporaryDir& dir)
+// A character's talents, as the talents window opens on them; kept in memory.
+void addTwentyTalents(Keeper& keeper)
 {
-    Roster roster;
-    [[maybe_unused]] const Refusal made = roster.addCharacter("Arven");
-    for (int step = 1; step <= 20; ++step) {
-        [[maybe_unused]] const Refusal added = roster.addTalent(0, "Talent " + std::to_string(step), step * 2);
-    }
-    const QString path = dir.filePath(QStringLiteral("talents.json"));
-    [[maybe_unused]] const QString problem = TalentStore(path).save(roster);
-    return path;
+    [[maybe_unused]] const Refusal made = keeper.changeTalents([](Roster& roster) {
+        [[maybe_unused]] const Refusal character = roster.addCharacter("Arven");
+        for (int step = 1; step <= 20; ++step) {
+            [[maybe_unused]] const Refusal added = roster.addTalent(0, "Talent " + std::to_string(step), step * 2);
+        }
+        return Refusal();
+    });
 }
 
-// Ctrl+T the first time: the talents read, the window built and shown, until
-// its table has painted.
+// Ctrl+T the first time: the window built and shown, until its table has
+// painted. The talents were read after the first frame.
 void BM_OpenTalentsWindow(benchmark::State& state)
 {
     QTemporaryDir dir;
-    const QString path = twentyTalents(dir);
+    Keeper keeper({dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}});
+    addTwentyTalents(keeper);
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        TalentsWindow window(nullptr, TalentStore(path));
+        TalentsWindow window(keeper);
         PaintWatch watch(window.findChild<QTableWidget*>()->viewport());
         window.open(nullptr);
         waitForPaint(watch);
@@ -190,7 +190,9 @@ void BM_RollTalent(benchmark::State& state)
     window.show();
     [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&window);
     window.clickKarma(4);
-    TalentsWindow talents(nullptr, TalentStore(twentyTalents(dir)));
+    Keeper keeper({dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}});
+    addTwentyTalents(keeper);
+    TalentsWindow talents(keeper);
     QObject::connect(&talents, &TalentsWindow::rollRequested, &window,
         [&window](const QString& character, const QString& talent, int step) {
             window.rollTalent(character.toStdString(), talent.toStdString(), step);

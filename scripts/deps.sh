@@ -14,6 +14,8 @@ packages=(
   # build and run
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-wayland
+  # the database: Qt's SQLite driver
+  libqt6sql6-sqlite
   # Qt's CMake package looks for it, and says "Could NOT find XKB" without it
   libxkbcommon-dev
   fonts-dejavu-core
@@ -23,8 +25,8 @@ package_packages=(
   dpkg-dev file
 )
 test_packages=(
-  # unit and widget tests, benchmarks, memory checks
-  libgtest-dev libgmock-dev libbenchmark-dev valgrind python3-xlib
+  # unit and widget tests, benchmarks, memory checks; the database read by hand
+  libgtest-dev libgmock-dev libbenchmark-dev valgrind python3-xlib sqlite3
   fonts-dejavu-extra fonts-terminus-otb
   # the randomness battery
   dieharder

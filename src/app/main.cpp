@@ -3,6 +3,7 @@
 #include "app/desktop/DisplayCheck.h"
 #include "app/desktop/ExitWatchdog.h"
 #include "app/desktop/IdleTrim.h"
+#include "app/desktop/SignalClose.h"
 #include "app/window/MainWindow.h"
 #include "dice/Clock.h"
 #include "dice/MixingGenerator.h"
@@ -25,6 +26,7 @@ int main(int argc, char* argv[])
     velmora::SystemClock clock;
     velmora::AccessibilityWatch accessibility; // before the first widget, which starts Qt's AT-SPI bridge
     velmora::MainWindow window(generator, clock);
+    velmora::SignalClose signalClose(&window);
     window.show();
     accessibility.watchAfterFirstFrame(&window);
     velmora::afterFirstFrame(&window, [&window] { window.restoreKept(); });

@@ -1,7 +1,5 @@
 #include "steps/RollLog.h"
 
-#include <algorithm>
-#include <unordered_set>
 #include <utility>
 
 namespace velmora {
@@ -29,39 +27,6 @@ std::vector<RollLog::Entry> RollLog::entries() const
         all.push_back((*this)[i]);
     }
     return all;
-}
-
-void RollLog::merge(const std::vector<Entry>& others)
-{
-    // Most often the others are this log's own rolls as last written, and
-    // the oldest of them gone from a full log since: nothing to take in,
-    // and the storage is kept.
-    std::unordered_set<std::uint64_t> mine;
-    for (const Slot& slot : m_slots) {
-        mine.insert(slot.entry.id);
-    }
-    const bool full = size() == kCapacity;
-    const auto known = [&](const Entry& e) {
-        return (e.id != 0 && mine.count(e.id) > 0) || (full && e.when < (*this)[0].when);
-    };
-    if (std::all_of(others.begin(), others.end(), known)) {
-        return;
-    }
-    std::vector<Entry> all = entries();
-    all.insert(all.end(), others.begin(), others.end());
-    // Stable, so that rolls without a time keep the order they came in.
-    std::stable_sort(all.begin(), all.end(), [](const Entry& a, const Entry& b) { return a.when < b.when; });
-    std::vector<Entry> kept;
-    std::unordered_set<std::uint64_t> seen;
-    for (auto it = all.rbegin(); it != all.rend() && kept.size() < kCapacity; ++it) {
-        if (it->id == 0 || seen.insert(it->id).second) {
-            kept.push_back(*it);
-        }
-    }
-    clear();
-    for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
-        add(it->roll, it->time, it->id, it->when);
-    }
 }
 
 void RollLog::clear()

@@ -25,15 +25,12 @@ public:
         RollRecord roll;
         std::string time; // "hh:mm:ss"
         // Which roll it is wherever it is kept, and when it was rolled, in
-        // milliseconds since 1970: what logs of several runs are merged by.
+        // milliseconds since 1970.
         std::uint64_t id = 0;
         std::int64_t when = 0;
     };
 
     void add(const RollRecord& roll, std::string_view time, std::uint64_t id = 0, std::int64_t when = 0);
-    // Rolls of earlier runs, or of another running program, taken in: the
-    // latest kCapacity of all, each once, in the order they were rolled.
-    void merge(const std::vector<Entry>& others);
     void clear();
 
     std::size_t size() const { return m_slots.size(); }

@@ -138,23 +138,26 @@ TEST(RollLog, OpensWhollyOnTheScreenBesideTheWindow)
     }
 }
 
-// The log outlives the window: written once the rolls stop, read back by
-// the next window after its first frame, and emptied on request there and
-// in its file.
+// The log outlives the window: each roll written as it is shown, read back
+// by the next window after its first frame, and emptied on request there
+// and in the database.
 TEST(RollLog, TheRollsOfTheLastRunAreBackAndVerlaufLeerenEmptiesThem)
 {
     QStandardPaths::setTestModeEnabled(true); // never the user's own log
-    QFile::remove(LogStore().path());
+    const QString database = Database::userPaths().database;
+    QFile::remove(database);
     std::vector<std::uint64_t> ids;
     {
         WindowRig rig;
         rig.source.repeatForever(2, 4);
-        rig.click(rig.step(3));
+        rig.click(rig.step(3)); // before the database is open: written once it is
+        rig.window.restoreKept();
         rig.window.rollTalent("Arven", "Wahrnehmung", 9);
         ids = {rig.window.log()[0].id, rig.window.log()[1].id};
-    }
+    } // and closed at once
     WindowRig next;
     next.window.restoreKept();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return next.window.keeper().loaded(); }));
     ASSERT_EQ(next.window.log().size(), 2U);
     EXPECT_EQ((std::vector<std::uint64_t>{next.window.log()[0].id, next.window.log()[1].id}), ids);
     EXPECT_EQ(next.window.log()[1].roll.talent, "Wahrnehmung");
@@ -165,8 +168,8 @@ TEST(RollLog, TheRollsOfTheLastRunAreBackAndVerlaufLeerenEmptiesThem)
     EXPECT_EQ(next.window.log().size(), 0U);
     WindowRig third;
     third.window.restoreKept();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return third.window.keeper().loaded(); }));
     EXPECT_EQ(third.window.log().size(), 0U);
-    QFile::remove(LogStore().path());
 }
 
 } // namespace

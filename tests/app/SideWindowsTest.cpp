@@ -3,7 +3,6 @@
 #include "app/log/RollLogWindow.h"
 #include "app/odds/OddsWindow.h"
 #include "app/odds/StepOddsHook.h"
-#include "app/store/TalentStore.h"
 #include "app/talents/TalentsWindow.h"
 
 #include <QApplication>
@@ -27,17 +26,16 @@ using fixtures::WindowRig;
 TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
 {
     QStandardPaths::setTestModeEnabled(true);
-    TalentStore store;
-    Roster roster;
-    ASSERT_FALSE(roster.addCharacter("Arven"));
-    ASSERT_FALSE(roster.addTalent(0, "Schwertkampf", 14));
-    ASSERT_EQ(store.save(roster), QString());
     const int points = qEnvironmentVariableIntValue("VELMORA_STYLE_POINTS");
     if (points > 0) {
         qApp->setStyleSheet(QStringLiteral("* { font-size: %1pt; }").arg(points));
     }
     {
         WindowRig rig;
+        ASSERT_FALSE(rig.window.keeper().changeTalents([](Roster& roster) {
+            const Refusal refusal = roster.addCharacter("Arven");
+            return refusal ? refusal : roster.addTalent(0, "Schwertkampf", 14);
+        }));
         const QRect area = rig.window.screen()->availableGeometry();
         rig.window.showLog();
         rig.window.showTalents();
@@ -85,7 +83,6 @@ TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
         EXPECT_GE(talents->rowHeight(0), talents->fontMetrics().height());
     }
     qApp->setStyleSheet(QString());
-    QFile::remove(store.path());
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "WindowRig.h"
 
-#include "app/store/TalentStore.h"
 #include "app/talents/TalentsWindow.h"
 
 #include <QApplication>
@@ -21,14 +20,16 @@ using fixtures::WindowRig;
 TEST(Talents, ReturnRollsTheTalentFoundByTypingItsName)
 {
     QStandardPaths::setTestModeEnabled(true); // never the user's own talents
-    TalentStore store;
-    Roster roster;
-    ASSERT_FALSE(roster.addCharacter("Arven"));
-    ASSERT_FALSE(roster.addTalent(0, "Wahrnehmung", 9));
-    ASSERT_FALSE(roster.addTalent(0, "Schwertkampf", 14));
-    ASSERT_EQ(store.save(roster), QString());
-
     WindowRig rig;
+    ASSERT_FALSE(rig.window.keeper().changeTalents([](Roster& roster) {
+        for (const Refusal& refusal : {roster.addCharacter("Arven"), roster.addTalent(0, "Wahrnehmung", 9),
+                 roster.addTalent(0, "Schwertkampf", 14)}) {
+            if (refusal) {
+                return refusal;
+            }
+        }
+        return Refusal();
+    }));
     rig.source.repeatForever(3, 6);
     rig.click(rig.karmaButton(2));
     rig.click(rig.step(14));
@@ -53,7 +54,6 @@ TEST(Talents, ReturnRollsTheTalentFoundByTypingItsName)
     EXPECT_TRUE(
         QApplication::clipboard()->text().startsWith(QStringLiteral("Arven: Schwertkampf (Stufe 14), Karma +6\n")))
         << QApplication::clipboard()->text().toStdString();
-    QFile::remove(store.path());
 }
 
 } // namespace

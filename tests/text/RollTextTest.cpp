@@ -184,50 +184,6 @@ TEST(RollLog, KeepsTheLatestThousandRollsOldestFirst)
     EXPECT_EQ(log.latest().roll.step, 1001 % 40 + 1);
 }
 
-// Two programs' logs, or this run's and the last's, become one: each roll
-// once, in the order they were rolled, the latest thousand.
-TEST(RollLog, MergingKeepsEachRollOnceInTheOrderTheyWereRolled)
-{
-    const auto entry = [](std::uint64_t id, std::int64_t when) {
-        RollRecord roll;
-        roll.step = static_cast<int>(id % 40) + 1;
-        return RollLog::Entry{roll, std::to_string(id), id, when};
-    };
-    RollLog log;
-    log.add(entry(1, 10).roll, "1", 1, 10);
-    log.add(entry(3, 30).roll, "3", 3, 30);
-    log.merge({entry(2, 20), entry(3, 30), entry(4, 40)});
-    ASSERT_EQ(log.size(), 4U);
-    for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(log[i].id, i + 1);
-        EXPECT_EQ(log[i].roll.step, static_cast<int>((i + 1) % 40) + 1);
-    }
-    // Two programs rolling at once, 1,500 each: the latest 1,000 of both.
-    RollLog mine;
-    std::vector<RollLog::Entry> theirs;
-    for (std::uint64_t n = 1; n <= 3000; ++n) {
-        if (n % 2 == 0) {
-            mine.add(entry(n, static_cast<std::int64_t>(n)).roll, std::to_string(n), n, static_cast<std::int64_t>(n));
-        } else {
-            theirs.push_back(entry(n, static_cast<std::int64_t>(n)));
-        }
-    }
-    mine.merge(theirs);
-    ASSERT_EQ(mine.size(), RollLog::kCapacity);
-    EXPECT_EQ(mine[0].id, 2001U);
-    EXPECT_EQ(mine.latest().id, 3000U);
-    for (std::size_t i = 1; i < mine.size(); ++i) {
-        EXPECT_EQ(mine[i].id, mine[i - 1].id + 1);
-    }
-    // As last written, and one roll that a full log has let go since.
-    std::vector<RollLog::Entry> written = mine.entries();
-    mine.add(entry(3001, 3001).roll, "3001", 3001, 3001);
-    mine.merge(written);
-    ASSERT_EQ(mine.size(), RollLog::kCapacity);
-    EXPECT_EQ(mine[0].id, 2002U);
-    EXPECT_EQ(mine.latest().id, 3001U);
-}
-
 // Once full, each roll takes over the storage of the oldest: nothing of
 // what that one held may show through, whatever the number of dice.
 TEST(RollLog, AFullLogHoldsEveryRollAsItWasRolled)

@@ -9,14 +9,11 @@
 
 namespace velmora {
 
-// One of the program's human-readable files: a JSON object with a
-// "format" number. Written whole into a temporary file that then takes the
-// old one's place, so that a crash or a full disk never leaves half a file.
-// A file that cannot be read as this program's, or that a newer version
-// wrote, is never written over: a damaged one is kept aside under a new
-// name, a newer one left where it is, and what happened is said in a
-// sentence or two. `what` names the file in them: "der Talente", "des
-// Verlaufs".
+// One of the files that earlier versions kept: a JSON object with a
+// "format" number, read once to be taken into the database. A file that
+// cannot be read as one is kept aside under a new name; a newer version's
+// is left where it is; what happened is said in a sentence. `what` names
+// the file in it: "der Talente", "des Verlaufs".
 class JsonFile {
 public:
     JsonFile(QString path, int format, QString what);
@@ -39,13 +36,9 @@ public:
         }
         return {std::move(value), found.problem};
     }
-    // Empty where written; else why not.
-    QString write(QJsonObject root);
-
-    // Another process of this program may write the same file: hold this
-    // while reading, merging and writing. False where another held it too long.
-    bool lock();
-    void unlock();
+    // Renamed "….importiert" once taken in, never deleted; empty where it
+    // was, else why not.
+    QString markImported();
 
 private:
     struct Read {
@@ -55,13 +48,13 @@ private:
     // `usable` tells whether a well-formed object of this format can be
     // taken in.
     Read read(const std::function<bool(const QJsonObject&)>& usable);
-    QString keepAside();
+    // The file under a name of its own beside it: the first of `suffix`,
+    // `suffix`-1, … that is free. Empty where it could not be moved.
+    QString moveAside(const QString& suffix);
 
     QString m_path;
     int m_format;
     QString m_what;
-    struct Lock;
-    std::shared_ptr<Lock> m_lock;
 };
 
 } // namespace velmora

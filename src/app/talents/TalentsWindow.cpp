@@ -4,6 +4,7 @@
 #include "app/desktop/FlowLayout.h"
 #include "app/desktop/Placement.h"
 #include "app/odds/OddsText.h"
+#include "app/store/Keeper.h"
 #include "odds/Odds.h"
 #include "steps/StepTable.h"
 
@@ -56,15 +57,13 @@ QPushButton* button(const QString& text, QWidget* parent, QLayout* layout)
 
 } // namespace
 
-TalentsWindow::TalentsWindow(QWidget* parent, TalentStore store)
+TalentsWindow::TalentsWindow(Keeper& keeper, QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , m_store(std::move(store))
+    , m_keeper(keeper)
+    , m_roster(keeper.roster())
 {
     setObjectName(QStringLiteral("talents"));
     setWindowTitle(tr("Velmora - Talente"));
-    TalentStore::Loaded loaded = m_store.load();
-    m_roster = std::move(loaded.roster);
-    m_problem = loaded.problem;
 
     auto* layout = new QVBoxLayout(this);
     auto* characterRow = new FlowLayout;
@@ -126,7 +125,19 @@ TalentsWindow::TalentsWindow(QWidget* parent, TalentStore store)
     connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { rollRow(row); });
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QWidget::close);
+    connect(&m_keeper, &Keeper::rosterReplaced, this, [this] {
+        m_roster = m_keeper.roster();
+        refresh(currentRow());
+    });
     refresh();
+}
+
+void TalentsWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        m_keeper.lookForChanges();
+    }
+    QWidget::changeEvent(event);
 }
 
 void TalentsWindow::open(QWidget* beside)
@@ -140,8 +151,6 @@ void TalentsWindow::open(QWidget* beside)
     activateWindow();
     m_table->setFocus();
 }
-
-QString TalentsWindow::takeProblem() { return std::exchange(m_problem, QString()); }
 
 std::optional<TalentsWindow::Chosen> TalentsWindow::chosen() const
 {
@@ -251,12 +260,11 @@ void TalentsWindow::refresh(int selectRow)
 
 void TalentsWindow::change(const std::function<Refusal(Roster&)>& change, int selectRow)
 {
-    const QString problem = m_store.update(m_roster, change);
+    const Refusal refusal = m_keeper.changeTalents(change);
+    m_roster = m_keeper.roster();
     refresh(selectRow);
-    // Said once, not at every change, where the file stays out of reach.
-    if (!problem.isEmpty() && problem != m_told) {
-        m_told = problem;
-        QMessageBox::warning(this, windowTitle(), problem);
+    if (refusal) {
+        QMessageBox::warning(this, windowTitle(), qt(*refusal));
     }
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/store/TalentStore.h"
 #include "talents/Roster.h"
 
 #include <QWidget>
@@ -14,6 +13,8 @@ class QTableWidget;
 
 namespace velmora {
 
+class Keeper;
+
 // "Velmora - Talente": the current character's talents, each with its step,
 // dice and mean, to roll by name. Everything by keyboard: type-ahead by
 // name in the table, Return rolls the chosen talent, Insert adds one, F2
@@ -22,11 +23,9 @@ class TalentsWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // Reads the talents.
-    explicit TalentsWindow(QWidget* parent = nullptr, TalentStore store = TalentStore());
-    // What was wrong with the talents' file when it was read, once; empty
-    // where nothing was.
-    QString takeProblem();
+    // The talents as `keeper` has them; another Velmora's changes come in
+    // when the window is shown or activated.
+    explicit TalentsWindow(Keeper& keeper, QWidget* parent = nullptr);
 
     const Roster& roster() const { return m_roster; }
     // Opened or brought forward beside `beside`, the table focused.
@@ -39,6 +38,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void newCharacter();
@@ -49,8 +49,7 @@ private:
     void changeStep();
     void deleteTalent();
     void refresh(int selectRow = 0);
-    // One change, made to the talents as kept now and saved at once; says
-    // why where it could not be made or kept.
+    // One change, made here at once and in the database as it is then.
     void change(const std::function<Refusal(Roster&)>& change, int selectRow);
     // Asks for a name until it is one the roster takes, or the player gives up.
     bool askName(const QString& title, const QString& label, QString text,
@@ -64,10 +63,9 @@ private:
     };
     std::optional<Chosen> chosen() const;
 
+    Keeper& m_keeper;
+    // As the keeper had it at the last refresh.
     Roster m_roster;
-    TalentStore m_store;
-    QString m_problem;
-    QString m_told;
     QComboBox* m_characters = nullptr;
     QTableWidget* m_table = nullptr;
     QList<QPushButton*> m_talentButtons;

@@ -14,6 +14,7 @@
 #include "app/window/DesignLayout.h"
 #include "app/window/IndicatorLamp.h"
 #include "app/window/KarmaButton.h"
+#include "app/window/MessageBar.h"
 #include "app/window/Twips.h"
 #include "steps/RollReportingErrors.h"
 #include "steps/StepTable.h"
@@ -24,7 +25,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QDateTime>
 #include <QEvent>
 #include <QFile>
 #include <QIcon>
@@ -32,11 +32,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
-#include <QRandomGenerator>
-#include <QTime>
 
 #include <algorithm>
 #include <utility>
@@ -148,17 +145,15 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
     addAction(m_logAction);
     addAction(m_talentsAction);
 
-    m_logSave.setSingleShot(true);
-    m_logSave.setInterval(kLogSaveAfter);
-    connect(&m_logSave, &QTimer::timeout, this, &MainWindow::saveLog);
+    connect(&m_keeper, &Keeper::logReplaced, this, [this] {
+        if (m_logWindow != nullptr) {
+            m_logWindow->reload();
+        }
+    });
+    connect(&m_keeper, &Keeper::problem, this, &MainWindow::tell);
 }
 
-MainWindow::~MainWindow()
-{
-    if (m_logUnsaved) {
-        m_logStore.save(m_log, m_logClearedAt); // nobody is left to be told
-    }
-}
+MainWindow::~MainWindow() = default;
 
 QIcon MainWindow::applicationIcon()
 {
@@ -242,22 +237,13 @@ void MainWindow::roll(int step, std::string character, std::string talent)
     record.character = std::move(character);
     record.talent = std::move(talent);
     m_transcript.show(rolltext::bandLines(record));
-    // Not the dice's generator: an id only tells rolls apart across files.
-    std::uint64_t id = 0;
-    while (id == 0) {
-        id = QRandomGenerator::system()->generate64();
-    }
-    m_log.add(record, QTime::currentTime().toString(QStringLiteral("hh:mm:ss")).toStdString(), id,
-        QDateTime::currentMSecsSinceEpoch());
-    m_lastRoll = m_log.latest().roll;
-    m_logUnsaved = true;
-    m_logSave.start();
+    m_lastRoll = m_keeper.keep(record).roll;
     m_view->transcriptChanged();
     if (m_logWindow != nullptr) {
         m_logWindow->rollAdded();
     }
     if (QAccessible::isActive()) {
-        const Announcement result = rollAnnouncement(m_log.latest().roll);
+        const Announcement result = rollAnnouncement(*m_lastRoll);
         m_announcer->announce(result.message, result.details);
     }
 }
@@ -289,87 +275,63 @@ void MainWindow::copyRoll()
 void MainWindow::showLog()
 {
     if (m_logWindow == nullptr) {
-        m_logWindow = new RollLogWindow(m_log, this);
+        m_logWindow = new RollLogWindow(m_keeper.log(), this);
         connect(m_logWindow, &RollLogWindow::clearRequested, this, &MainWindow::clearLog);
     }
+    m_keeper.lookForChanges();
     m_logWindow->open(this);
 }
 
-void MainWindow::restoreKept()
-{
-    // Both files' problems in one message.
-    // The talents' file only read, so that a damaged one is said at start;
-    // their window waits for Ctrl+T: made at start, it took a screen
-    // reader's focus from the main window's first button.
-    QStringList problems{takeInLog(), TalentStore().load().problem};
-    problems.removeAll(QString());
-    tell(problems.join(QStringLiteral("\n\n")));
-}
-
-QString MainWindow::takeInLog()
-{
-    LogStore::Loaded loaded = m_logStore.load();
-    const auto before = logShape();
-    m_log.merge(loaded.rolls);
-    if (m_logWindow != nullptr && logShape() != before) {
-        m_logWindow->reload();
-    }
-    return loaded.problem;
-}
-
-void MainWindow::saveLog()
-{
-    const auto before = logShape();
-    const QString problem = m_logStore.save(m_log, m_logClearedAt);
-    if (m_logWindow != nullptr && logShape() != before) {
-        m_logWindow->reload(); // another program's rolls came in
-    }
-    if (problem.isEmpty()) {
-        m_logUnsaved = false;
-        m_logSave.setInterval(kLogSaveAfter);
-    } else {
-        m_logSave.start(kLogRetryAfter); // and again, until it goes
-        tell(problem);
-    }
-}
+void MainWindow::restoreKept() { m_keeper.start(); }
 
 void MainWindow::clearLog()
 {
-    // Rolls before now stay out, whatever file they come back from.
-    m_logClearedAt = QDateTime::currentMSecsSinceEpoch();
-    m_log.clear();
-    m_logUnsaved = false;
-    m_logSave.stop();
-    tell(m_logStore.clear());
-}
-
-std::tuple<std::size_t, std::uint64_t, std::uint64_t> MainWindow::logShape() const
-{
-    return m_log.empty() ? std::tuple<std::size_t, std::uint64_t, std::uint64_t>{}
-                         : std::tuple{m_log.size(), m_log[0].id, m_log.latest().id};
+    m_keeper.clearLog();
+    if (m_logWindow != nullptr) {
+        m_logWindow->reload();
+    }
 }
 
 void MainWindow::tell(const QString& problem)
 {
-    if (problem.isEmpty() || problem == m_told) {
+    if (problem.isEmpty()) {
         return;
     }
-    m_told = problem;
-    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), problem, QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    if (m_messageBar == nullptr) {
+        m_messageBar = new MessageBar(this);
+        connect(m_messageBar, &MessageBar::closed, this, [this] {
+            resize(width(), height() - m_messageBar->height());
+            placeMessageBar();
+        });
+    }
+    const int before = m_messageBar->isVisible() ? m_messageBar->heightForWidth(width()) : 0;
+    m_messageBar->add(problem);
+    m_messageBar->show();
+    // Beneath the board, which keeps every control where it was.
+    resize(width(), height() + m_messageBar->heightForWidth(width()) - before);
+    placeMessageBar();
+    m_announcer->announce(problem);
+}
+
+void MainWindow::placeMessageBar()
+{
+    const bool shown = m_messageBar != nullptr && m_messageBar->isVisible();
+    const int barHeight = shown ? m_messageBar->heightForWidth(width()) : 0;
+    if (shown) {
+        m_messageBar->setGeometry(0, height() - barHeight, width(), barHeight);
+    }
+    m_view->setGeometry(0, 0, width(), height() - barHeight);
 }
 
 void MainWindow::showTalents()
 {
     if (m_talentsWindow == nullptr) {
-        m_talentsWindow = new TalentsWindow(this);
+        m_talentsWindow = new TalentsWindow(m_keeper, this);
         connect(m_talentsWindow, &TalentsWindow::rollRequested, this,
             [this](const QString& character, const QString& talent, int step) {
                 rollTalent(character.toStdString(), talent.toStdString(), step);
             });
     }
-    tell(m_talentsWindow->takeProblem());
     m_talentsWindow->open(this);
 }
 
@@ -520,7 +482,7 @@ void MainWindow::stepKarma(int delta)
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
     // Controls keep their places; only the drawing surface follows the window.
-    m_view->setGeometry(rect());
+    placeMessageBar();
     QWidget::resizeEvent(event);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/store/LogStore.h"
+#include "app/store/Keeper.h"
 #include "app/window/HeldKeys.h"
 #include "app/window/KarmaBinding.h"
 #include "dice/Clock.h"
@@ -14,20 +14,19 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QIcon>
-#include <QTimer>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <tuple>
 
 namespace velmora {
 
 class Announcer;
 class ButtonGrid;
 class KarmaButton;
+class MessageBar;
 class StepOddsHook;
 class RollLogWindow;
 class TalentsWindow;
@@ -62,12 +61,16 @@ public:
     void showTalents();
     TalentsWindow* talentsWindow() const { return m_talentsWindow; }
 
-    const RollLog& log() const { return m_log; }
-    // What earlier runs kept: the log and the talents, each file's problem
-    // said once. Once, after the first frame.
+    const RollLog& log() const { return m_keeper.log(); }
+    Keeper& keeper() { return m_keeper; }
+    // What earlier runs kept: the log and the talents, read from the
+    // database, which each roll is written to from then on. Once, after the
+    // first frame.
     void restoreKept();
-    // Empties the log, here and in its file.
+    // Empties the log, here and in the database.
     void clearLog();
+    // Trouble with what is kept, in the bar beneath the board, and said.
+    MessageBar* messageBar() const { return m_messageBar; }
     RollLogWindow* logWindow() const { return m_logWindow; }
 
 protected:
@@ -95,31 +98,19 @@ private:
     void showWindowMenu(const QPoint& globalPos, bool byKeyboard);
     void applyTranscriptColour();
     void roll(int step, std::string character, std::string talent);
-    void saveLog();
-    // The log's file read into the log; what was wrong with it, if anything.
-    QString takeInLog();
-    // Enough to tell whether the log changed: its size, oldest and newest.
-    std::tuple<std::size_t, std::uint64_t, std::uint64_t> logShape() const;
-    // A problem with a kept file, said once however often it recurs.
     void tell(const QString& problem);
+    // The band and the message bar share the space beneath the controls.
+    void placeMessageBar();
 
     TranscriptModel m_transcript;
     DiceEngine m_dice;
     KarmaBinding m_karma;
     StepRoll m_roll;
-    RollLog m_log;
-    LogStore m_logStore;
-    // Rolls come in bursts; the file is written once a burst is over, and
-    // tried again later where it could not be.
-    static constexpr int kLogSaveAfter = 500; // ms
-    static constexpr int kLogRetryAfter = 5000; // ms
-    QTimer m_logSave;
-    bool m_logUnsaved = false;
-    std::int64_t m_logClearedAt = 0;
+    Keeper m_keeper;
     // This window's latest roll, which a copy takes.
     std::optional<RollRecord> m_lastRoll;
-    QString m_told;
     TranscriptView* m_view = nullptr;
+    MessageBar* m_messageBar = nullptr;
     Announcer* m_announcer = nullptr;
     RollLogWindow* m_logWindow = nullptr;
     TalentsWindow* m_talentsWindow = nullptr;

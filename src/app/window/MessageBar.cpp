@@ -1,0 +1,57 @@
+#include "app/window/MessageBar.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+
+namespace velmora {
+
+MessageBar::MessageBar(QWidget* parent)
+    : QFrame(parent)
+    , m_text(new QLabel(this))
+    , m_close(new QPushButton(tr("Schließen"), this))
+{
+    setObjectName(QStringLiteral("messageBar"));
+    setFrameShape(QFrame::StyledPanel);
+    // The tooltip colours: the desktop's own for a note beside the work.
+    setBackgroundRole(QPalette::ToolTipBase);
+    setForegroundRole(QPalette::ToolTipText);
+    setAutoFillBackground(true);
+    m_text->setWordWrap(true);
+    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_text->setForegroundRole(QPalette::ToolTipText);
+    m_close->setAutoDefault(false);
+    m_close->setAccessibleDescription(tr("Schließt die Meldungen"));
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(m_text, 1);
+    layout->addWidget(m_close, 0, Qt::AlignTop);
+    connect(m_close, &QPushButton::clicked, this, [this] {
+        m_messages.clear();
+        hide();
+        emit closed();
+    });
+    hide();
+}
+
+void MessageBar::add(const QString& message)
+{
+    if (m_messages.contains(message)) {
+        return;
+    }
+    m_messages << message;
+    m_text->setText(m_messages.join(QLatin1Char('\n')));
+    m_text->setAccessibleName(m_text->text());
+}
+
+int MessageBar::heightForWidth(int width) const
+{
+    // Every line of every message whole, however narrow the window.
+    const QMargins margins = layout()->contentsMargins();
+    const int textWidth =
+        width - margins.left() - margins.right() - layout()->spacing() - m_close->sizeHint().width();
+    const int text = m_text->heightForWidth(std::max(textWidth, 1));
+    return std::max(text, m_close->sizeHint().height()) + margins.top() + margins.bottom();
+}
+
+} // namespace velmora

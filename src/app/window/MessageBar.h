@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QFrame>
+#include <QStringList>
+
+class QLabel;
+class QPushButton;
+
+namespace velmora {
+
+// Trouble with what is kept, beneath the board: each message once, in
+// plain sentences, until the player closes the bar. Never a box that takes
+// the keyboard or stops the window from closing.
+class MessageBar : public QFrame {
+    Q_OBJECT
+
+public:
+    explicit MessageBar(QWidget* parent);
+
+    // Shown after those before it; a message already shown is not repeated.
+    void add(const QString& message);
+    const QStringList& messages() const { return m_messages; }
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+
+signals:
+    // The player closed it; the messages are gone with it.
+    void closed();
+
+private:
+    QStringList m_messages;
+    QLabel* m_text;
+    QPushButton* m_close;
+};
+
+} // namespace velmora

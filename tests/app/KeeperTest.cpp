@@ -1,0 +1,180 @@
+#include "WindowRig.h"
+
+#include "app/store/Keeper.h"
+#include "app/window/MessageBar.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+using fixtures::WindowRig;
+
+Database::Paths pathsIn(const QTemporaryDir& dir)
+{
+    return {dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}};
+}
+
+RollRecord stepRoll(int step)
+{
+    RollRecord roll;
+    roll.step = step;
+    roll.dice = {{6, false, {step % 6 + 1}}};
+    roll.outcome = RollRecord::Outcome::Sum;
+    roll.total = step % 6 + 1;
+    return roll;
+}
+
+std::vector<std::uint64_t> idsOf(const RollLog& log)
+{
+    std::vector<std::uint64_t> ids;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        ids.push_back(log[i].id);
+    }
+    return ids;
+}
+
+// The ids in the file, as another program reads them, in the order rolled.
+std::vector<std::uint64_t> idsInFile(const QString& path)
+{
+    std::vector<std::uint64_t> ids;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery query(db);
+            query.exec(QStringLiteral("SELECT id FROM rolls ORDER BY rolled_at, seq"));
+            while (query.next()) {
+                ids.push_back(static_cast<std::uint64_t>(query.value(0).toLongLong()));
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("reader"));
+    return ids;
+}
+
+void startAndLoad(Keeper& keeper)
+{
+    keeper.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return keeper.loaded(); }));
+}
+
+// Two Velmoras on one database: each shows the rolls of both, in the order
+// rolled; "Verlauf leeren" in one deletes exactly what it showed, for both,
+// while the other goes on rolling.
+TEST(Keeper, TwoProgramsShowOneLogAndAClearingHoldsForBoth)
+{
+    QTemporaryDir dir;
+    std::vector<std::uint64_t> after;
+    {
+        Keeper a(pathsIn(dir));
+        Keeper b(pathsIn(dir));
+        startAndLoad(a);
+        startAndLoad(b);
+        for (int n = 1; n <= 8; ++n) {
+            (n % 2 == 0 ? a : b).keep(stepRoll(n));
+            QTest::qWait(2); // a millisecond apart, as hands roll
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return a.log().size() == 8 && b.log().size() == 8; }, 10'000))
+            << a.log().size() << " and " << b.log().size();
+        EXPECT_EQ(idsOf(a.log()), idsOf(b.log()));
+        EXPECT_EQ(idsOf(a.log()), idsInFile(pathsIn(dir).database));
+
+        a.clearLog();
+        EXPECT_TRUE(a.log().empty());
+        after.push_back(b.keep(stepRoll(9)).id);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return a.log().size() == 1 && b.log().size() == 1; }, 10'000))
+            << a.log().size() << " and " << b.log().size();
+        EXPECT_EQ(idsOf(a.log()), after);
+    }
+    EXPECT_EQ(idsInFile(pathsIn(dir).database), after);
+}
+
+// While another program holds the database, rolls are shown at once and
+// written once it lets go; what is still unwritten when the program ends
+// is written then.
+TEST(Keeper, WhatIsShownIsWrittenThroughALockAndAtTheEnd)
+{
+    QTemporaryDir dir;
+    const QString path = pathsIn(dir).database;
+    {
+        Database made(pathsIn(dir));
+        ASSERT_EQ(made.open().fault, Database::Fault::None);
+    }
+    std::vector<std::uint64_t> shown;
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        holder.setDatabaseName(path);
+        ASSERT_TRUE(holder.open());
+        QSqlQuery(holder).exec(QStringLiteral("BEGIN IMMEDIATE"));
+        Keeper keeper(pathsIn(dir));
+        startAndLoad(keeper);
+        for (int n = 1; n <= 3; ++n) {
+            shown.push_back(keeper.keep(stepRoll(n)).id);
+        }
+        EXPECT_EQ(idsOf(keeper.log()), shown) << "shown at once";
+        QTest::qWait(300); // the worker tries, and finds the lock
+        EXPECT_TRUE(idsInFile(path).empty());
+        QSqlQuery(holder).exec(QStringLiteral("ROLLBACK"));
+        holder.close();
+        holder = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return idsInFile(path) == shown; }, 5000));
+        for (int n = 4; n <= 5; ++n) {
+            shown.push_back(keeper.keep(stepRoll(n)).id);
+        }
+    } // closed right after the rolls
+    EXPECT_EQ(idsInFile(path), shown);
+}
+
+// Trouble with the database is said in the window's bar, once however
+// often it recurs, never in a box; the rolls stay shown, and the window
+// closes as ever.
+TEST(Keeper, TroubleIsSaidOnceInTheWindowAndTheWindowStillCloses)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    const QString database = Database::userPaths().database;
+    for (const QString& part : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        QFile::remove(database + part);
+    }
+    ASSERT_TRUE(QDir().mkpath(database)); // a folder where the database should be
+    {
+        WindowRig rig;
+        QSignalSpy said(&rig.window.keeper(), &Keeper::problem);
+        const int boardHeight = rig.window.height();
+        rig.window.restoreKept();
+        for (int n = 1; n <= 5; ++n) {
+            rig.click(rig.step(n));
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return rig.window.messageBar() != nullptr; }));
+        QTest::qWait(300); // any second saying would come in this time
+        EXPECT_EQ(said.count(), 1);
+        EXPECT_EQ(rig.window.log().size(), 5U);
+        MessageBar* bar = rig.window.messageBar();
+        ASSERT_EQ(bar->messages().size(), 1);
+        EXPECT_TRUE(bar->messages()[0].contains(QStringLiteral("Ordner"))) << bar->messages()[0].toStdString();
+        EXPECT_TRUE(bar->isVisible());
+        EXPECT_GE(bar->y(), boardHeight) << "beneath the board, covering none of it";
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            EXPECT_EQ(qobject_cast<QMessageBox*>(top), nullptr);
+        }
+        EXPECT_TRUE(rig.window.close());
+    }
+    QDir(database).removeRecursively();
+}
+
+} // namespace
+} // namespace velmora
