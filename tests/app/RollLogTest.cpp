@@ -155,17 +155,19 @@ TEST(RollLog, TheRollsOfTheLastRunAreBackAndVerlaufLeerenEmptiesThem)
         rig.window.rollTalent("Arven", "Wahrnehmung", 9);
         ids = {rig.window.log()[0].id, rig.window.log()[1].id};
     } // and closed at once
-    WindowRig next;
-    next.window.restoreKept();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return next.window.keeper().loaded(); }));
-    ASSERT_EQ(next.window.log().size(), 2U);
-    EXPECT_EQ((std::vector<std::uint64_t>{next.window.log()[0].id, next.window.log()[1].id}), ids);
-    EXPECT_EQ(next.window.log()[1].roll.talent, "Wahrnehmung");
-    EXPECT_EQ(next.window.log()[1].roll.character, "Arven");
-    EXPECT_EQ(next.window.log()[1].roll.step, 9);
+    {
+        WindowRig next;
+        next.window.restoreKept();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return next.window.keeper().loaded(); }));
+        ASSERT_EQ(next.window.log().size(), 2U);
+        EXPECT_EQ((std::vector<std::uint64_t>{next.window.log()[0].id, next.window.log()[1].id}), ids);
+        EXPECT_EQ(next.window.log()[1].roll.talent, "Wahrnehmung");
+        EXPECT_EQ(next.window.log()[1].roll.character, "Arven");
+        EXPECT_EQ(next.window.log()[1].roll.step, 9);
 
-    next.window.clearLog();
-    EXPECT_EQ(next.window.log().size(), 0U);
+        next.window.clearLog();
+        EXPECT_EQ(next.window.log().size(), 0U);
+    }
     WindowRig third;
     third.window.restoreKept();
     ASSERT_TRUE(QTest::qWaitFor([&] { return third.window.keeper().loaded(); }));

@@ -290,6 +290,11 @@ QString skippedNote(int skipped, const QString& path)
                          : tr("%1 Einträge der Datei %2 waren unlesbar und wurden übergangen.").arg(skipped).arg(path));
 }
 
+QString keptAsideNote(const QString& path, const QString& aside)
+{
+    return tr("Die Datenbank %1 war beschädigt; sie wurde als %2 aufbewahrt und eine neue angelegt.").arg(path, aside);
+}
+
 } // namespace
 
 Database::Paths Database::userPaths()
@@ -344,7 +349,6 @@ Database::Opened Database::openOnce(bool keepDamagedAside)
                                                                                  : Fault::NoPermission;
         return opened;
     }
-    const bool existed = QFileInfo::exists(m_paths.database);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
         db.setDatabaseName(m_paths.database);
@@ -369,12 +373,6 @@ Database::Opened Database::openOnce(bool keepDamagedAside)
         if (sql.ok() && version > kSchema) {
             return Fault::Newer;
         }
-        if (sql.ok() && existed) {
-            const QString check = sql.value(QStringLiteral("PRAGMA quick_check")).toString();
-            if (sql.ok() && check != QLatin1String("ok")) {
-                sql.fail(Fault::Damaged, check);
-            }
-        }
         if (sql.ok()) {
             // WAL: readers never wait for a writer, and a commit is one append.
             sql.run(QStringLiteral("PRAGMA journal_mode = WAL"));
@@ -386,8 +384,7 @@ Database::Opened Database::openOnce(bool keepDamagedAside)
         close();
         const QString aside = keepAside();
         if (!aside.isEmpty()) {
-            opened.notes << tr("Die Datenbank %1 war beschädigt; sie wurde als %2 aufbewahrt und eine neue angelegt.")
-                                .arg(m_paths.database, aside);
+            opened.notes << keptAsideNote(m_paths.database, aside);
         }
         return opened;
     }
@@ -397,6 +394,34 @@ Database::Opened Database::openOnce(bool keepDamagedAside)
     }
     m_open = true;
     return opened;
+}
+
+Database::Opened Database::check()
+{
+    Opened checked;
+    if (!m_open) {
+        checked.fault = Fault::CannotOpen;
+        return checked;
+    }
+    {
+        Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
+        const QString result = sql.value(QStringLiteral("PRAGMA quick_check")).toString();
+        if (sql.ok() && result != QLatin1String("ok")) {
+            sql.fail(Fault::Damaged, result);
+        }
+        checked.fault = sql.fault();
+    }
+    if (checked.fault != Fault::Damaged) {
+        return checked;
+    }
+    close();
+    const QString aside = keepAside();
+    if (aside.isEmpty()) {
+        return checked;
+    }
+    Opened fresh = openOnce(false);
+    fresh.notes.prepend(keptAsideNote(m_paths.database, aside));
+    return fresh;
 }
 
 QString Database::keepAside()

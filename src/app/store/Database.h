@@ -58,9 +58,13 @@ public:
         // older files taken in or not.
         QStringList notes;
     };
-    // Opens the database, or makes it: a damaged one is kept aside as
-    // "….unlesbar-DATE" and a new one started, the older files taken in.
+    // Opens the database, or makes it: one that is no database is kept
+    // aside as "….unlesbar-DATE" and a new one started, the older files
+    // taken in. Reads no more of it than its first page.
     Opened open();
+    // Reads every page of the open database: one that fails is kept aside
+    // and a new one opened, as above. Takes as long as the file is large.
+    Opened check();
     bool isOpen() const { return m_open; }
     void close();
 

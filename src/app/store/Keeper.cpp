@@ -230,6 +230,22 @@ private:
         }
         m_version = m_database.dataVersion();
         sendSnapshot();
+        // Every page read only now: the rolls are shown before a large
+        // file has been read through.
+        const Database::Opened checked = m_database.check();
+        for (const QString& note : checked.notes) {
+            tell(note, note);
+        }
+        if (!m_database.isOpen()) {
+            m_openFault = checked.fault;
+            m_memoryOnly = true; // damaged, and it could not be kept aside
+            failed(checked.fault);
+            return false;
+        }
+        if (!checked.notes.isEmpty()) {
+            m_version = m_database.dataVersion();
+            sendSnapshot(); // the new one's
+        }
         return true;
     }
 

@@ -1,0 +1,118 @@
+#include "app/log/RollLogWindow.h"
+#include "app/store/Database.h"
+#include "app/store/Keeper.h"
+
+#include <QListWidget>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace velmora::bench {
+namespace {
+
+RollLog::Entry talentRoll(std::uint64_t id)
+{
+    RollLog::Entry entry;
+    entry.id = id;
+    entry.when = 1'765'000'000'000 + static_cast<std::int64_t>(id);
+    entry.time = "21:15:11";
+    entry.roll.step = 40;
+    entry.roll.karmaLevel = 4;
+    entry.roll.dice = {{20, false, {20, 7}}, {20, false, {3}}, {10, true, {10, 4}}};
+    entry.roll.outcome = RollRecord::Outcome::Sum;
+    entry.roll.total = 44;
+    entry.roll.character = "Arven";
+    entry.roll.talent = "Schwertkampf";
+    return entry;
+}
+
+// A roll's transaction, from its start until the commit is on the disk:
+// the time between a roll shown and a roll that a power cut cannot take.
+// The median and the 99th percentile of the iterations, in microseconds.
+void BM_RollToCommitted(benchmark::State& state)
+{
+    QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/velmora-bench-XXXXXX")); // the disk, not a tmpfs
+    Database db({dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}});
+    if (db.open().fault != Database::Fault::None) {
+        state.SkipWithError("the database did not open");
+        return;
+    }
+    std::vector<double> micros;
+    std::uint64_t id = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const Database::Fault fault = db.addRoll(talentRoll(++id));
+        const std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
+        if (fault != Database::Fault::None) {
+            state.SkipWithError("a roll was not written");
+            return;
+        }
+        micros.push_back(took.count());
+    }
+    std::sort(micros.begin(), micros.end());
+    state.counters["median_us"] = micros[micros.size() / 2];
+    state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
+}
+BENCHMARK(BM_RollToCommitted)->Iterations(2000)->Unit(benchmark::kMicrosecond);
+
+// A database of that many rolls, made once.
+QString databaseOf(int rolls)
+{
+    static std::map<int, std::unique_ptr<QTemporaryDir>> made;
+    auto& dir = made[rolls];
+    if (!dir) {
+        dir = std::make_unique<QTemporaryDir>(QDir::currentPath() + QStringLiteral("/velmora-bench-XXXXXX"));
+        Database db({dir->filePath(QStringLiteral("velmora.sqlite")), {}, {}});
+        [[maybe_unused]] const Database::Opened opened = db.open();
+        db.close();
+        {
+            QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("filler"));
+            raw.setDatabaseName(dir->filePath(QStringLiteral("velmora.sqlite")));
+            raw.open();
+            QSqlQuery(raw).exec(QStringLiteral(
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                "INSERT INTO rolls (id, rolled_at, time, step, karma, outcome, total, modifier, error, character, "
+                "talent, dice) SELECT i, 1765000000000 + i, '21:15:11', i % 40 + 1, i % 5, 'sum', 12, 0, NULL, "
+                "'Arven', 'Schwertkampf', '[{\"sides\":20,\"karma\":false,\"faces\":[20,7]},{\"sides\":6,"
+                "\"karma\":true,\"faces\":[3]}]' FROM n")
+                                      .arg(rolls));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("filler"));
+    }
+    return dir->filePath(QStringLiteral("velmora.sqlite"));
+}
+
+// From opening the database, as after the first frame, until the log
+// window has painted its latest rolls: with ten rolls in the file, and with
+// a million that no Velmora would keep but a hand might.
+void BM_OpenToTheLogsFirstFrame(benchmark::State& state)
+{
+    const QString path = databaseOf(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        Keeper keeper({path, {}, {}});
+        keeper.start();
+        while (!keeper.loaded()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        }
+        RollLogWindow window(keeper.log());
+        window.show();
+        [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&window);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        state.SetIterationTime(took.count());
+        state.counters["shown"] = static_cast<double>(window.list()->count());
+    }
+}
+BENCHMARK(BM_OpenToTheLogsFirstFrame)->Arg(10)->Arg(1'000'000)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace velmora::bench
