@@ -1,4 +1,5 @@
 #include "BareWindow.h"
+#include "Paint.h"
 
 #include "app/band/LineFitter.h"
 #include "app/log/RollLogWindow.h"
@@ -101,29 +102,6 @@ void BM_FirstRollLayout(benchmark::State& state)
     }
 }
 BENCHMARK(BM_FirstRollLayout)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond);
-
-// Sends the posted update and waits until the window has really painted.
-class PaintWatch : public QObject {
-public:
-    explicit PaintWatch(QWidget* target) { target->installEventFilter(this); }
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            painted = true;
-        }
-        return false;
-    }
-};
-
-void waitForPaint(PaintWatch& watch)
-{
-    while (!watch.painted) {
-        QApplication::processEvents(QEventLoop::AllEvents);
-    }
-}
 
 // Argument 1: with the roll log open beside the window, following every roll.
 void BM_ClickStep40Karma4(benchmark::State& state)

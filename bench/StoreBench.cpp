@@ -1,8 +1,16 @@
+#include "Paint.h"
+
 #include "app/log/RollLogWindow.h"
 #include "app/store/Database.h"
 #include "app/store/Keeper.h"
+#include "app/window/MainWindow.h"
+#include "dice/Clock.h"
+#include "dice/MixingGenerator.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -64,6 +72,28 @@ void BM_RollToCommitted(benchmark::State& state)
 }
 BENCHMARK(BM_RollToCommitted)->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
+// A database at `path` with that many rolls, by SQL: a million in seconds.
+void makeDatabase(const QString& path, int rolls)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    Database db({path, {}, {}});
+    [[maybe_unused]] const Database::Opened opened = db.open();
+    db.close();
+    {
+        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("filler"));
+        raw.setDatabaseName(path);
+        raw.open();
+        QSqlQuery(raw).exec(
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                           "INSERT INTO rolls (id, rolled_at, time, step, karma, outcome, total, modifier, error, "
+                           "character, talent, dice) SELECT i, 1765000000000 + i, '21:15:11', i % 40 + 1, i % 5, "
+                           "'sum', 12, 0, NULL, 'Arven', 'Schwertkampf', '[{\"sides\":20,\"karma\":false,"
+                           "\"faces\":[20,7]},{\"sides\":6,\"karma\":true,\"faces\":[3]}]' FROM n")
+                .arg(rolls));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("filler"));
+}
+
 // A database of that many rolls, made once.
 QString databaseOf(int rolls)
 {
@@ -71,22 +101,7 @@ QString databaseOf(int rolls)
     auto& dir = made[rolls];
     if (!dir) {
         dir = std::make_unique<QTemporaryDir>(QDir::currentPath() + QStringLiteral("/velmora-bench-XXXXXX"));
-        Database db({dir->filePath(QStringLiteral("velmora.sqlite")), {}, {}});
-        [[maybe_unused]] const Database::Opened opened = db.open();
-        db.close();
-        {
-            QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("filler"));
-            raw.setDatabaseName(dir->filePath(QStringLiteral("velmora.sqlite")));
-            raw.open();
-            QSqlQuery(raw).exec(QStringLiteral(
-                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-                "INSERT INTO rolls (id, rolled_at, time, step, karma, outcome, total, modifier, error, character, "
-                "talent, dice) SELECT i, 1765000000000 + i, '21:15:11', i % 40 + 1, i % 5, 'sum', 12, 0, NULL, "
-                "'Arven', 'Schwertkampf', '[{\"sides\":20,\"karma\":false,\"faces\":[20,7]},{\"sides\":6,"
-                "\"karma\":true,\"faces\":[3]}]' FROM n")
-                                      .arg(rolls));
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("filler"));
+        makeDatabase(dir->filePath(QStringLiteral("velmora.sqlite")), rolls);
     }
     return dir->filePath(QStringLiteral("velmora.sqlite"));
 }
@@ -105,14 +120,63 @@ void BM_OpenToTheLogsFirstFrame(benchmark::State& state)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         }
         RollLogWindow window(keeper.log());
-        window.show();
+        window.open(nullptr);
         [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&window);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         state.SetIterationTime(took.count());
         state.counters["shown"] = static_cast<double>(window.list()->count());
     }
 }
-BENCHMARK(BM_OpenToTheLogsFirstFrame)->Arg(10)->Arg(1'000'000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenToTheLogsFirstFrame)->Arg(10)->Arg(1000)->Arg(1'000'000)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Clicks on "Stufe 40" until the band has painted, while the database is
+// in use: argument 0, another program holds a write transaction all the
+// while; 1, a database of a million rolls was opened right before the first
+// click, and is read through and cut to a thousand rolls meanwhile. The
+// slowest click and the 99th percentile, in milliseconds.
+void BM_ClickWhileTheDatabaseIsBusy(benchmark::State& state)
+{
+    QTemporaryDir home(QDir::currentPath() + QStringLiteral("/velmora-bench-XXXXXX"));
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    const QString path = Database::userPaths().database;
+    makeDatabase(path, state.range(0) == 1 ? 1'000'000 : 10);
+    QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+    holder.setDatabaseName(path);
+    holder.open();
+    if (state.range(0) == 0) {
+        QSqlQuery(holder).exec(QStringLiteral("BEGIN IMMEDIATE"));
+    }
+    std::vector<double> ms;
+    {
+        MixingGenerator generator;
+        SystemClock clock;
+        MainWindow window(generator, clock);
+        window.show();
+        [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&window);
+        window.restoreKept();
+        auto* step = window.findChild<QPushButton*>(QStringLiteral("Command40"));
+        QWidget* view = window.findChild<QWidget*>(QStringLiteral("transcript"));
+        for (auto _ : state) {
+            const auto start = std::chrono::steady_clock::now();
+            PaintWatch watch(view);
+            QTest::mouseClick(step, Qt::LeftButton);
+            waitForPaint(watch);
+            ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
+        if (state.range(0) == 0) {
+            QSqlQuery(holder).exec(QStringLiteral("ROLLBACK")); // so that the window's end writes them
+        }
+    }
+    holder.close();
+    holder = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    qputenv("XDG_DATA_HOME", dataHome);
+    std::sort(ms.begin(), ms.end());
+    state.counters["max_ms"] = ms.back();
+    state.counters["p99_ms"] = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
+}
+BENCHMARK(BM_ClickWhileTheDatabaseIsBusy)->Arg(0)->Arg(1)->Iterations(300)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace velmora::bench

@@ -31,6 +31,8 @@ int main(int argc, char* argv[])
     accessibility.watchAfterFirstFrame(&window);
     velmora::afterFirstFrame(&window, [&window] { window.restoreKept(); });
     const int exitCode = QApplication::exec();
+    // Closed before the database was opened: what was rolled is written all the same.
+    window.restoreKept();
     watchdog.arm(exitCode, std::chrono::seconds(5));
     return exitCode;
 }

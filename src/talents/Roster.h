@@ -12,11 +12,15 @@ namespace velmora {
 struct Talent {
     std::string name;
     int step = 0;
+
+    bool operator==(const Talent&) const = default;
 };
 
 struct Character {
     std::string name;
     std::vector<Talent> talents;
+
+    bool operator==(const Character&) const = default;
 };
 
 // Why a change was refused, in the player's words; none where it was made.
@@ -63,6 +67,8 @@ public:
     Refusal talentNameRefusal(
         std::size_t character, std::string_view name, std::optional<std::size_t> except = {}) const;
     static Refusal stepRefusal(int step);
+
+    bool operator==(const Roster&) const = default;
 
 private:
     std::vector<Character> m_characters;

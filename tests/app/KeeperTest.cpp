@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -101,6 +102,50 @@ TEST(Keeper, TwoProgramsShowOneLogAndAClearingHoldsForBoth)
         EXPECT_EQ(idsOf(a.log()), after);
     }
     EXPECT_EQ(idsInFile(pathsIn(dir).database), after);
+}
+
+// Two Velmoras changing the talents at once lose neither's change, and each
+// shows the other's; a change to what the other deleted meanwhile is
+// refused with its reason, not made.
+TEST(Keeper, TwoProgramsLoseNeithersTalentsAndEachShowsTheOthers)
+{
+    QTemporaryDir dir;
+    Keeper a(pathsIn(dir));
+    Keeper b(pathsIn(dir));
+    startAndLoad(a);
+    startAndLoad(b);
+    const auto add = [](const std::string& name) {
+        return [name](Roster& roster) { return roster.addCharacter(name); };
+    };
+    ASSERT_FALSE(a.changeTalents(add("Arven")));
+    ASSERT_FALSE(b.changeTalents(add("Bryn")));
+    const auto names = [](const Keeper& k) {
+        std::vector<std::string> all;
+        for (const Character& c : k.roster().characters()) {
+            all.push_back(c.name);
+        }
+        std::sort(all.begin(), all.end());
+        return all;
+    };
+    const std::vector<std::string> both{"Arven", "Bryn"};
+    b.lookForChanges();
+    a.lookForChanges();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return names(a) == both && names(b) == both; }, 5000))
+        << names(a).size() << " and " << names(b).size();
+
+    QSignalSpy refused(&a, &Keeper::problem);
+    ASSERT_FALSE(b.changeTalents([](Roster& roster) {
+        roster.removeCharacter(*roster.characterIndex("Arven"));
+        return Refusal();
+    }));
+    QTest::qWait(100); // written before a's change comes
+    ASSERT_FALSE(a.changeTalents([](Roster& roster) {
+        const auto arven = roster.characterIndex("Arven");
+        return arven ? roster.addTalent(*arven, "Wahrnehmung", 9) : Refusal("Arven gibt es nicht mehr.");
+    })) << "here, Arven is still there";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !refused.isEmpty(); }, 5000));
+    EXPECT_EQ(refused.front().front().toString(), QStringLiteral("Arven gibt es nicht mehr."));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return names(a) == std::vector<std::string>{"Bryn"}; }, 5000));
 }
 
 // While another program holds the database, rolls are shown at once and

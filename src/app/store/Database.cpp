@@ -349,18 +349,22 @@ Database::Opened Database::openOnce(bool keepDamagedAside)
                                                                                  : Fault::NoPermission;
         return opened;
     }
-    {
+    const QSqlError openError = [&] {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
         db.setDatabaseName(m_paths.database);
         // Not on the window's thread, but short all the same: a busy
         // database is tried again later rather than waited for.
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=50"));
-        if (!db.open()) {
-            m_lastError = db.lastError().text();
-            opened.fault = faultOf(db.lastError(), folder);
-            close();
-            return opened;
+        return db.open() ? QSqlError() : db.lastError();
+    }();
+    if (openError.type() != QSqlError::NoError) {
+        m_lastError = openError.text();
+        opened.fault = faultOf(openError, folder);
+        if (opened.fault == Fault::None) {
+            opened.fault = Fault::CannotOpen;
         }
+        close();
+        return opened;
     }
     // In a scope of its own: the connection is closed below only once no
     // statement holds it.

@@ -251,7 +251,11 @@ private:
 
     void failed(Database::Fault fault)
     {
-        if (fault == Database::Fault::Busy) {
+        if (fault == Database::Fault::Damaged && !m_memoryOnly) {
+            // Found in a write: the next opening keeps it aside. Until
+            // then, it is one that could not be written.
+            tell(Database::Fault::Other);
+        } else if (fault == Database::Fault::Busy) {
             if (!m_busy.isValid()) {
                 m_busy.start();
             } else if (m_busy.elapsed() >= kBusyTold) {
@@ -525,18 +529,31 @@ void Keeper::taken(std::uint64_t upTo)
 
 void Keeper::rollsRead(std::uint64_t upTo, std::vector<RollLog::Entry> rolls)
 {
-    m_loaded = true;
     if (upTo < m_lastClear) {
+        m_loaded = true;
         return; // read before the clearing
-    }
-    m_log.clear();
-    for (const RollLog::Entry& entry : rolls) {
-        m_log.add(entry.roll, entry.time, entry.id, entry.when);
     }
     for (const auto& [number, entry] : m_inFlight) {
         if (number > upTo) {
-            m_log.add(entry.roll, entry.time, entry.id, entry.when);
+            rolls.push_back(entry);
         }
+    }
+    if (rolls.size() > RollLog::kCapacity) {
+        rolls.erase(rolls.begin(), rolls.begin() + static_cast<std::ptrdiff_t>(rolls.size() - RollLog::kCapacity));
+    }
+    // Unchanged, the views keep their place: a snapshot comes whenever
+    // anything else in the database changed.
+    bool same = rolls.size() == m_log.size();
+    for (std::size_t i = 0; same && i < rolls.size(); ++i) {
+        same = rolls[i].id == m_log[i].id;
+    }
+    if (same && m_loaded) {
+        return;
+    }
+    m_loaded = true;
+    m_log.clear();
+    for (const RollLog::Entry& entry : rolls) {
+        m_log.add(entry.roll, entry.time, entry.id, entry.when);
     }
     emit logReplaced();
 }
@@ -544,7 +561,7 @@ void Keeper::rollsRead(std::uint64_t upTo, std::vector<RollLog::Entry> rolls)
 void Keeper::talentsRead(std::uint64_t upTo, const Roster& roster)
 {
     // Read before the latest change here was taken, it would undo it.
-    if (upTo >= m_lastTalentChange) {
+    if (upTo >= m_lastTalentChange && roster != m_roster) {
         m_roster = roster;
         emit rosterReplaced();
     }

@@ -9,6 +9,7 @@
 #include "steps/StepTable.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QHeaderView>
@@ -126,6 +127,12 @@ TalentsWindow::TalentsWindow(Keeper& keeper, QWidget* parent)
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QWidget::close);
     connect(&m_keeper, &Keeper::rosterReplaced, this, [this] {
+        // Not under a question about the talents as they were: its answer
+        // is made by name, and the window follows once it is answered.
+        if (QApplication::activeModalWidget() != nullptr) {
+            m_stale = true;
+            return;
+        }
         m_roster = m_keeper.roster();
         refresh(currentRow());
     });
@@ -135,6 +142,10 @@ TalentsWindow::TalentsWindow(Keeper& keeper, QWidget* parent)
 void TalentsWindow::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        if (std::exchange(m_stale, false)) {
+            m_roster = m_keeper.roster();
+            refresh(currentRow());
+        }
         m_keeper.lookForChanges();
     }
     QWidget::changeEvent(event);
@@ -262,6 +273,7 @@ void TalentsWindow::change(const std::function<Refusal(Roster&)>& change, int se
 {
     const Refusal refusal = m_keeper.changeTalents(change);
     m_roster = m_keeper.roster();
+    m_stale = false;
     refresh(selectRow);
     if (refusal) {
         QMessageBox::warning(this, windowTitle(), qt(*refusal));

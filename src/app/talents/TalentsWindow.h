@@ -66,6 +66,8 @@ private:
     Keeper& m_keeper;
     // As the keeper had it at the last refresh.
     Roster m_roster;
+    // The keeper's changed while a question was open.
+    bool m_stale = false;
     QComboBox* m_characters = nullptr;
     QTableWidget* m_table = nullptr;
     QList<QPushButton*> m_talentButtons;
