@@ -85,6 +85,13 @@ struct OtherConnection {
         QSqlQuery query(QSqlDatabase::database(QStringLiteral("other")));
         return query.exec(sql);
     }
+    qint64 count(const QString& table) const
+    {
+        QSqlQuery query(QSqlDatabase::database(QStringLiteral("other")));
+        return query.exec(QStringLiteral("SELECT count(*) FROM ") + table) && query.next()
+            ? query.value(0).toLongLong()
+            : -1;
+    }
 };
 
 TEST(Database, KeepsTheLatestThousandRollsAndTheTalentsAcrossAReopening)
@@ -110,6 +117,9 @@ TEST(Database, KeepsTheLatestThousandRollsAndTheTalentsAcrossAReopening)
         ASSERT_EQ(changed.fault, Database::Fault::None);
         ASSERT_FALSE(changed.refusal);
     }
+    EXPECT_EQ(OtherConnection(pathsIn(dir).database).count(QStringLiteral("rolls")),
+        static_cast<qint64>(RollLog::kCapacity))
+        << "older rolls gone from the file, not only from what is read";
     Database db(pathsIn(dir));
     ASSERT_EQ(db.open().fault, Database::Fault::None);
     const Database::Rolls kept = db.latestRolls();

@@ -16,7 +16,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace velmora {
@@ -160,6 +163,8 @@ TEST(Keeper, WhatIsShownIsWrittenThroughALockAndAtTheEnd)
         ASSERT_EQ(made.open().fault, Database::Fault::None);
     }
     std::vector<std::uint64_t> shown;
+    std::atomic<bool> held = false;
+    std::thread other;
     {
         QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
         holder.setDatabaseName(path);
@@ -178,11 +183,71 @@ TEST(Keeper, WhatIsShownIsWrittenThroughALockAndAtTheEnd)
         holder = QSqlDatabase();
         QSqlDatabase::removeDatabase(QStringLiteral("holder"));
         EXPECT_TRUE(QTest::qWaitFor([&] { return idsInFile(path) == shown; }, 5000));
+        // Rolls still waiting for the lock when the program ends.
+        other = std::thread([&] {
+            {
+                QSqlDatabase late = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("late"));
+                late.setDatabaseName(path);
+                late.open();
+                QSqlQuery(late).exec(QStringLiteral("BEGIN IMMEDIATE"));
+                held = true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(500)); // holding, as another program would
+                QSqlQuery(late).exec(QStringLiteral("ROLLBACK"));
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("late"));
+        });
+        while (!held) {
+            std::this_thread::yield();
+        }
         for (int n = 4; n <= 5; ++n) {
             shown.push_back(keeper.keep(stepRoll(n)).id);
         }
-    } // closed right after the rolls
+    } // closed right after the rolls, while the other still holds the lock
+    other.join();
     EXPECT_EQ(idsInFile(path), shown);
+}
+
+// What is shown stays what will be written: a snapshot of the database taken
+// while this program's clearing and roll still wait for a lock shows them
+// as done, with another program's new roll.
+TEST(Keeper, ASnapshotWhileChangesWaitShowsThemDone)
+{
+    QTemporaryDir dir;
+    const QString path = pathsIn(dir).database;
+    Keeper keeper(pathsIn(dir));
+    startAndLoad(keeper);
+    keeper.keep(stepRoll(1));
+    keeper.keep(stepRoll(2));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idsInFile(path).size() == 2; }));
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        other.setDatabaseName(path);
+        ASSERT_TRUE(other.open());
+        QSqlQuery(other).exec(QStringLiteral("BEGIN IMMEDIATE"));
+        keeper.clearLog();
+        const std::uint64_t mine = keeper.keep(stepRoll(3)).id;
+        QTest::qWait(300); // the worker tries, and finds the lock
+        // Another program's roll, committed, and the lock taken again at once.
+        QSqlQuery(other).exec(QStringLiteral(
+            "INSERT INTO rolls (id, rolled_at, time, step, karma, outcome, total, modifier, character, talent, dice) "
+            "VALUES (77, 1765000000000, '21:15:11', 3, 0, 'sum', 4, 0, '', '', '[{\"sides\":4,\"karma\":false,"
+            "\"faces\":[4]}]')"));
+        QSqlQuery(other).exec(QStringLiteral("COMMIT"));
+        QSqlQuery(other).exec(QStringLiteral("BEGIN IMMEDIATE"));
+        keeper.lookForChanges();
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            const auto ids = idsOf(keeper.log());
+            return std::find(ids.begin(), ids.end(), 77U) != ids.end();
+        }));
+        std::vector<std::uint64_t> shown = idsOf(keeper.log());
+        std::vector<std::uint64_t> expected{77, mine};
+        std::sort(shown.begin(), shown.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(shown, expected) << "the cleared rolls stay gone, the waiting roll stays shown";
+        QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
 }
 
 // Trouble with the database is said in the window's bar, once however
