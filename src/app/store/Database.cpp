@@ -14,6 +14,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QStorageInfo>
 #include <QVariant>
 
 #include <algorithm>
@@ -55,6 +56,10 @@ constexpr const char* kSchemaSql[] = {
     " PRIMARY KEY (character, position))",
 };
 
+// Less than this free, and the disk is as good as full: a connection's
+// shared memory alone takes 32 KiB.
+constexpr qint64 kRoomNeeded = 1 << 20;
+
 // SQLite's primary result codes, as Qt passes them on.
 Database::Fault faultOf(const QSqlError& error, const QString& folder)
 {
@@ -71,7 +76,16 @@ Database::Fault faultOf(const QSqlError& error, const QString& folder)
     case 8: // READONLY
     case 23: // AUTH
         return Database::Fault::NoPermission;
+    case 10: // IOERR
     case 14: // CANTOPEN: a folder it may not write to, most often
+        // A disk that has no room left for the journal's shared memory
+        // fails reads and writes alike, as an I/O error.
+        if (QStorageInfo(folder).bytesAvailable() < kRoomNeeded) {
+            return Database::Fault::Full;
+        }
+        if ((error.nativeErrorCode().toInt() & 0xff) == 10) {
+            return Database::Fault::Other;
+        }
         return QFileInfo(folder).isWritable() ? Database::Fault::CannotOpen : Database::Fault::NoPermission;
     case 11: // CORRUPT
     case 26: // NOTADB
@@ -149,9 +163,13 @@ public:
             run(QStringLiteral("COMMIT"));
         }
         if (!ok()) {
+            // SQLite may have rolled back already, on a full disk: what is
+            // said is the fault, not the rollback's complaint.
             const Database::Fault fault = std::exchange(m_fault, Database::Fault::None);
+            const QString why = m_lastError;
             run(QStringLiteral("ROLLBACK"));
             m_fault = fault;
+            m_lastError = why;
         }
         return m_fault;
     }

@@ -47,7 +47,8 @@ void MessageBar::add(const QString& message)
 int MessageBar::heightForWidth(int width) const
 {
     // Every line of every message whole, however narrow the window.
-    const QMargins margins = layout()->contentsMargins();
+    const int frame = frameWidth();
+    const QMargins margins = layout()->contentsMargins() + QMargins(frame, frame, frame, frame);
     const int textWidth =
         width - margins.left() - margins.right() - layout()->spacing() - m_close->sizeHint().width();
     const int text = m_text->heightForWidth(std::max(textWidth, 1));
