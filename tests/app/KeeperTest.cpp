@@ -97,7 +97,7 @@ TEST(Keeper, TwoProgramsShowOneLogAndAClearingHoldsForBoth)
         EXPECT_EQ(idsOf(a.log()), idsOf(b.log()));
         EXPECT_EQ(idsOf(a.log()), idsInFile(pathsIn(dir).database));
 
-        a.clearLog();
+        a.clearLog(idsOf(a.log()));
         EXPECT_TRUE(a.log().empty());
         after.push_back(b.keep(stepRoll(9)).id);
         ASSERT_TRUE(QTest::qWaitFor([&] { return a.log().size() == 1 && b.log().size() == 1; }, 10'000))
@@ -105,6 +105,28 @@ TEST(Keeper, TwoProgramsShowOneLogAndAClearingHoldsForBoth)
         EXPECT_EQ(idsOf(a.log()), after);
     }
     EXPECT_EQ(idsInFile(pathsIn(dir).database), after);
+}
+
+// A clearing made while a snapshot with another program's roll is on its
+// way drops that snapshot, read before the clearing: the roll must come
+// back all the same, though no other program commits again.
+TEST(Keeper, AClearingDoesNotHideWhatAnotherProgramRolledMeanwhile)
+{
+    QTemporaryDir dir;
+    Keeper a(pathsIn(dir));
+    Keeper b(pathsIn(dir));
+    startAndLoad(a);
+    startAndLoad(b);
+    a.keep(stepRoll(5));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b.log().size() == 1; }, 5000));
+    const std::uint64_t theirs = b.keep(stepRoll(7)).id;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idsInFile(pathsIn(dir).database).size() == 2; }));
+    a.lookForChanges();
+    // The snapshot is posted meanwhile, and waits behind the clearing.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    a.clearLog({a.log()[0].id});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return idsOf(a.log()) == std::vector<std::uint64_t>{theirs}; }, 5000))
+        << a.log().size();
 }
 
 // Two Velmoras changing the talents at once lose neither's change, and each
@@ -224,7 +246,7 @@ TEST(Keeper, ASnapshotWhileChangesWaitShowsThemDone)
         other.setDatabaseName(path);
         ASSERT_TRUE(other.open());
         QSqlQuery(other).exec(QStringLiteral("BEGIN IMMEDIATE"));
-        keeper.clearLog();
+        keeper.clearLog(idsOf(keeper.log()));
         const std::uint64_t mine = keeper.keep(stepRoll(3)).id;
         QTest::qWait(300); // the worker tries, and finds the lock
         // Another program's roll, committed, and the lock taken again at once.

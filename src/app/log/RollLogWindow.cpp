@@ -181,11 +181,20 @@ void RollLogWindow::saveAs()
 
 void RollLogWindow::askToClear()
 {
-    if (QMessageBox::question(this, tr("Verlauf leeren"),
-            tr("Alle %n Würfe aus dem Verlauf löschen?", nullptr, static_cast<int>(m_log.size())),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+    // Exactly what will be deleted, and in German: "Alle 1 Würfe" is none.
+    const std::size_t count = m_log.size();
+    if (count == 0) {
+        return;
+    }
+    std::vector<std::uint64_t> ids;
+    for (std::size_t i = 0; i < count; ++i) {
+        ids.push_back(m_log[i].id);
+    }
+    const QString question = count == 1 ? tr("Den einen Wurf aus dem Verlauf löschen?")
+                                        : tr("Alle %1 Würfe aus dem Verlauf löschen?").arg(count);
+    if (QMessageBox::question(this, tr("Verlauf leeren"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes) {
-        emit clearRequested();
+        emit clearRequested(ids);
         reload();
     }
 }

@@ -39,8 +39,9 @@ public:
     QString allText() const;
 
 signals:
-    // The player confirmed "Verlauf leeren".
-    void clearRequested();
+    // The player confirmed "Verlauf leeren" for these rolls: those that the
+    // question counted.
+    void clearRequested(const std::vector<std::uint64_t>& ids);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -80,7 +80,8 @@ Database::Fault faultOf(const QSqlError& error, const QString& folder)
     case 14: // CANTOPEN: a folder it may not write to, most often
         // A disk that has no room left for the journal's shared memory
         // fails reads and writes alike, as an I/O error.
-        if (QStorageInfo(folder).bytesAvailable() < kRoomNeeded) {
+        if (const QStorageInfo disk(folder); disk.isValid() && disk.bytesAvailable() >= 0
+            && disk.bytesAvailable() < kRoomNeeded) {
             return Database::Fault::Full;
         }
         if ((error.nativeErrorCode().toInt() & 0xff) == 10) {
@@ -458,10 +459,13 @@ QString Database::keepAside()
         if (!QFile::rename(m_paths.database, aside)) {
             return {};
         }
-        // Its journal goes with it: a new database must not take it for its own.
+        // Its journal goes with it: a new database must not take it for its
+        // own. Where it can neither go nor be removed, nothing is kept aside.
         for (const QString& part : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
-            if (QFileInfo::exists(m_paths.database + part)) {
-                QFile::rename(m_paths.database + part, aside + part);
+            const QString journal = m_paths.database + part;
+            if (QFileInfo::exists(journal) && !QFile::rename(journal, aside + part) && !QFile::remove(journal)) {
+                QFile::rename(aside, m_paths.database);
+                return {};
             }
         }
         return aside;
@@ -675,7 +679,7 @@ Database::Talents Database::changeTalents(const std::function<Refusal(Roster&)>&
         }
         result.refusal = change(result.roster);
         if (result.refusal) {
-            sql.fail(Fault::Other, QString()); // nothing to write: rolled back
+            sql.fail(Fault::Other, QStringLiteral("refused")); // nothing to write: rolled back
             return;
         }
         sql.fail(writeTalents(result.roster), m_lastError);

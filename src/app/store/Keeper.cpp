@@ -68,8 +68,8 @@ QString faultMessage(Database::Fault fault, const QString& path)
     case Database::Fault::Other:
         break;
     }
-    return tr("Die Datenbank %1 konnte nicht geschrieben werden. Die Würfe bleiben im Speicher und werden später "
-              "gespeichert.")
+    return tr("Die Datenbank %1 konnte nicht gelesen oder geschrieben werden. Die Würfe bleiben im Speicher und "
+              "werden später gespeichert.")
         .arg(path);
 }
 
@@ -94,13 +94,35 @@ QString skippedRows(int rolls, int talents)
         .arg(subject);
 }
 
+// Waiting operations are bounded as the log is: beyond its capacity the
+// oldest roll goes, which the log would let go at once anyway. Changes of
+// the talents and clearings are never dropped.
+void queue(std::deque<Keeper::Op>& ops, Keeper::Op op)
+{
+    ops.push_back(std::move(op));
+    if (ops.size() > RollLog::kCapacity) {
+        const auto oldestRoll =
+            std::find_if(ops.begin(), ops.end(), [](const Keeper::Op& o) { return o.kind == Keeper::Op::Kind::Roll; });
+        if (oldestRoll != ops.end()) {
+            ops.erase(oldestRoll);
+        }
+    }
+}
+
 } // namespace
+
+// The worker's way back to the keeper, which outlives the worker unless the
+// keeper gave up waiting for it: then the keeper is gone, and nothing is sent.
+struct KeeperLink {
+    QMutex mutex;
+    Keeper* keeper = nullptr;
+};
 
 // The database's side: lives on its own thread, and may wait on the disk.
 class KeeperWorker : public QObject {
 public:
-    KeeperWorker(Keeper* keeper, Database::Paths paths, QStringList pragmas)
-        : m_keeper(keeper)
+    KeeperWorker(std::shared_ptr<KeeperLink> link, Database::Paths paths, QStringList pragmas)
+        : m_link(std::move(link))
         , m_database(std::move(paths), std::move(pragmas))
         , m_retry(new QTimer(this))
         , m_look(new QTimer(this))
@@ -127,17 +149,14 @@ public:
                 return o.kind == Keeper::Op::Kind::Roll && ids.count(o.roll.id) > 0;
             });
         }
-        m_ops.push_back(std::move(op));
-        // No more rolls waiting than the log keeps: older ones would go at once.
-        const auto rolls = std::count_if(
-            m_ops.begin(), m_ops.end(), [](const Keeper::Op& o) { return o.kind == Keeper::Op::Kind::Roll; });
-        if (rolls > static_cast<std::ptrdiff_t>(RollLog::kCapacity)) {
-            m_ops.erase(std::find_if(
-                m_ops.begin(), m_ops.end(), [](const Keeper::Op& o) { return o.kind == Keeper::Op::Kind::Roll; }));
-        }
+        queue(m_ops, std::move(op));
         const std::uint64_t taken = m_taken;
         post([taken](Keeper& k) { k.taken(taken); });
-        drain();
+        // After a failure, the timer tries again: a burst of rolls on a
+        // busy database must not wait out the busy timeout one by one.
+        if (!m_retry->isActive()) {
+            drain();
+        }
     }
 
     void look()
@@ -149,15 +168,8 @@ public:
         const auto version = m_database.dataVersion();
         if (version && version != m_version) {
             m_version = version;
-            sendSnapshot();
+            sendSnapshot(); // which forgets the version where it fails, so that the next look tries again
         }
-    }
-
-    // The keeper is going without waiting for this thread: nothing more to it.
-    void detach()
-    {
-        const QMutexLocker lock(&m_keeperLock);
-        m_keeper = nullptr;
     }
 
     // At the end: what is left, tried until written or the time is up.
@@ -168,17 +180,22 @@ public:
         QElapsedTimer since;
         since.start();
         while (!m_ops.empty() && !m_memoryOnly && since.elapsed() < kFinishWithin) {
-            const Database::Fault fault = drainOnce();
+            bool opening = false;
+            const Database::Fault fault = drainOnce(opening);
             if (fault == Database::Fault::Busy) {
                 QThread::msleep(50); // nothing else is left to do on this thread
             } else if (fault != Database::Fault::None) {
                 break;
             }
         }
-        const auto lost = std::count_if(
-            m_ops.begin(), m_ops.end(), [](const Keeper::Op& o) { return o.kind == Keeper::Op::Kind::Roll; });
-        if (lost > 0 && !m_memoryOnly) {
-            std::fprintf(stderr, "velmora: %ld rolls could not be written to %s: %s\n", static_cast<long>(lost),
+        if (!m_ops.empty() && !m_memoryOnly) {
+            const auto count = [&](Keeper::Op::Kind kind) {
+                return static_cast<long>(
+                    std::count_if(m_ops.begin(), m_ops.end(), [kind](const Keeper::Op& o) { return o.kind == kind; }));
+            };
+            std::fprintf(stderr,
+                "velmora: %ld rolls, %ld clearings and %ld changes of the talents could not be written to %s: %s\n",
+                count(Keeper::Op::Kind::Roll), count(Keeper::Op::Kind::Clear), count(Keeper::Op::Kind::Talents),
                 qPrintable(m_database.paths().database), qPrintable(m_database.lastError()));
         }
         m_database.close();
@@ -189,8 +206,8 @@ private:
     template <typename F>
     void post(F f)
     {
-        const QMutexLocker lock(&m_keeperLock);
-        if (Keeper* keeper = m_keeper) {
+        const QMutexLocker lock(&m_link->mutex);
+        if (Keeper* keeper = m_link->keeper) {
             QMetaObject::invokeMethod(
                 keeper, [keeper, f = std::move(f)]() mutable { f(*keeper); }, Qt::QueuedConnection);
         }
@@ -238,7 +255,9 @@ private:
         }
         if (!m_database.isOpen()) {
             m_openFault = checked.fault;
-            m_memoryOnly = true; // damaged, and it could not be kept aside
+            // Damaged still: it could not be kept aside. Else the new one
+            // could not be opened yet, and is tried again.
+            m_memoryOnly = checked.fault == Database::Fault::Damaged;
             failed(checked.fault);
             return false;
         }
@@ -252,8 +271,7 @@ private:
     void failed(Database::Fault fault)
     {
         if (fault == Database::Fault::Damaged && !m_memoryOnly) {
-            // Found in a write: the next opening keeps it aside. Until
-            // then, it is one that could not be written.
+            // Found in a read or a write: the next opening keeps it aside.
             tell(Database::Fault::Other);
         } else if (fault == Database::Fault::Busy) {
             if (!m_busy.isValid()) {
@@ -270,9 +288,11 @@ private:
     }
 
     // The first operation waiting, written; what kept it from being.
-    Database::Fault drainOnce()
+    // `opening` tells whether that was the opening, which has said so.
+    Database::Fault drainOnce(bool& opening)
     {
-        if (!open()) {
+        opening = !open();
+        if (opening) {
             return m_openFault;
         }
         Keeper::Op& op = m_ops.front();
@@ -283,6 +303,9 @@ private:
             break;
         case Keeper::Op::Kind::Clear:
             fault = m_database.removeRolls(op.ids);
+            // Snapshots read before it was taken were dropped; no other
+            // program's commit may come to send a new one.
+            m_cleared = fault == Database::Fault::None;
             break;
         case Keeper::Op::Kind::Talents: {
             Database::Talents changed = m_database.changeTalents(op.change);
@@ -310,10 +333,10 @@ private:
     void drain()
     {
         while (!m_ops.empty()) {
-            const bool wasOpen = m_database.isOpen();
-            const Database::Fault fault = drainOnce();
+            bool opening = false;
+            const Database::Fault fault = drainOnce(opening);
             if (fault != Database::Fault::None) {
-                if (wasOpen) {
+                if (!opening) {
                     failed(fault); // a failed opening has said so already
                 }
                 break;
@@ -321,6 +344,9 @@ private:
         }
         if (m_ops.empty() && !m_database.isOpen()) {
             open();
+        }
+        if (std::exchange(m_cleared, false) && m_database.isOpen()) {
+            sendSnapshot();
         }
         if (m_changedTalents) {
             // The talents as the database now holds them, this program's
@@ -368,7 +394,12 @@ private:
         Database::Rolls rolls = m_database.latestRolls();
         Database::Talents talents = m_database.talents();
         if (rolls.fault != Database::Fault::None || talents.fault != Database::Fault::None) {
-            failed(rolls.fault != Database::Fault::None ? rolls.fault : talents.fault);
+            const Database::Fault fault = rolls.fault != Database::Fault::None ? rolls.fault : talents.fault;
+            m_version.reset(); // read again at the next look
+            if (fault == Database::Fault::Damaged) {
+                m_database.close(); // kept aside at the next opening
+            }
+            failed(fault);
             return;
         }
         tell(QStringLiteral("skipped"), skippedRows(rolls.skipped, talents.skipped));
@@ -380,8 +411,7 @@ private:
         });
     }
 
-    QMutex m_keeperLock;
-    Keeper* m_keeper;
+    std::shared_ptr<KeeperLink> m_link;
     Database m_database;
     Database::Fault m_openFault = Database::Fault::None;
     QTimer* m_retry;
@@ -390,6 +420,7 @@ private:
     std::uint64_t m_taken = 0;
     std::optional<std::int64_t> m_version;
     bool m_memoryOnly = false;
+    bool m_cleared = false;
     QElapsedTimer m_busy;
     std::unique_ptr<Roster> m_changedTalents;
 };
@@ -419,7 +450,8 @@ Keeper::~Keeper()
     if (thread->wait(kFinishWithin + 1000)) {
         delete thread;
     } else {
-        worker->detach();
+        const QMutexLocker lock(&m_link->mutex);
+        m_link->keeper = nullptr;
         // Still on the disk: left to the end of the process, which a
         // destroyed running thread would abort.
         std::fprintf(stderr, "velmora: the database did not finish in time\n");
@@ -433,7 +465,9 @@ void Keeper::start()
     }
     m_thread = new QThread;
     m_thread->setObjectName(QStringLiteral("velmora-database"));
-    m_worker = new KeeperWorker(this, m_paths, m_pragmas);
+    m_link = std::make_shared<KeeperLink>();
+    m_link->keeper = this;
+    m_worker = new KeeperWorker(m_link, m_paths, m_pragmas);
     m_worker->moveToThread(m_thread);
     m_thread->start();
     KeeperWorker* worker = m_worker;
@@ -446,14 +480,7 @@ void Keeper::start()
 void Keeper::send(Op op)
 {
     if (m_thread == nullptr) {
-        m_unsent.push_back(std::move(op));
-        // As the worker does: no more rolls waiting than the log keeps.
-        const auto rolls =
-            std::count_if(m_unsent.begin(), m_unsent.end(), [](const Op& o) { return o.kind == Op::Kind::Roll; });
-        if (rolls > static_cast<std::ptrdiff_t>(RollLog::kCapacity)) {
-            m_unsent.erase(
-                std::find_if(m_unsent.begin(), m_unsent.end(), [](const Op& o) { return o.kind == Op::Kind::Roll; }));
-        }
+        queue(m_unsent, std::move(op));
         return;
     }
     KeeperWorker* worker = m_worker;
@@ -482,17 +509,22 @@ const RollLog::Entry& Keeper::keep(const RollRecord& roll)
     return m_log.latest();
 }
 
-void Keeper::clearLog()
+void Keeper::clearLog(const std::vector<std::uint64_t>& ids)
 {
+    const std::unordered_set<std::uint64_t> gone(ids.begin(), ids.end());
+    const std::vector<RollLog::Entry> before = m_log.entries();
+    m_log.clear();
+    for (const RollLog::Entry& entry : before) {
+        if (gone.count(entry.id) == 0) {
+            m_log.add(entry.roll, entry.time, entry.id, entry.when);
+        }
+    }
+    std::erase_if(m_inFlight, [&](const auto& flying) { return gone.count(flying.second.id) > 0; });
     Op op;
     op.kind = Op::Kind::Clear;
     op.number = ++m_sent;
-    for (std::size_t i = 0; i < m_log.size(); ++i) {
-        op.ids.push_back(m_log[i].id);
-    }
+    op.ids = ids;
     m_lastClear = op.number;
-    m_log.clear();
-    m_inFlight.clear();
     send(std::move(op));
 }
 
@@ -558,11 +590,18 @@ void Keeper::rollsRead(std::uint64_t upTo, std::vector<RollLog::Entry> rolls)
     emit logReplaced();
 }
 
-void Keeper::talentsRead(std::uint64_t upTo, const Roster& roster)
+void Keeper::talentsRead(std::uint64_t upTo, Roster roster)
 {
+    // The character chosen here stays chosen here, whatever another Velmora
+    // chose: a game master plays one character in each.
+    if (const Character* mine = m_roster.currentCharacter()) {
+        if (const auto same = roster.characterIndex(mine->name)) {
+            roster.setCurrent(*same);
+        }
+    }
     // Read before the latest change here was taken, it would undo it.
     if (upTo >= m_lastTalentChange && roster != m_roster) {
-        m_roster = roster;
+        m_roster = std::move(roster);
         emit rosterReplaced();
     }
 }

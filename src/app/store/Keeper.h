@@ -19,6 +19,7 @@ class QThread;
 namespace velmora {
 
 class KeeperWorker;
+struct KeeperLink;
 
 // What this program keeps across runs, as the window's thread sees it: the
 // roll log and the talents, shown at once and written to the database on a
@@ -44,9 +45,9 @@ public:
     const RollLog& log() const { return m_log; }
     // Into the log now, into the database at once.
     const RollLog::Entry& keep(const RollRecord& roll);
-    // Empties the log of exactly the rolls it shows, here and in the
-    // database, for every Velmora.
-    void clearLog();
+    // Deletes these rolls from the log, here and in the database, for every
+    // Velmora: those that the player was asked about.
+    void clearLog(const std::vector<std::uint64_t>& ids);
 
     const Roster& roster() const { return m_roster; }
     // Made here at once and in the database as it is then, another
@@ -81,13 +82,14 @@ private:
     // From the worker thread, on this one.
     void taken(std::uint64_t upTo);
     void rollsRead(std::uint64_t upTo, std::vector<RollLog::Entry> rolls);
-    void talentsRead(std::uint64_t upTo, const Roster& roster);
+    void talentsRead(std::uint64_t upTo, Roster roster);
     void tell(const QString& cause, const QString& message);
 
     Database::Paths m_paths;
     QStringList m_pragmas;
     QThread* m_thread = nullptr;
     KeeperWorker* m_worker = nullptr;
+    std::shared_ptr<KeeperLink> m_link;
     bool m_loaded = false;
 
     RollLog m_log;
@@ -102,7 +104,7 @@ private:
     // predates them.
     std::deque<std::pair<std::uint64_t, RollLog::Entry>> m_inFlight;
     // Before start(): what the worker will take first.
-    std::vector<Op> m_unsent;
+    std::deque<Op> m_unsent;
     QSet<QString> m_said;
 };
 

@@ -133,18 +133,28 @@ TalentsWindow::TalentsWindow(Keeper& keeper, QWidget* parent)
             m_stale = true;
             return;
         }
-        m_roster = m_keeper.roster();
-        refresh(currentRow());
+        followKeeper();
     });
     refresh();
+}
+
+void TalentsWindow::followKeeper()
+{
+    // The chosen talent stays chosen by its name, wherever another
+    // Velmora's change moved its row: Return must roll what the player chose.
+    const auto before = chosen();
+    const std::string name = before ? before->talent.name : std::string();
+    m_roster = m_keeper.roster();
+    const auto character = m_roster.current();
+    const auto talent = character && before ? m_roster.talentIndex(*character, name) : std::nullopt;
+    refresh(talent ? static_cast<int>(*talent) : currentRow());
 }
 
 void TalentsWindow::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
         if (std::exchange(m_stale, false)) {
-            m_roster = m_keeper.roster();
-            refresh(currentRow());
+            followKeeper();
         }
         m_keeper.lookForChanges();
     }

@@ -49,6 +49,8 @@ private:
     void changeStep();
     void deleteTalent();
     void refresh(int selectRow = 0);
+    // The keeper's talents shown, the chosen talent kept.
+    void followKeeper();
     // One change, made here at once and in the database as it is then.
     void change(const std::function<Refusal(Roster&)>& change, int selectRow);
     // Asks for a name until it is one the roster takes, or the player gives up.

@@ -153,7 +153,12 @@ MainWindow::MainWindow(RandomSource& source, Clock& clock, QWidget* parent)
     connect(&m_keeper, &Keeper::problem, this, &MainWindow::tell);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // Before the keeper that they show.
+    delete m_logWindow;
+    delete m_talentsWindow;
+}
 
 QIcon MainWindow::applicationIcon()
 {
@@ -276,7 +281,8 @@ void MainWindow::showLog()
 {
     if (m_logWindow == nullptr) {
         m_logWindow = new RollLogWindow(m_keeper.log(), this);
-        connect(m_logWindow, &RollLogWindow::clearRequested, this, &MainWindow::clearLog);
+        connect(m_logWindow, &RollLogWindow::clearRequested, this,
+            qOverload<const std::vector<std::uint64_t>&>(&MainWindow::clearLog));
     }
     m_keeper.lookForChanges();
     m_logWindow->open(this);
@@ -286,7 +292,16 @@ void MainWindow::restoreKept() { m_keeper.start(); }
 
 void MainWindow::clearLog()
 {
-    m_keeper.clearLog();
+    std::vector<std::uint64_t> ids;
+    for (std::size_t i = 0; i < log().size(); ++i) {
+        ids.push_back(log()[i].id);
+    }
+    clearLog(ids);
+}
+
+void MainWindow::clearLog(const std::vector<std::uint64_t>& ids)
+{
+    m_keeper.clearLog(ids);
     if (m_logWindow != nullptr) {
         m_logWindow->reload();
     }
@@ -305,7 +320,9 @@ void MainWindow::tell(const QString& problem)
         });
     }
     const int before = m_messageBar->isVisible() ? m_messageBar->heightForWidth(width()) : 0;
-    m_messageBar->add(problem);
+    if (!m_messageBar->add(problem)) {
+        return;
+    }
     m_messageBar->show();
     // Beneath the board, which keeps every control where it was.
     resize(width(), height() + m_messageBar->heightForWidth(width()) - before);

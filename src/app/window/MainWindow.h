@@ -67,8 +67,10 @@ public:
     // database, which each roll is written to from then on. Once, after the
     // first frame.
     void restoreKept();
-    // Empties the log, here and in the database.
+    // Empties the log, here and in the database: of all it shows, or of
+    // these rolls.
     void clearLog();
+    void clearLog(const std::vector<std::uint64_t>& ids);
     // Trouble with what is kept, in the bar beneath the board, and said.
     MessageBar* messageBar() const { return m_messageBar; }
     RollLogWindow* logWindow() const { return m_logWindow; }

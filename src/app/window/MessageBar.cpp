@@ -34,14 +34,15 @@ MessageBar::MessageBar(QWidget* parent)
     hide();
 }
 
-void MessageBar::add(const QString& message)
+bool MessageBar::add(const QString& message)
 {
     if (m_messages.contains(message)) {
-        return;
+        return false;
     }
     m_messages << message;
     m_text->setText(m_messages.join(QLatin1Char('\n')));
     m_text->setAccessibleName(m_text->text());
+    return true;
 }
 
 int MessageBar::heightForWidth(int width) const

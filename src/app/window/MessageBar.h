@@ -18,7 +18,8 @@ public:
     explicit MessageBar(QWidget* parent);
 
     // Shown after those before it; a message already shown is not repeated.
-    void add(const QString& message);
+    // True where it was added.
+    bool add(const QString& message);
     const QStringList& messages() const { return m_messages; }
 
     bool hasHeightForWidth() const override { return true; }
