@@ -447,7 +447,15 @@ Keeper::~Keeper()
             thread->quit();
         },
         Qt::QueuedConnection);
-    if (thread->wait(kFinishWithin + 1000)) {
+    // Counted naps rather than a timed wait on a condition: a clock made to
+    // stand still (faketime) ends such a wait at once, and the thread would
+    // be left running into the program's end.
+    constexpr int kNap = 10; // ms
+    for (int naps = 0; naps < (kFinishWithin + 1000) / kNap && !thread->isFinished(); ++naps) {
+        QThread::msleep(kNap);
+    }
+    if (thread->isFinished()) {
+        thread->wait();
         delete thread;
     } else {
         const QMutexLocker lock(&m_link->mutex);
