@@ -509,7 +509,7 @@ const RollLog::Entry& Keeper::keep(const RollRecord& roll)
     op.kind = Op::Kind::Roll;
     op.number = ++m_sent;
     op.roll = m_log.latest();
-    m_inFlight.emplace_back(op.number, op.roll);
+    m_inFlight.emplace_back(op.number, op.roll.id);
     if (m_inFlight.size() > RollLog::kCapacity) {
         m_inFlight.pop_front();
     }
@@ -527,7 +527,7 @@ void Keeper::clearLog(const std::vector<std::uint64_t>& ids)
             m_log.add(entry.roll, entry.time, entry.id, entry.when);
         }
     }
-    std::erase_if(m_inFlight, [&](const auto& flying) { return gone.count(flying.second.id) > 0; });
+    std::erase_if(m_inFlight, [&](const auto& flying) { return gone.count(flying.second) > 0; });
     Op op;
     op.kind = Op::Kind::Clear;
     op.number = ++m_sent;
@@ -573,9 +573,16 @@ void Keeper::rollsRead(std::uint64_t upTo, std::vector<RollLog::Entry> rolls)
         m_loaded = true;
         return; // read before the clearing
     }
-    for (const auto& [number, entry] : m_inFlight) {
+    // Rolls sent after the snapshot was read, as the log shows them now.
+    std::unordered_set<std::uint64_t> flying;
+    for (const auto& [number, id] : m_inFlight) {
         if (number > upTo) {
-            rolls.push_back(entry);
+            flying.insert(id);
+        }
+    }
+    for (std::size_t i = 0; i < m_log.size() && !flying.empty(); ++i) {
+        if (flying.count(m_log[i].id) > 0) {
+            rolls.push_back(m_log[i]);
         }
     }
     if (rolls.size() > RollLog::kCapacity) {

@@ -100,9 +100,9 @@ private:
     std::uint64_t m_sent = 0;
     std::uint64_t m_lastClear = 0;
     std::uint64_t m_lastTalentChange = 0;
-    // Rolls sent but not yet reported taken, shown after a snapshot that
-    // predates them.
-    std::deque<std::pair<std::uint64_t, RollLog::Entry>> m_inFlight;
+    // Rolls sent but not yet reported taken, by number and id: shown, as
+    // the log holds them, after a snapshot that predates them.
+    std::deque<std::pair<std::uint64_t, std::uint64_t>> m_inFlight; // number, id
     // Before start(): what the worker will take first.
     std::deque<Op> m_unsent;
     QSet<QString> m_said;
