@@ -127,7 +127,12 @@ void BM_OpenToTheLogsFirstFrame(benchmark::State& state)
         state.counters["shown"] = static_cast<double>(window.list()->count());
     }
 }
-BENCHMARK(BM_OpenToTheLogsFirstFrame)->Arg(10)->Arg(1000)->Arg(1'000'000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenToTheLogsFirstFrame)
+    ->Arg(10)
+    ->Arg(1000)
+    ->Arg(1'000'000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Clicks on "Stufe 40" until the band has painted, while the database is
 // in use: argument 0, another program holds a write transaction all the

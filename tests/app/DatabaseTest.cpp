@@ -88,9 +88,8 @@ struct OtherConnection {
     qint64 count(const QString& table) const
     {
         QSqlQuery query(QSqlDatabase::database(QStringLiteral("other")));
-        return query.exec(QStringLiteral("SELECT count(*) FROM ") + table) && query.next()
-            ? query.value(0).toLongLong()
-            : -1;
+        return query.exec(QStringLiteral("SELECT count(*) FROM ") + table) && query.next() ? query.value(0).toLongLong()
+                                                                                           : -1;
     }
 };
 
@@ -117,8 +116,8 @@ TEST(Database, KeepsTheLatestThousandRollsAndTheTalentsAcrossAReopening)
         ASSERT_EQ(changed.fault, Database::Fault::None);
         ASSERT_FALSE(changed.refusal);
     }
-    EXPECT_EQ(OtherConnection(pathsIn(dir).database).count(QStringLiteral("rolls")),
-        static_cast<qint64>(RollLog::kCapacity))
+    EXPECT_EQ(
+        OtherConnection(pathsIn(dir).database).count(QStringLiteral("rolls")), static_cast<qint64>(RollLog::kCapacity))
         << "older rolls gone from the file, not only from what is read";
     Database db(pathsIn(dir));
     ASSERT_EQ(db.open().fault, Database::Fault::None);
@@ -280,8 +279,7 @@ TEST(Database, RowsThatTheRulesRefuseAreSkippedOneByOne)
     OtherConnection other(pathsIn(dir).database);
     int id = 100;
     for (const auto& b : bad) {
-        ASSERT_TRUE(other.run(QString(insert.arg(++id)).replace(QLatin1String(b.from), QLatin1String(b.to))))
-            << b.what;
+        ASSERT_TRUE(other.run(QString(insert.arg(++id)).replace(QLatin1String(b.from), QLatin1String(b.to)))) << b.what;
     }
     ASSERT_TRUE(other.run(insert.arg(++id))) << "and one sound roll after them";
     const Database::Rolls rolls = db.latestRolls();
@@ -326,8 +324,7 @@ TEST(Database, TheFilesOfTheVersionBeforeAreTakenInOnce)
     } cases[] = {
         {"both files sound but for two entries", log, 2, "log.json.importiert", "übergangen"},
         {"a damaged log", log.left(log.size() / 2), 0, "log.json.unlesbar-", "beschädigt"},
-        {"a newer Velmora's log", QByteArray(log).replace(R"("format": 1)", R"("format": 2)"), 0, "log.json",
-            "neuere"},
+        {"a newer Velmora's log", QByteArray(log).replace(R"("format": 1)", R"("format": 2)"), 0, "log.json", "neuere"},
     };
     for (const auto& c : cases) {
         QTemporaryDir dir;
@@ -354,7 +351,8 @@ TEST(Database, TheFilesOfTheVersionBeforeAreTakenInOnce)
             EXPECT_EQ(kept.roster.current(), 1U) << c.what;
         }
         const QStringList files = QDir(QFileInfo(paths.logFile).absolutePath()).entryList(QDir::Files);
-        EXPECT_EQ(files.filter(QString::fromUtf8(c.logBecomes)).size(), 1) << c.what << ": " << files.join(' ').toStdString();
+        EXPECT_EQ(files.filter(QString::fromUtf8(c.logBecomes)).size(), 1)
+            << c.what << ": " << files.join(' ').toStdString();
         EXPECT_TRUE(QFileInfo::exists(paths.talentsFile + QStringLiteral(".importiert"))) << c.what;
         // Once: a second opening takes nothing in again.
         write(paths.talentsFile, talents);

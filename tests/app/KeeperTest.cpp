@@ -27,10 +27,7 @@ namespace {
 
 using fixtures::WindowRig;
 
-Database::Paths pathsIn(const QTemporaryDir& dir)
-{
-    return {dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}};
-}
+Database::Paths pathsIn(const QTemporaryDir& dir) { return {dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}}; }
 
 RollRecord stepRoll(int step)
 {

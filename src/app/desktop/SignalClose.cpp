@@ -29,8 +29,7 @@ extern "C" void onSignal(int)
 
 } // namespace
 
-SignalClose::SignalClose(QWidget* window)
-    : m_window(window)
+SignalClose::SignalClose(QWidget* window) : m_window(window)
 {
     if (g_pipe[0] < 0 && ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::perror("velmora: no pipe for signals; TERM, INT and HUP end it at once");
@@ -39,8 +38,7 @@ SignalClose::SignalClose(QWidget* window)
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         char bytes[16];
-        while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
-        }
+        while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {}
         m_window->close();
         // A question open over the window would otherwise keep it running.
         QCoreApplication::quit();

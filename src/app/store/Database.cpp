@@ -80,8 +80,8 @@ Database::Fault faultOf(const QSqlError& error, const QString& folder)
     case 14: // CANTOPEN: a folder it may not write to, most often
         // A disk that has no room left for the journal's shared memory
         // fails reads and writes alike, as an I/O error.
-        if (const QStorageInfo disk(folder); disk.isValid() && disk.bytesAvailable() >= 0
-            && disk.bytesAvailable() < kRoomNeeded) {
+        if (const QStorageInfo disk(folder);
+            disk.isValid() && disk.bytesAvailable() >= 0 && disk.bytesAvailable() < kRoomNeeded) {
             return Database::Fault::Full;
         }
         if ((error.nativeErrorCode().toInt() & 0xff) == 10) {
@@ -187,10 +187,10 @@ QString folderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
 QVariantList rowOf(const RollLog::Entry& entry)
 {
     const RollRecord& roll = entry.roll;
-    return {static_cast<qint64>(entry.id), static_cast<qint64>(entry.when), qt(entry.time), roll.step,
-        roll.karmaLevel, QString::fromLatin1(rollrows::outcomeName(roll.outcome)), static_cast<qint64>(roll.total),
-        roll.modifier, roll.error ? QVariant(QString::fromLatin1(rollrows::errorName(*roll.error))) : QVariant(),
-        qt(roll.character), qt(roll.talent), rollrows::diceJson(roll.dice)};
+    return {static_cast<qint64>(entry.id), static_cast<qint64>(entry.when), qt(entry.time), roll.step, roll.karmaLevel,
+        QString::fromLatin1(rollrows::outcomeName(roll.outcome)), static_cast<qint64>(roll.total), roll.modifier,
+        roll.error ? QVariant(QString::fromLatin1(rollrows::errorName(*roll.error))) : QVariant(), qt(roll.character),
+        qt(roll.talent), rollrows::diceJson(roll.dice)};
 }
 
 const QString kInsertRoll = QStringLiteral(
@@ -323,9 +323,7 @@ Database::Paths Database::userPaths()
         QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/talents.json")};
 }
 
-Database::Database(Paths paths, QStringList pragmas)
-    : m_paths(std::move(paths))
-    , m_pragmas(std::move(pragmas))
+Database::Database(Paths paths, QStringList pragmas) : m_paths(std::move(paths)), m_pragmas(std::move(pragmas))
 {
     static std::atomic<int> connections{0};
     m_connection = QStringLiteral("velmora-%1").arg(++connections);
@@ -364,8 +362,8 @@ Database::Opened Database::openOnce(bool keepDamagedAside)
     const QString folder = folderOf(m_paths.database);
     if (!QDir().mkpath(folder)) {
         m_lastError = folder;
-        opened.fault = QFileInfo(QFileInfo(folder).absolutePath()).isWritable() ? Fault::CannotOpen
-                                                                                 : Fault::NoPermission;
+        opened.fault =
+            QFileInfo(QFileInfo(folder).absolutePath()).isWritable() ? Fault::CannotOpen : Fault::NoPermission;
         return opened;
     }
     const QSqlError openError = [&] {
@@ -496,9 +494,8 @@ Database::Fault Database::create(QStringList& notes)
             // Each roll once: a second roll with an id already taken gets one of its own.
             std::unordered_set<std::uint64_t> ids;
             std::uint64_t next = 1;
-            const std::size_t from = rolls->rolls.size() > RollLog::kCapacity
-                ? rolls->rolls.size() - RollLog::kCapacity
-                : 0;
+            const std::size_t from =
+                rolls->rolls.size() > RollLog::kCapacity ? rolls->rolls.size() - RollLog::kCapacity : 0;
             for (std::size_t i = from; i < rolls->rolls.size(); ++i) {
                 RollLog::Entry& entry = rolls->rolls[i];
                 while (!ids.insert(entry.id).second) {

@@ -30,15 +30,17 @@ JsonFile::Read JsonFile::read(const std::function<bool(const QJsonObject&)>& usa
         return {};
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        return {false, tr("Die Datei %1 (%2) konnte nicht gelesen werden und wurde nicht übernommen.")
-                           .arg(m_what, file.fileName())};
+        return {false,
+            tr("Die Datei %1 (%2) konnte nicht gelesen werden und wurde nicht übernommen.")
+                .arg(m_what, file.fileName())};
     }
     // Far beyond what any earlier version wrote: never read into memory whole.
     constexpr qint64 kLargest = 64 << 20;
     if (file.size() > kLargest) {
-        return {false, tr("Die Datei %1 (%2) ist zu groß, um eine von Velmora zu sein. Sie bleibt unverändert und "
-                          "wurde nicht übernommen.")
-                           .arg(m_what, m_path)};
+        return {false,
+            tr("Die Datei %1 (%2) ist zu groß, um eine von Velmora zu sein. Sie bleibt unverändert und "
+               "wurde nicht übernommen.")
+                .arg(m_what, m_path)};
     }
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
@@ -56,8 +58,8 @@ JsonFile::Read JsonFile::read(const std::function<bool(const QJsonObject&)>& usa
                 .arg(m_what, m_path)};
     }
     const QString path = m_path;
-    const QString aside =
-        moveAside(QStringLiteral(".unlesbar-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString aside = moveAside(
+        QStringLiteral(".unlesbar-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
     return {false,
         aside.isEmpty() ? tr("Die Datei %1 (%2) ist beschädigt. Sie bleibt unverändert und wurde nicht übernommen.")
                               .arg(m_what, path)

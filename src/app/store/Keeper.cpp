@@ -145,9 +145,8 @@ public:
         if (op.kind == Keeper::Op::Kind::Clear) {
             // Rolls not yet written are deleted by not writing them.
             const std::unordered_set<std::uint64_t> ids(op.ids.begin(), op.ids.end());
-            std::erase_if(m_ops, [&](const Keeper::Op& o) {
-                return o.kind == Keeper::Op::Kind::Roll && ids.count(o.roll.id) > 0;
-            });
+            std::erase_if(m_ops,
+                [&](const Keeper::Op& o) { return o.kind == Keeper::Op::Kind::Roll && ids.count(o.roll.id) > 0; });
         }
         queue(m_ops, std::move(op));
         const std::uint64_t taken = m_taken;
@@ -222,8 +221,7 @@ private:
 
     void tell(Database::Fault fault)
     {
-        tell(QStringLiteral("fault-%1").arg(static_cast<int>(fault)),
-            faultMessage(fault, m_database.paths().database));
+        tell(QStringLiteral("fault-%1").arg(static_cast<int>(fault)), faultMessage(fault, m_database.paths().database));
     }
 
     bool open()
@@ -479,7 +477,8 @@ void Keeper::start()
     m_worker->moveToThread(m_thread);
     m_thread->start();
     KeeperWorker* worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker] { worker->start(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, [worker] { worker->start(); }, Qt::QueuedConnection);
     for (Op& op : std::exchange(m_unsent, {})) {
         send(std::move(op));
     }
@@ -556,7 +555,8 @@ void Keeper::lookForChanges()
 {
     if (m_worker != nullptr) {
         KeeperWorker* worker = m_worker;
-        QMetaObject::invokeMethod(worker, [worker] { worker->look(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            worker, [worker] { worker->look(); }, Qt::QueuedConnection);
     }
 }
 

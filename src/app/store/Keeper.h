@@ -32,8 +32,7 @@ class Keeper : public QObject {
 
 public:
     // `pragmas` as for Database.
-    explicit Keeper(
-        Database::Paths paths = Database::userPaths(), QStringList pragmas = {}, QObject* parent = nullptr);
+    explicit Keeper(Database::Paths paths = Database::userPaths(), QStringList pragmas = {}, QObject* parent = nullptr);
     // Writes what is not yet written, waiting a few seconds at most.
     ~Keeper() override;
 

@@ -124,8 +124,8 @@ bool isSound(const RollLog::Entry& entry)
             return face >= 1 && face <= die.sides;
         });
     });
-    return entry.id != 0 && entry.when >= 0 && roll.step >= kFirstStep && roll.step <= kLastStep
-        && roll.karmaLevel >= 0 && roll.karmaLevel <= 4 && roll.modifier >= -1000 && roll.modifier <= 1000
+    return entry.id != 0 && entry.when >= 0 && roll.step >= kFirstStep && roll.step <= kLastStep && roll.karmaLevel >= 0
+        && roll.karmaLevel <= 4 && roll.modifier >= -1000 && roll.modifier <= 1000
         && (roll.outcome == RollRecord::Outcome::Error || !roll.error)
         && kTime.match(QString::fromStdString(entry.time)).hasMatch() && names && faces;
 }

@@ -50,8 +50,7 @@ int MessageBar::heightForWidth(int width) const
     // Every line of every message whole, however narrow the window.
     const int frame = frameWidth();
     const QMargins margins = layout()->contentsMargins() + QMargins(frame, frame, frame, frame);
-    const int textWidth =
-        width - margins.left() - margins.right() - layout()->spacing() - m_close->sizeHint().width();
+    const int textWidth = width - margins.left() - margins.right() - layout()->spacing() - m_close->sizeHint().width();
     const int text = m_text->heightForWidth(std::max(textWidth, 1));
     return std::max(text, m_close->sizeHint().height()) + margins.top() + margins.bottom();
 }
