@@ -155,6 +155,27 @@ TEST(Keeper, TwoProgramsLoseNeithersTalentsAndEachShowsTheOthers)
     ASSERT_TRUE(QTest::qWaitFor([&] { return names(a) == both && names(b) == both; }, 5000))
         << names(a).size() << " and " << names(b).size();
 
+    // Each plays its own character: the other's choice, written with a
+    // change this one must show, does not move this one's.
+    ASSERT_FALSE(a.changeTalents([](Roster& roster) {
+        roster.setCurrent(*roster.characterIndex("Arven"));
+        return Refusal();
+    }));
+    QTest::qWait(100); // written before b's change comes
+    ASSERT_FALSE(b.changeTalents([](Roster& roster) {
+        const std::size_t bryn = *roster.characterIndex("Bryn");
+        roster.setCurrent(bryn);
+        return roster.addTalent(bryn, "Reiten", 5);
+    }));
+    a.lookForChanges();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto bryn = a.roster().characterIndex("Bryn");
+            return bryn && a.roster().talentIndex(*bryn, "Reiten");
+        },
+        5000));
+    EXPECT_EQ(a.roster().currentCharacter()->name, "Arven");
+
     QSignalSpy refused(&a, &Keeper::problem);
     ASSERT_FALSE(b.changeTalents([](Roster& roster) {
         roster.removeCharacter(*roster.characterIndex("Arven"));
