@@ -18,8 +18,6 @@ class JsonFile {
 public:
     JsonFile(QString path, int format, QString what);
 
-    const QString& path() const { return m_path; }
-
     // The file's contents as `parse` makes them; none where there is no
     // file, or none that `parse` can take in, which is then kept aside.
     // And one plain sentence where something was wrong; empty otherwise.
