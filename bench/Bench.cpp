@@ -2,10 +2,11 @@
 #include "Paint.h"
 
 #include "app/band/LineFitter.h"
-#include "app/log/RollLogWindow.h"
+#include "app/log/RollLogView.h"
 #include "app/odds/StepOddsHook.h"
+#include "app/session/Session.h"
 #include "app/store/Keeper.h"
-#include "app/talents/TalentsWindow.h"
+#include "app/talents/TalentsView.h"
 #include "app/window/DesignLayout.h"
 #include "app/window/MainWindow.h"
 #include "app/window/Twips.h"
@@ -108,7 +109,8 @@ void BM_ClickStep40Karma4(benchmark::State& state)
 {
     MixingGenerator generator;
     SystemClock clock;
-    MainWindow window(generator, clock);
+    Session session(generator, clock);
+    MainWindow window(session);
     window.show();
     [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&window);
     auto* karma = window.findChild<QPushButton*>(QStringLiteral("karmabutton4"));
@@ -116,7 +118,7 @@ void BM_ClickStep40Karma4(benchmark::State& state)
     QTest::mouseClick(karma, Qt::LeftButton);
     if (state.range(0) == 1) {
         window.showLog();
-        [[maybe_unused]] const bool shown = QTest::qWaitForWindowExposed(static_cast<QWidget*>(window.logWindow()));
+        [[maybe_unused]] const bool shown = QTest::qWaitForWindowExposed(static_cast<QWidget*>(window.logView()));
     }
     QWidget* view = window.findChild<QWidget*>(QStringLiteral("transcript"));
     for (auto _ : state) {
@@ -127,7 +129,7 @@ void BM_ClickStep40Karma4(benchmark::State& state)
 }
 BENCHMARK(BM_ClickStep40Karma4)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
-// A character's talents, as the talents window opens on them; kept in memory.
+// A character's talents, as the talents dock opens on them; kept in memory.
 void addTwentyTalents(Keeper& keeper)
 {
     [[maybe_unused]] const Refusal made = keeper.changeTalents([](Roster& roster) {
@@ -139,44 +141,42 @@ void addTwentyTalents(Keeper& keeper)
     });
 }
 
-// Ctrl+T the first time: the window built and shown, until its table has
+// Ctrl+T the first time: the view built and shown, until its table has
 // painted. The talents were read after the first frame.
-void BM_OpenTalentsWindow(benchmark::State& state)
+void BM_OpenTalentsView(benchmark::State& state)
 {
     QTemporaryDir dir;
-    Keeper keeper({dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}});
-    addTwentyTalents(keeper);
+    MixingGenerator generator;
+    SystemClock clock;
+    Session session(generator, clock, {dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}});
+    addTwentyTalents(session.keeper());
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        TalentsWindow window(keeper);
-        PaintWatch watch(window.findChild<QTableWidget*>()->viewport());
-        window.open(nullptr);
+        TalentsView view(session);
+        PaintWatch watch(view.findChild<QTableWidget*>()->viewport());
+        view.show();
+        view.open();
         waitForPaint(watch);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         state.SetIterationTime(elapsed.count());
     }
 }
-BENCHMARK(BM_OpenTalentsWindow)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenTalentsView)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// Return on a talent (step 40, karma +10) until the main window's band has painted.
+// Return on a talent (step 40, karma +10) in its dock until the band has painted.
 void BM_RollTalent(benchmark::State& state)
 {
     QTemporaryDir dir;
     MixingGenerator generator;
     SystemClock clock;
-    MainWindow window(generator, clock);
+    Session session(generator, clock, {dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}});
+    MainWindow window(session);
     window.show();
     [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&window);
-    window.clickKarma(4);
-    Keeper keeper({dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}});
-    addTwentyTalents(keeper);
-    TalentsWindow talents(keeper);
-    QObject::connect(&talents, &TalentsWindow::rollRequested, &window,
-        [&window](const QString& character, const QString& talent, int step) {
-            window.rollTalent(character.toStdString(), talent.toStdString(), step);
-        });
-    talents.open(nullptr);
-    auto* table = talents.findChild<QTableWidget*>();
+    session.clickKarma(4);
+    addTwentyTalents(session.keeper());
+    window.showTalents();
+    auto* table = window.talentsView()->findChild<QTableWidget*>();
     table->selectRow(19);
     QWidget* view = window.findChild<QWidget*>(QStringLiteral("transcript"));
     for (auto _ : state) {
@@ -192,10 +192,11 @@ void BM_RollStep40Karma4(benchmark::State& state)
 {
     MixingGenerator generator;
     SystemClock clock;
-    MainWindow window(generator, clock);
-    window.clickKarma(4);
+    Session session(generator, clock);
+    MainWindow window(session);
+    session.clickKarma(4);
     for (auto _ : state) {
-        window.rollStep(40);
+        session.rollStep(40);
     }
 }
 BENCHMARK(BM_RollStep40Karma4)->Unit(benchmark::kMicrosecond);
@@ -207,7 +208,10 @@ std::unique_ptr<QWidget> showPainted(Kind kind, RandomSource& source, Clock& clo
 {
     std::unique_ptr<QWidget> window;
     if (kind == Kind::Main) {
-        window = std::make_unique<MainWindow>(source, clock);
+        // The session goes with the window, after its views.
+        auto* session = new Session(source, clock);
+        window = std::make_unique<MainWindow>(*session);
+        session->setParent(window.get());
     } else {
         window = std::make_unique<BareWindow>();
     }
@@ -292,7 +296,8 @@ int measureMemory(const std::string& mode)
         return 0;
     }
     if (mode == "soak") {
-        MainWindow window(generator, clock);
+        Session session(generator, clock);
+        MainWindow window(session);
         window.show();
         QApplication::processEvents();
         std::uint32_t seed = 1;

@@ -1,11 +1,14 @@
 #include "Paint.h"
 
-#include "app/log/RollLogWindow.h"
+#include "app/log/RollLogView.h"
+#include "app/session/Session.h"
 #include "app/store/Database.h"
 #include "app/store/Keeper.h"
 #include "app/window/MainWindow.h"
+
 #include "dice/Clock.h"
 #include "dice/MixingGenerator.h"
+#include <QTableWidget>
 
 #include <QDir>
 #include <QFileInfo>
@@ -114,17 +117,20 @@ void BM_OpenToTheLogsFirstFrame(benchmark::State& state)
     const QString path = databaseOf(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        Keeper keeper({path, {}, {}});
-        keeper.start();
-        while (!keeper.loaded()) {
+        MixingGenerator generator;
+        SystemClock clock;
+        Session session(generator, clock, {path, {}, {}});
+        session.keeper().start();
+        while (!session.keeper().loaded()) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         }
-        RollLogWindow window(keeper.log());
-        window.open(nullptr);
-        [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&window);
+        RollLogView view(session);
+        view.show();
+        view.open();
+        [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&view);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         state.SetIterationTime(took.count());
-        state.counters["shown"] = static_cast<double>(window.list()->count());
+        state.counters["shown"] = static_cast<double>(view.table()->rowCount());
     }
 }
 BENCHMARK(BM_OpenToTheLogsFirstFrame)
@@ -156,7 +162,8 @@ void BM_ClickWhileTheDatabaseIsBusy(benchmark::State& state)
     {
         MixingGenerator generator;
         SystemClock clock;
-        MainWindow window(generator, clock);
+        Session session(generator, clock);
+        MainWindow window(session);
         window.show();
         [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&window);
         window.restoreKept();

@@ -4,6 +4,8 @@
 #include "app/desktop/ExitWatchdog.h"
 #include "app/desktop/IdleTrim.h"
 #include "app/desktop/SignalClose.h"
+#include "app/session/Session.h"
+#include "app/window/Board.h"
 #include "app/window/MainWindow.h"
 #include "dice/Clock.h"
 #include "dice/MixingGenerator.h"
@@ -18,14 +20,15 @@ int main(int argc, char* argv[])
     displayCheck.started();
     QApplication::setApplicationName(QStringLiteral("velmora"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Velmora"));
-    QApplication::setWindowIcon(velmora::MainWindow::applicationIcon());
+    QApplication::setWindowIcon(velmora::Board::applicationIcon());
 
     velmora::IdleTrim idleTrim;
 
     velmora::MixingGenerator generator;
     velmora::SystemClock clock;
     velmora::AccessibilityWatch accessibility; // before the first widget, which starts Qt's AT-SPI bridge
-    velmora::MainWindow window(generator, clock);
+    velmora::Session session(generator, clock);
+    velmora::MainWindow window(session);
     velmora::SignalClose signalClose(&window);
     window.show();
     accessibility.watchAfterFirstFrame(&window);

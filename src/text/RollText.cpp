@@ -112,39 +112,64 @@ std::string copy(const RollRecord& roll)
     return text;
 }
 
-std::string logLine(const RollRecord& roll, const std::string& time)
+LogCells logCells(const RollRecord& roll, const std::string& time)
 {
-    std::string dice;
-    for (const DieRoll& die : roll.dice) {
-        dice += dice.empty() ? "" : ", ";
-        dice += (die.karma ? "Karma D" : "D") + std::to_string(die.sides) + " ";
-        for (std::size_t f = 0; f < die.faces.size(); ++f) {
-            dice += (f == 0 ? "" : "+") + std::to_string(die.faces[f]);
-        }
-    }
-    return time + " " + header(roll) + " \u00b7 " + dice + " \u00b7 " + result(roll);
-}
-
-std::string spokenLogLine(const RollRecord& roll, const std::string& time)
-{
-    std::string text = stepCaption(roll.step);
+    LogCells cells;
+    cells.time = time;
+    cells.what = stepCaption(roll.step);
     if (!roll.talent.empty()) {
-        text = (roll.character.empty() ? "" : roll.character + ", ") + roll.talent + ", " + text;
+        cells.what = (roll.character.empty() ? "" : roll.character + ": ") + roll.talent + ", " + cells.what;
     }
     if (const KarmaLevel* karma = karmaOf(roll)) {
-        text += ", Karma plus " + std::to_string(karma->die);
+        cells.karma = "+" + std::to_string(karma->die);
     }
-    const std::string said = spokenResult(roll);
-    text += ", " + said;
+    cells.result = result(roll);
+    for (const DieRoll& die : roll.dice) {
+        cells.dice += cells.dice.empty() ? "" : ", ";
+        cells.dice += (die.karma ? "Karma D" : "D") + std::to_string(die.sides) + " ";
+        for (std::size_t f = 0; f < die.faces.size(); ++f) {
+            cells.dice += (f == 0 ? "" : "+") + std::to_string(die.faces[f]);
+        }
+    }
+    return cells;
+}
+
+LogCells spokenLogCells(const RollRecord& roll, const std::string& time)
+{
+    LogCells cells;
     // The log keeps its times as "hh:mm:ss"; a listener wants hours and
     // minutes, without leading zeros.
     const auto number = [&time](std::size_t at) {
         return at + 2 <= time.size() ? std::to_string((time[at] - '0') * 10 + (time[at + 1] - '0')) : std::string();
     };
     if (time.size() >= 5) {
-        const bool ended = !said.empty() && (said.back() == '!' || said.back() == '.');
         const std::string minutes = number(3);
-        text += (ended ? " " : ", ") + number(0) + " Uhr" + (minutes == "0" ? "" : " " + minutes);
+        cells.time = number(0) + " Uhr" + (minutes == "0" ? "" : " " + minutes);
+    }
+    cells.what = stepCaption(roll.step);
+    if (!roll.talent.empty()) {
+        cells.what = (roll.character.empty() ? "" : roll.character + ", ") + roll.talent + ", " + cells.what;
+    }
+    const KarmaLevel* karma = karmaOf(roll);
+    cells.karma = karma != nullptr ? "Karma plus " + std::to_string(karma->die) : "kein Karma";
+    cells.result = spokenResult(roll);
+    cells.dice = spokenDice(roll);
+    return cells;
+}
+
+std::string logLine(const RollRecord& roll, const std::string& time)
+{
+    const LogCells cells = logCells(roll, time);
+    return time + " " + header(roll) + " \u00b7 " + cells.dice + " \u00b7 " + cells.result;
+}
+
+std::string spokenLogLine(const RollRecord& roll, const std::string& time)
+{
+    const LogCells cells = spokenLogCells(roll, time);
+    std::string text = cells.what + (karmaOf(roll) != nullptr ? ", " + cells.karma : "") + ", " + cells.result;
+    if (!cells.time.empty()) {
+        const bool ended = !cells.result.empty() && (cells.result.back() == '!' || cells.result.back() == '.');
+        text += (ended ? " " : ", ") + cells.time;
     }
     return text;
 }

@@ -23,6 +23,21 @@ std::string copy(const RollRecord& roll);
 // "20:14:03 Stufe 14, Karma +6 · D20 20+7, D4 3, Karma D6 2 · Summe 32".
 std::string logLine(const RollRecord& roll, const std::string& time);
 
+// The log's columns: the time of day, what was rolled ("Stufe 14", "Arven:
+// Schwertkampf, Stufe 14"), the karma ("+6", empty without), the result as
+// result() writes it, and the dice ("D20 20+7, D4 3, Karma D6 2").
+struct LogCells {
+    std::string time;
+    std::string what;
+    std::string karma;
+    std::string result;
+    std::string dice;
+};
+LogCells logCells(const RollRecord& roll, const std::string& time);
+// The same for speech: "20 Uhr 14", "Arven, Schwertkampf, Stufe 14",
+// "Karma plus 6" or "kein Karma", spokenResult() and spokenDice().
+LogCells spokenLogCells(const RollRecord& roll, const std::string& time);
+
 // For speech, without the characters that a screen reader reads aloud at
 // its usual punctuation level (colon, parenthesis, dash): the result,
 // "Summe 38", "Summe 0, das ist 2 minus 2", "Patzer!" or "Fehler, Überlauf,

@@ -32,7 +32,7 @@ TEST(Faults, KarmaCaptionsTheButtonsNeverWrite)
     };
     for (const CaptionCase& c : cases) {
         WindowRig rig;
-        rig.karmaLabel()->setText(QString::fromUtf8(c.caption));
+        rig.session.karma().setKarmaCaption(c.caption);
         rig.source.push(2, 6);
         rig.source.push(1, 6);
         rig.click(rig.step(8));

@@ -303,17 +303,17 @@ TEST(Keeper, TroubleIsSaidOnceInTheWindowAndTheWindowStillCloses)
     ASSERT_TRUE(QDir().mkpath(database)); // a folder where the database should be
     {
         WindowRig rig;
-        QSignalSpy said(&rig.window.keeper(), &Keeper::problem);
-        const int boardHeight = rig.window.height();
+        QSignalSpy said(&rig.session.keeper(), &Keeper::problem);
+        const int boardHeight = Board::designSize().height();
         rig.window.restoreKept();
         for (int n = 1; n <= 5; ++n) {
             rig.click(rig.step(n));
         }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return rig.window.messageBar() != nullptr; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return rig.window.board()->messageBar() != nullptr; }));
         QTest::qWait(300); // any second saying would come in this time
         EXPECT_EQ(said.count(), 1);
-        EXPECT_EQ(rig.window.log().size(), 5U);
-        MessageBar* bar = rig.window.messageBar();
+        EXPECT_EQ(rig.session.log().size(), 5U);
+        MessageBar* bar = rig.window.board()->messageBar();
         ASSERT_EQ(bar->messages().size(), 1);
         EXPECT_TRUE(bar->messages()[0].contains(QStringLiteral("Ordner"))) << bar->messages()[0].toStdString();
         EXPECT_TRUE(bar->isVisible());

@@ -1,13 +1,14 @@
 #include "app/WindowRig.h"
-#include "app/log/RollLogWindow.h"
+#include "app/log/RollLogView.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
-#include <QListWidget>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTableWidget>
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,8 @@ TEST(RollLog, CtrlCCopiesTheLatestRollWhateverHasTheFocusAndNothingBeforeTheFirs
                        "Ein D6 wird gewürfelt: 3\nKarma +6!\nEin D6 wird gewürfelt: 2\nDie Summe lautet: 12"));
 }
 
+QString cell(QTableWidget* table, int row, int column) { return table->item(row, column)->text(); }
+
 TEST(RollLog, CtrlHShowsTheRollsNewestFirstAndEscapeGivesTheFocusBack)
 {
     WindowRig rig;
@@ -52,90 +55,112 @@ TEST(RollLog, CtrlHShowsTheRollsNewestFirstAndEscapeGivesTheFocusBack)
     }
     focus(rig, rig.step(17));
     QTest::keyClick(rig.step(17), Qt::Key_H, Qt::ControlModifier);
-    RollLogWindow* log = rig.window.logWindow();
+    RollLogView* log = rig.window.logView();
     ASSERT_NE(log, nullptr);
-    // Not qWaitForWindowActive: a window counts as active already while
-    // the main window, its transient parent, is.
-    ASSERT_TRUE(QTest::qWaitFor([log] { return QApplication::activeWindow() == log; }));
-    EXPECT_EQ(log->windowTitle(), QStringLiteral("Velmora - Verlauf"));
-    QListWidget* list = log->list();
-    ASSERT_EQ(list->count(), 2);
-    EXPECT_TRUE(list->item(0)->text().endsWith(QStringLiteral(" Stufe 03 · D4 3 · Summe 3")));
-    EXPECT_EQ(QApplication::focusWidget(), list);
-    EXPECT_EQ(list->currentRow(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([log] { return log->isVisible(); }));
+    QTableWidget* table = log->table();
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(cell(table, 0, RollLogView::What), QStringLiteral("Stufe 03"));
+    EXPECT_EQ(cell(table, 0, RollLogView::Result), QStringLiteral("Summe 3"));
+    EXPECT_EQ(cell(table, 0, RollLogView::Dice), QStringLiteral("D4 3"));
+    EXPECT_EQ(QApplication::focusWidget(), table);
+    EXPECT_EQ(table->currentRow(), 0);
 
     // It follows the rolls while open; the newest stays the current one.
     rig.source.push(1, 4);
     rig.step(3)->click();
-    ASSERT_EQ(list->count(), 3);
-    EXPECT_TRUE(list->item(0)->text().endsWith(QStringLiteral("· Patzer!")));
-    EXPECT_EQ(list->currentRow(), 0);
-    // Heard once, in words: not the band's lines after the shown line.
-    EXPECT_TRUE(
-        list->item(0)->data(Qt::AccessibleTextRole).toString().startsWith(QStringLiteral("Stufe 03, Patzer! ")));
-    EXPECT_EQ(list->item(0)->data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("D4 1."));
+    ASSERT_EQ(table->rowCount(), 3);
+    EXPECT_EQ(cell(table, 0, RollLogView::Result), QStringLiteral("Patzer!"));
+    EXPECT_EQ(table->currentRow(), 0);
+    // Heard in words, without the punctuation a screen reader names.
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,2} Uhr( \\d{1,2})?$"))
+                    .match(table->item(0, RollLogView::Time)->data(Qt::AccessibleTextRole).toString())
+                    .hasMatch());
 
-    list->selectAll();
-    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    table->selectAll();
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(),
         QStringLiteral("Stufe 03\nEin D4 wird gewürfelt: 1\nPatzer!\n\n"
                        "Stufe 03\nEin D4 wird gewürfelt: 3\nDie Summe lautet: 3\n\n"
                        "Stufe 03\nEin D4 wird gewürfelt: 2\nDie Summe lautet: 2"));
+    // The saved text carries each roll's date and time.
+    const QStringList saved = log->savedText(false).split(QStringLiteral("\n\n"));
+    ASSERT_EQ(saved.size(), 3);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d Stufe 03\\n"))
+                    .match(saved[0])
+                    .hasMatch())
+        << saved[0].toStdString();
 
-    QTest::keyClick(list, Qt::Key_Escape);
+    // Escape: back to the board, the dock stays; Ctrl+H from inside closes it.
+    QTest::keyClick(table, Qt::Key_Escape);
+    EXPECT_EQ(QApplication::focusWidget(), rig.step(17));
+    EXPECT_TRUE(log->isVisible());
+    QTest::keyClick(rig.step(17), Qt::Key_H, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), table);
+    QTest::keyClick(table, Qt::Key_H, Qt::ControlModifier);
     EXPECT_FALSE(log->isVisible());
-    ASSERT_TRUE(QTest::qWaitFor([&rig] { return QApplication::activeWindow() == &rig.window; }));
     EXPECT_EQ(QApplication::focusWidget(), rig.step(17));
 }
 
-// Open while the log passes its bound, the window drops the oldest roll as
+// Open while the log passes its bound, the table drops the oldest roll as
 // the log does, and keeps the newest first.
-TEST(RollLog, TheOpenWindowKeepsWhatTheLogKeeps)
+TEST(RollLog, TheOpenTableKeepsWhatTheLogKeeps)
 {
     WindowRig rig;
     rig.source.push(1, 4);
     rig.click(rig.step(3)); // the one that goes: "Patzer!"
     rig.window.showLog();
-    QListWidget* list = rig.window.logWindow()->list();
+    QTableWidget* table = rig.window.logView()->table();
     rig.source.repeatForever(2, 4);
     for (int i = 0; i < 1000; ++i) {
         rig.step(3)->click();
     }
-    ASSERT_EQ(list->count(), 1000);
+    ASSERT_EQ(table->rowCount(), 1000);
     for (const int row : {0, 999}) {
-        EXPECT_TRUE(list->item(row)->text().endsWith(QStringLiteral("· Summe 2"))) << row;
+        EXPECT_EQ(cell(table, row, RollLogView::Result), QStringLiteral("Summe 2")) << row;
     }
 }
 
-// Beside the main window where the screen has room, after it or before it,
-// else wherever it fits; always wholly on the screen, never larger.
-TEST(RollLog, OpensWhollyOnTheScreenBesideTheWindow)
+// Scrolled down to an older roll, the player reads on while rolls come in;
+// Return or a double click there rolls that roll's step or talent again,
+// with the karma chosen now, and a held Return rolls once.
+TEST(RollLog, ANewRollLeavesTheReaderInPlaceAndReturnRollsAnOldEntryAgain)
 {
-    struct Case {
-        const char* where;
-        int mainX; // from the screen's left, or from its right where negative
-        bool after;
-    };
-    for (const Case& c : {Case{"left edge", 0, true}, Case{"right edge", -1, false}, Case{"middle", 200, true}}) {
-        WindowRig rig;
-        const QRect area = rig.window.screen()->availableGeometry();
-        const int x = c.mainX >= 0 ? area.left() + c.mainX : area.right() + 1 - rig.window.frameGeometry().width();
-        rig.window.move(x, area.top());
-        rig.window.showLog();
-        RollLogWindow* log = rig.window.logWindow();
-        const QRect frame = log->frameGeometry();
-        EXPECT_TRUE(area.contains(frame))
-            << c.where << ": " << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
-        if (area.width() >= rig.window.frameGeometry().width() + frame.width() + 8) {
-            EXPECT_EQ(frame.left() > rig.window.frameGeometry().right(), c.after) << c.where;
-        }
-        log->close();
-        // Larger than the screen: no larger than its area.
-        log->resize(area.size() * 2);
-        rig.window.showLog();
-        EXPECT_TRUE(area.contains(log->frameGeometry())) << c.where << " when too large";
-        log->close();
+    WindowRig rig;
+    rig.source.repeatForever(2, 4);
+    rig.session.rollTalent("Arven", "Schwertkampf", 3);
+    for (int i = 0; i < 60; ++i) {
+        rig.session.rollStep(5);
     }
+    rig.window.showLog();
+    QTableWidget* table = rig.window.logView()->table();
+    ASSERT_TRUE(QTest::qWaitFor([table] { return table->isVisible(); }));
+    table->scrollToBottom();
+    const int oldest = table->rowCount() - 1;
+    table->setCurrentCell(oldest, 0);
+    const int shownAt = table->visualItemRect(table->item(oldest, 0)).top();
+    for (int i = 0; i < 3; ++i) {
+        rig.session.rollStep(5);
+    }
+    EXPECT_EQ(table->currentRow(), oldest + 3);
+    EXPECT_EQ(cell(table, table->currentRow(), RollLogView::What), QStringLiteral("Arven: Schwertkampf, Stufe 03"));
+    EXPECT_EQ(table->visualItemRect(table->item(table->currentRow(), 0)).top(), shownAt);
+
+    rig.session.clickKarma(1);
+    const std::size_t before = rig.session.log().size();
+    table->setFocus();
+    QTest::keyPress(table, Qt::Key_Return);
+    QTest::keyPress(table, Qt::Key_Return, Qt::NoModifier); // unflagged repeat
+    QTest::keyRelease(table, Qt::Key_Return);
+    ASSERT_EQ(rig.session.log().size(), before + 1);
+    const RollRecord& again = rig.session.log().latest().roll;
+    EXPECT_EQ(again.talent, "Schwertkampf");
+    EXPECT_EQ(again.character, "Arven");
+    EXPECT_EQ(again.step, 3);
+    EXPECT_EQ(again.karmaLevel, 1);
+    // Ctrl+Return is no Return.
+    QTest::keyClick(table, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(rig.session.log().size(), before + 1);
 }
 
 // The log outlives the window: each roll written as it is shown, read back
@@ -152,26 +177,26 @@ TEST(RollLog, TheRollsOfTheLastRunAreBackAndVerlaufLeerenEmptiesThem)
         rig.source.repeatForever(2, 4);
         rig.click(rig.step(3)); // before the database is open: written once it is
         rig.window.restoreKept();
-        rig.window.rollTalent("Arven", "Wahrnehmung", 9);
-        ids = {rig.window.log()[0].id, rig.window.log()[1].id};
+        rig.session.rollTalent("Arven", "Wahrnehmung", 9);
+        ids = {rig.session.log()[0].id, rig.session.log()[1].id};
     } // and closed at once
     {
         WindowRig next;
         next.window.restoreKept();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return next.window.keeper().loaded(); }));
-        ASSERT_EQ(next.window.log().size(), 2U);
-        EXPECT_EQ((std::vector<std::uint64_t>{next.window.log()[0].id, next.window.log()[1].id}), ids);
-        EXPECT_EQ(next.window.log()[1].roll.talent, "Wahrnehmung");
-        EXPECT_EQ(next.window.log()[1].roll.character, "Arven");
-        EXPECT_EQ(next.window.log()[1].roll.step, 9);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return next.session.keeper().loaded(); }));
+        ASSERT_EQ(next.session.log().size(), 2U);
+        EXPECT_EQ((std::vector<std::uint64_t>{next.session.log()[0].id, next.session.log()[1].id}), ids);
+        EXPECT_EQ(next.session.log()[1].roll.talent, "Wahrnehmung");
+        EXPECT_EQ(next.session.log()[1].roll.character, "Arven");
+        EXPECT_EQ(next.session.log()[1].roll.step, 9);
 
-        next.window.clearLog();
-        EXPECT_EQ(next.window.log().size(), 0U);
+        next.session.clearLog();
+        EXPECT_EQ(next.session.log().size(), 0U);
     }
     WindowRig third;
     third.window.restoreKept();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return third.window.keeper().loaded(); }));
-    EXPECT_EQ(third.window.log().size(), 0U);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return third.session.keeper().loaded(); }));
+    EXPECT_EQ(third.session.log().size(), 0U);
 }
 
 } // namespace

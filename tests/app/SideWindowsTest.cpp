@@ -1,9 +1,9 @@
 #include "WindowRig.h"
 
-#include "app/log/RollLogWindow.h"
+#include "app/log/RollLogView.h"
 #include "app/odds/OddsWindow.h"
 #include "app/odds/StepOddsHook.h"
-#include "app/talents/TalentsWindow.h"
+#include "app/talents/TalentsView.h"
 
 #include <QApplication>
 #include <QFile>
@@ -32,7 +32,7 @@ TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
     }
     {
         WindowRig rig;
-        ASSERT_FALSE(rig.window.keeper().changeTalents([](Roster& roster) {
+        ASSERT_FALSE(rig.session.keeper().changeTalents([](Roster& roster) {
             const Refusal refusal = roster.addCharacter("Arven");
             return refusal ? refusal : roster.addTalent(0, "Schwertkampf", 14);
         }));
@@ -43,7 +43,7 @@ TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
         ASSERT_NE(hook, nullptr);
         hook->openOdds(40);
         QApplication::processEvents();
-        const QList<QWidget*> windows{rig.window.logWindow(), rig.window.talentsWindow(), hook->window()};
+        const QList<QWidget*> windows{rig.window.logView(), rig.window.talentsView(), hook->window()};
         for (QWidget* side : windows) {
             ASSERT_NE(side, nullptr);
             EXPECT_TRUE(area.contains(side->frameGeometry()))
@@ -77,7 +77,7 @@ TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
         EXPECT_EQ(header.pointSizeF(), table->font().pointSizeF());
         // Rows as high as their text.
         EXPECT_GE(table->verticalHeader()->defaultSectionSize(), table->fontMetrics().height());
-        QTableView* talents = rig.window.talentsWindow()->findChild<QTableView*>();
+        QTableView* talents = rig.window.talentsView()->findChild<QTableView*>();
         ASSERT_NE(talents, nullptr);
         ASSERT_EQ(talents->model()->rowCount(), 1);
         EXPECT_GE(talents->rowHeight(0), talents->fontMetrics().height());

@@ -1,6 +1,6 @@
 #include "WindowRig.h"
 
-#include "app/talents/TalentsWindow.h"
+#include "app/talents/TalentsView.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -21,7 +21,7 @@ TEST(Talents, ReturnRollsTheTalentFoundByTypingItsName)
 {
     QStandardPaths::setTestModeEnabled(true); // never the user's own talents
     WindowRig rig;
-    ASSERT_FALSE(rig.window.keeper().changeTalents([](Roster& roster) {
+    ASSERT_FALSE(rig.session.keeper().changeTalents([](Roster& roster) {
         for (const Refusal& refusal : {roster.addCharacter("Arven"), roster.addTalent(0, "Wahrnehmung", 9),
                  roster.addTalent(0, "Schwertkampf", 14)}) {
             if (refusal) {
@@ -36,21 +36,19 @@ TEST(Talents, ReturnRollsTheTalentFoundByTypingItsName)
     const std::vector<std::string> stepBand = rig.lines();
 
     QTest::keyClick(rig.step(14), Qt::Key_T, Qt::ControlModifier);
-    TalentsWindow* talents = rig.window.talentsWindow();
+    TalentsView* talents = rig.window.talentsView();
     ASSERT_NE(talents, nullptr);
-    // Active for Qt already while its transient parent is: wait for the real thing.
-    ASSERT_TRUE(QTest::qWaitFor([talents] { return QApplication::activeWindow() == talents; }));
     auto* table = talents->findChild<QTableWidget*>(QStringLiteral("talentTable"));
-    ASSERT_EQ(QApplication::focusWidget(), table);
+    ASSERT_TRUE(QTest::qWaitFor([table] { return QApplication::focusWidget() == table; }));
     EXPECT_EQ(table->accessibleName(), QStringLiteral("Talente von Arven"));
     EXPECT_EQ(table->item(1, 2)->text(), QStringLiteral("D20 + D4")) << "the dice column follows the step";
     QTest::keyClicks(table, QStringLiteral("Sch"));
     QTest::keyClick(table, Qt::Key_Return);
 
     EXPECT_EQ(rig.lines(), stepBand);
-    EXPECT_EQ(rig.window.log().size(), 2U);
-    EXPECT_EQ(rig.window.log().latest().roll.talent, "Schwertkampf");
-    rig.window.copyRoll();
+    EXPECT_EQ(rig.session.log().size(), 2U);
+    EXPECT_EQ(rig.session.log().latest().roll.talent, "Schwertkampf");
+    rig.window.board()->copyRoll();
     EXPECT_TRUE(
         QApplication::clipboard()->text().startsWith(QStringLiteral("Arven: Schwertkampf (Stufe 14), Karma +6\n")))
         << QApplication::clipboard()->text().toStdString();

@@ -207,7 +207,7 @@ TEST_P(TranscriptFit, ControlsKeepTheApplicationFontAndCapitalsMatchTheCaptions)
     EXPECT_EQ(rig.step(1)->font(), QApplication::font());
     // A karma caption may be narrowed to read whole in its button.
     EXPECT_EQ(rig.karmaButton(4)->font().family(), QApplication::font().family());
-    EXPECT_EQ(rig.window.transcriptView()->font(), QApplication::font());
+    EXPECT_EQ(rig.window.board()->transcriptView()->font(), QApplication::font());
 
     if (rig.window.devicePixelRatioF() < 1) {
         GTEST_SKIP() << "Qt 6.4 paints controls unscaled and clipped below a pixel ratio of 1";
@@ -218,8 +218,8 @@ TEST_P(TranscriptFit, ControlsKeepTheApplicationFontAndCapitalsMatchTheCaptions)
     rig.click(rig.step(3));
     ASSERT_EQ(rig.lines()[1], "Patzer!");
     QApplication::processEvents();
-    const QImage image = rig.window.grab().toImage();
-    const int lineHeight = rig.window.transcriptView()->lineHeight();
+    const QImage image = rig.window.board()->grab().toImage();
+    const int lineHeight = rig.window.board()->transcriptView()->lineHeight();
     const QRect line = inkBox(image, toDevice(image, QRectF(0, lineHeight, kBand, lineHeight)));
     const QRect caption = inkBox(image, toDevice(image, QRectF(rig.karmaButton(5)->geometry().adjusted(1, 1, -1, -1))));
     ASSERT_FALSE(line.isEmpty());
@@ -235,7 +235,11 @@ INSTANTIATE_TEST_SUITE_P(
 QImage onScreen(WindowRig& rig)
 {
     QApplication::processEvents();
-    return rig.window.screen()->grabWindow(rig.window.winId()).toImage();
+    const QWidget* board = rig.window.board();
+    const QPoint at = board->mapTo(&rig.window, QPoint(0, 0));
+    return rig.window.screen()
+        ->grabWindow(rig.window.winId(), at.x(), at.y(), board->width(), board->height())
+        .toImage();
 }
 
 void pushLongRoll(WindowRig& rig)

@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -94,7 +95,7 @@ TEST(WindowLayout, EveryControlStandsWhereTheDesignPutsIt)
         SCOPED_TRACE(row.name);
         auto* widget = rig.window.findChild<QWidget*>(QString::fromLatin1(row.name));
         ASSERT_NE(widget, nullptr);
-        EXPECT_EQ(widget->parentWidget(), &rig.window);
+        EXPECT_EQ(widget->parentWidget(), rig.window.board());
         EXPECT_EQ(widget->geometry(), pixels(row));
         if (auto* button = qobject_cast<QPushButton*>(widget)) {
             EXPECT_EQ(button->text(), QString::fromLatin1(row.caption));
@@ -107,8 +108,8 @@ TEST(WindowLayout, EveryControlStandsWhereTheDesignPutsIt)
         ++controls;
     }
     EXPECT_EQ(controls, 51);
-    EXPECT_EQ(rig.window.findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly).size(), 45);
-    EXPECT_EQ(rig.window.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly).size(), 6);
+    EXPECT_EQ(rig.window.board()->findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly).size(), 45);
+    EXPECT_EQ(rig.window.board()->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly).size(), 6);
 }
 
 TEST(WindowLayout, TheWindowHasItsTitleSizeAndNoVisibleKarmaState)
@@ -116,8 +117,10 @@ TEST(WindowLayout, TheWindowHasItsTitleSizeAndNoVisibleKarmaState)
     WindowRig rig;
     EXPECT_EQ(rig.window.objectName(), QStringLiteral("velmora"));
     EXPECT_EQ(rig.window.windowTitle(), QStringLiteral("Velmora - Stand-Alone-Version"));
-    EXPECT_EQ(rig.window.size(), QSize(447, 539));
-    const QIcon icon = MainWindow::applicationIcon();
+    // The board's size, with a menu bar above it and nothing beside it.
+    EXPECT_EQ(rig.window.board()->size(), QSize(447, 539));
+    EXPECT_EQ(rig.window.size(), QSize(447, 539 + rig.window.menuBar()->height()));
+    const QIcon icon = Board::applicationIcon();
     for (const int size : {16, 25, 32}) {
         EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
         EXPECT_EQ(icon.pixmap(QSize(size, size), 1.0).size(), QSize(size, size));
@@ -171,7 +174,7 @@ TEST(WindowLayout, ResizingNeverMovesAControl)
             EXPECT_EQ(widget->geometry(), pixels(row)) << row.name << " at " << size.width();
         }
         EXPECT_FALSE(rig.karmaLabel()->isVisible());
-        EXPECT_EQ(rig.window.transcriptView()->geometry(), rig.window.rect());
+        EXPECT_EQ(rig.window.board()->transcriptView()->geometry(), rig.window.board()->rect());
     }
 }
 
@@ -210,7 +213,7 @@ TEST(WindowLayout, TheCreditLabelShowsTheDialogFaceAndHidesWhatLiesBeneath)
     WindowRig rig;
     rig.window.setPalette(palette);
     const auto* credit = rig.window.findChild<QLabel*>(QStringLiteral("Label1"));
-    const QImage image = rig.window.grab().toImage();
+    const QImage image = rig.window.board()->grab().toImage();
     const qreal ratio = image.devicePixelRatio();
     const QPoint corner = (credit->geometry().topLeft() + QPoint(1, 1)) * ratio;
     EXPECT_EQ(QColor(image.pixel(corner)), QColor(200, 230, 250));
@@ -225,8 +228,8 @@ TEST(WindowLayout, ClickingALampTheCreditOrTheSurfaceDoesNothing)
     const auto before = rig.lines();
     QTest::mouseClick(rig.lamp(2), Qt::LeftButton);
     QTest::mouseClick(rig.window.findChild<QLabel*>(QStringLiteral("Label1")), Qt::LeftButton);
-    QTest::mouseClick(&rig.window, Qt::LeftButton, {}, QPoint(20, 300));
-    QTest::mouseClick(&rig.window, Qt::LeftButton, {}, QPoint(440, 530));
+    QTest::mouseClick(rig.window.board(), Qt::LeftButton, {}, QPoint(20, 300));
+    QTest::mouseClick(rig.window.board(), Qt::LeftButton, {}, QPoint(440, 530));
     EXPECT_EQ(rig.lines(), before);
     EXPECT_EQ(rig.karmaLabel()->text(), QStringLiteral("0"));
     EXPECT_FALSE(rig.lamp(2)->isLit());

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/band/TranscriptView.h"
+#include "app/session/Session.h"
+#include "app/window/Board.h"
 #include "app/window/IndicatorLamp.h"
 #include "app/window/MainWindow.h"
 #include "dice/ScriptedSource.h"
@@ -26,7 +28,7 @@ struct BasicWindowRig {
 
     QPushButton* button(const QString& name) const
     {
-        return window.findChild<QPushButton*>(name, Qt::FindDirectChildrenOnly);
+        return window.board()->findChild<QPushButton*>(name, Qt::FindDirectChildrenOnly);
     }
     QPushButton* step(int n) const { return button(QStringLiteral("Command%1").arg(n)); }
     QPushButton* karmaButton(int n) const { return button(QStringLiteral("karmabutton%1").arg(n)); }
@@ -34,11 +36,12 @@ struct BasicWindowRig {
     QLabel* karmaLabel() const { return window.findChild<QLabel*>(QStringLiteral("karma")); }
 
     void click(QPushButton* target) { QTest::mouseClick(target, Qt::LeftButton); }
-    const std::vector<std::string>& lines() const { return window.transcript().lines(); }
+    const std::vector<std::string>& lines() const { return session.transcript().lines(); }
 
     Source source;
     FrozenClock clock;
-    MainWindow window{source, clock};
+    Session session{source, clock};
+    MainWindow window{session};
 };
 
 using WindowRig = BasicWindowRig<>;

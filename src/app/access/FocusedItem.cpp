@@ -1,5 +1,6 @@
 #include "app/access/FocusedItem.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QMetaObject>
 #include <QWidget>
@@ -24,6 +25,19 @@ void tellFocusedItemLater(QWidget* view, std::function<int()> child)
             }
         },
         Qt::QueuedConnection);
+}
+
+void tellFocusedCellLater(QAbstractItemView* table)
+{
+    tellFocusedItemLater(table, [table] {
+        const QModelIndex current = table->currentIndex();
+        QAccessibleInterface* view = QAccessible::queryAccessibleInterface(table);
+        if (!current.isValid() || view == nullptr || view->tableInterface() == nullptr) {
+            return -1;
+        }
+        QAccessibleInterface* cell = view->tableInterface()->cellAt(current.row(), current.column());
+        return cell != nullptr ? view->indexOfChild(cell) : -1;
+    });
 }
 
 } // namespace velmora

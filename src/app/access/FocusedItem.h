@@ -2,6 +2,7 @@
 
 #include <functional>
 
+class QAbstractItemView;
 class QWidget;
 
 namespace velmora {
@@ -12,5 +13,8 @@ namespace velmora {
 // gives the item's index among the view's accessible children then, or -1
 // for none.
 void tellFocusedItemLater(QWidget* view, std::function<int()> child);
+// The same for a table's current cell, which its accessible interface
+// numbers after the headers.
+void tellFocusedCellLater(QAbstractItemView* table);
 
 } // namespace velmora

@@ -1,5 +1,6 @@
 #include "app/desktop/Placement.h"
 
+#include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
 #include <QWidget>
@@ -8,17 +9,46 @@
 
 namespace velmora {
 
-void placeBeside(QWidget* side, const QWidget* main)
+void placeBeside(QWidget* side, const QWidget* main) { placeBeside(side, main, main->frameGeometry()); }
+
+void keepOnScreen(QWidget* window)
+{
+    const QRect frame = window->frameGeometry();
+    const QScreen* best = nullptr;
+    int most = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect shared = screen->availableGeometry().intersected(frame);
+        if (shared.width() * shared.height() > most) {
+            most = shared.width() * shared.height();
+            best = screen;
+        }
+    }
+    if (best == nullptr) {
+        best = QGuiApplication::primaryScreen();
+    }
+    if (best == nullptr) {
+        return;
+    }
+    const QRect area = best->availableGeometry();
+    const QSize decoration = frame.size() - window->size();
+    const QSize size = window->size().boundedTo(area.size() - decoration);
+    window->resize(size);
+    const QSize outer = size + decoration;
+    window->move(std::clamp(frame.left(), area.left(), area.right() + 1 - outer.width()),
+        std::clamp(frame.top(), area.top(), area.bottom() + 1 - outer.height()));
+}
+
+void placeBeside(QWidget* side, const QWidget* main, const QRect& keepInSight)
 {
     const QScreen* screen = main->screen();
     if (screen == nullptr) {
         return;
     }
     const QRect area = screen->availableGeometry();
-    const QRect anchor = main->frameGeometry();
+    const QRect anchor = keepInSight;
     // What the window manager adds around the client area.
     const QSize decoration =
-        side->isVisible() ? side->frameGeometry().size() - side->size() : anchor.size() - main->size();
+        side->isVisible() ? side->frameGeometry().size() - side->size() : main->frameGeometry().size() - main->size();
     const QSize room = (area.size() - decoration).expandedTo(QSize(1, 1));
     // As large as its contents ask where the screen has room, for a large
     // font, say; never larger than the screen.

@@ -1,5 +1,6 @@
 #pragma once
 
+class QRect;
 class QWidget;
 
 namespace velmora {
@@ -10,5 +11,12 @@ namespace velmora {
 // area, and never larger than that area. Before the first show, the side
 // window's frame is taken to be the main window's.
 void placeBeside(QWidget* side, const QWidget* main);
+// The same beside a part of the main window, in global coordinates, which
+// stays in sight: the board, where docks widen the window.
+void placeBeside(QWidget* side, const QWidget* main, const QRect& keepInSight);
+// A window moved, and shrunk where it must be, to lie wholly on the screen
+// that holds most of it, or on the primary screen where none does: a
+// layout kept from a larger screen or one unplugged since.
+void keepOnScreen(QWidget* window);
 
 } // namespace velmora

@@ -133,7 +133,8 @@ void StepOddsHook::openOdds(int step)
     m_window->setChosenKarma(m_karmaLevel());
     m_window->showStep(step);
     if (!m_window->isVisible() && owner != nullptr) {
-        placeBeside(m_window, owner->window());
+        // Beside the board, which stays in sight whatever docks are open.
+        placeBeside(m_window, owner->window(), QRect(owner->mapToGlobal(QPoint(0, 0)), owner->size()));
     }
     m_window->show();
     m_window->raise();

@@ -687,6 +687,45 @@ Database::Talents Database::changeTalents(const std::function<Refusal(Roster&)>&
     return result;
 }
 
+// A table of its own, made when first written: a database without it is as
+// good for an older Velmora as before.
+constexpr const char* kLayoutTable = "CREATE TABLE IF NOT EXISTS layout (name TEXT PRIMARY KEY, value BLOB NOT NULL)";
+
+Database::Layout Database::layout()
+{
+    Layout found;
+    if (!m_open) {
+        found.fault = Fault::CannotOpen;
+        return found;
+    }
+    Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
+    const bool made = sql.value(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'layout'")).toInt() > 0;
+    if (made) {
+        QSqlQuery rows = sql.run(QStringLiteral("SELECT name, value FROM layout"));
+        while (sql.ok() && rows.next()) {
+            const QString name = rows.value(0).toString();
+            (name == QLatin1String("geometry") ? found.geometry : found.state) = rows.value(1).toByteArray();
+        }
+    }
+    found.fault = sql.fault();
+    return found;
+}
+
+Database::Fault Database::keepLayout(const QByteArray& geometry, const QByteArray& state)
+{
+    if (!m_open) {
+        return Fault::CannotOpen;
+    }
+    Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
+    return sql.transaction([&] {
+        sql.run(QString::fromLatin1(kLayoutTable));
+        for (const auto& [name, value] : {std::pair{"geometry", &geometry}, std::pair{"state", &state}}) {
+            sql.run(QStringLiteral("INSERT OR REPLACE INTO layout (name, value) VALUES (?, ?)"),
+                {QString::fromLatin1(name), *value});
+        }
+    });
+}
+
 std::optional<std::int64_t> Database::dataVersion()
 {
     if (!m_open) {

@@ -3,6 +3,7 @@
 #include "steps/RollLog.h"
 #include "talents/Roster.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -90,6 +91,16 @@ public:
     // One change, made to the talents as the database holds them now, in
     // one transaction; nothing changes where it is refused.
     Talents changeTalents(const std::function<Refusal(Roster&)>& change);
+
+    // The main window's geometry and its docks' state as Qt saves them;
+    // empty before the first was kept.
+    struct Layout {
+        QByteArray geometry;
+        QByteArray state;
+        Fault fault = Fault::None;
+    };
+    Layout layout();
+    Fault keepLayout(const QByteArray& geometry, const QByteArray& state);
 
     // Changes whenever another connection commits.
     std::optional<std::int64_t> dataVersion();

@@ -241,10 +241,18 @@ private:
             m_memoryOnly = opened.fault == Database::Fault::Newer || opened.fault == Database::Fault::Damaged;
             failed(opened.fault);
             post([](Keeper& k) { k.m_loaded = true; }); // with nothing to show
+            // Not later, when it can be read: the window would jump.
+            if (!std::exchange(m_layoutSent, true)) {
+                post([](Keeper& k) { emit k.layoutRead({}, {}); });
+            }
             return false;
         }
         m_version = m_database.dataVersion();
         sendSnapshot();
+        if (!std::exchange(m_layoutSent, true)) {
+            const Database::Layout layout = m_database.layout();
+            post([layout](Keeper& k) { emit k.layoutRead(layout.geometry, layout.state); });
+        }
         // Every page read only now: the rolls are shown before a large
         // file has been read through.
         const Database::Opened checked = m_database.check();
@@ -304,6 +312,9 @@ private:
             // Snapshots read before it was taken were dropped; no other
             // program's commit may come to send a new one.
             m_cleared = fault == Database::Fault::None;
+            break;
+        case Keeper::Op::Kind::Layout:
+            fault = m_database.keepLayout(op.geometry, op.state);
             break;
         case Keeper::Op::Kind::Talents: {
             Database::Talents changed = m_database.changeTalents(op.change);
@@ -370,6 +381,8 @@ private:
             case Keeper::Op::Kind::Talents:
                 op.change(roster);
                 break;
+            case Keeper::Op::Kind::Layout:
+                break;
             }
         }
         if (rolls.size() > RollLog::kCapacity) {
@@ -419,6 +432,7 @@ private:
     std::optional<std::int64_t> m_version;
     bool m_memoryOnly = false;
     bool m_cleared = false;
+    bool m_layoutSent = false;
     QElapsedTimer m_busy;
     std::unique_ptr<Roster> m_changedTalents;
 };
@@ -514,6 +528,16 @@ const RollLog::Entry& Keeper::keep(const RollRecord& roll)
     }
     send(std::move(op));
     return m_log.latest();
+}
+
+void Keeper::keepLayout(const QByteArray& geometry, const QByteArray& state)
+{
+    Op op;
+    op.kind = Op::Kind::Layout;
+    op.number = ++m_sent;
+    op.geometry = geometry;
+    op.state = state;
+    send(std::move(op));
 }
 
 void Keeper::clearLog(const std::vector<std::uint64_t>& ids)

@@ -53,18 +53,23 @@ public:
     // program's changes included; the refusal where it cannot be made here.
     Refusal changeTalents(const std::function<Refusal(Roster&)>& change);
 
+    // The window's layout, kept for the next start.
+    void keepLayout(const QByteArray& geometry, const QByteArray& state);
+
     // Asks the database whether another program changed it: cheap, and
     // done every second anyway.
     void lookForChanges();
 
     // One change for the database, numbered as sent.
     struct Op {
-        enum class Kind { Roll, Clear, Talents };
+        enum class Kind { Roll, Clear, Talents, Layout };
         Kind kind = Kind::Roll;
         std::uint64_t number = 0;
         RollLog::Entry roll;
         std::vector<std::uint64_t> ids; // the rolls a clearing deletes
         std::function<Refusal(Roster&)> change;
+        QByteArray geometry; // of a layout
+        QByteArray state;
     };
 
 signals:
@@ -72,6 +77,9 @@ signals:
     // clearing, the kept rolls read.
     void logReplaced();
     void rosterReplaced();
+    // Once, as the database was opened: the layout that the last run kept,
+    // empty where there was none or the database could not be read.
+    void layoutRead(const QByteArray& geometry, const QByteArray& state);
     // One plain German sentence or two, once per cause per session.
     void problem(const QString& message);
 

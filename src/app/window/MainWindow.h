@@ -1,130 +1,71 @@
 #pragma once
 
-#include "app/store/Keeper.h"
-#include "app/window/HeldKeys.h"
-#include "app/window/KarmaBinding.h"
-#include "dice/Clock.h"
-#include "dice/DiceEngine.h"
-#include "dice/RandomSource.h"
-#include "steps/RollLog.h"
-#include "steps/StepRoll.h"
-#include "steps/StepTyping.h"
-#include "text/TranscriptModel.h"
+#include <QMainWindow>
 
-#include <QAction>
-#include <QElapsedTimer>
-#include <QIcon>
-#include <QWidget>
+#include <functional>
 
-#include <array>
-#include <cstdint>
-#include <memory>
-#include <optional>
+class QAction;
+class QDockWidget;
 
 namespace velmora {
 
-class Announcer;
-class ButtonGrid;
-class KarmaButton;
-class MessageBar;
-class StepOddsHook;
-class RollLogWindow;
-class TalentsWindow;
-class TranscriptView;
-struct ControlDesign;
+class Board;
+class RollLogView;
+class Session;
+class TalentsView;
 
-// The one window: step buttons, karma buttons and lamps, the hidden karma
-// label, the credit label and the transcript drawn beneath them.
-class MainWindow : public QWidget {
+// The one window: the board in the middle, the talents and the log docked
+// beside it, a menu bar with every action and its key. It lays these out
+// and routes the actions; what they act on is the session's.
+class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    MainWindow(RandomSource& source, Clock& clock, QWidget* parent = nullptr);
+    explicit MainWindow(Session& session, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    const TranscriptModel& transcript() const { return m_transcript; }
-    TranscriptView* transcriptView() const { return m_view; }
+    Session& session() const { return m_session; }
+    Board* board() const { return m_board; }
 
-    // The program's icon, for QApplication::setWindowIcon.
-    static QIcon applicationIcon();
-
-    void rollStep(int step);
-    // A talent's step, with the current karma, named in the log, the copy
-    // and what is said; the band is the step's.
-    void rollTalent(const std::string& character, const std::string& talent, int step);
-    void clickKarma(int button);
-    // The latest roll onto the clipboard as plain text; nothing before the first.
-    void copyRoll();
-    // The roll log, opened or brought forward with its newest roll focused.
-    void showLog();
-    // The talents, opened or brought forward.
-    void showTalents();
-    TalentsWindow* talentsWindow() const { return m_talentsWindow; }
-
-    const RollLog& log() const { return m_keeper.log(); }
-    Keeper& keeper() { return m_keeper; }
-    // What earlier runs kept: the log and the talents, read from the
-    // database, which each roll is written to from then on. Once, after the
-    // first frame.
+    // What earlier runs kept, once, after the first frame: the docks, the
+    // window's layout as left, the log and the talents.
     void restoreKept();
-    // Empties the log, here and in the database: of all it shows, or of
-    // these rolls.
-    void clearLog();
-    void clearLog(const std::vector<std::uint64_t>& ids);
-    // Trouble with what is kept, in the bar beneath the board, and said.
-    MessageBar* messageBar() const { return m_messageBar; }
-    RollLogWindow* logWindow() const { return m_logWindow; }
+
+    // Ctrl+H and Ctrl+T: the dock opened, or the focus moved into it where
+    // it was open elsewhere; closed where the focus is in it.
+    void showLog();
+    void showTalents();
+    RollLogView* logView() const { return m_logView; }
+    TalentsView* talentsView() const { return m_talentsView; }
+    QDockWidget* logDock() const { return m_logDock; }
+    QDockWidget* talentsDock() const { return m_talentsDock; }
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
-    QWidget* createControl(const ControlDesign& design);
-    // Each a key of its own kind, true where it was one: the window's menu
-    // (Shift+F10, Menu), a click (Space, Return, Enter), a typed step number,
-    // + and - for the karma, an arrow on the grid. A held key acts once.
-    bool menuKey(QWidget* control, const QKeyEvent& event);
-    bool clickKey(QWidget* control, const QKeyEvent& event, bool repeat);
-    bool typedDigit(const QKeyEvent& event, bool repeat);
-    bool karmaKey(const QKeyEvent& event, bool repeat);
-    bool gridMove(const QKeyEvent& event);
-    void stepKarma(int delta);
-    // The chosen karma level, 0 (none) to 4, as the karma state holds it.
-    int karmaLevel() const;
-    // Copy and the log, the window's own actions.
-    void showWindowMenu(const QPoint& globalPos, bool byKeyboard);
-    void applyTranscriptColour();
-    void roll(int step, std::string character, std::string talent);
-    void tell(const QString& problem);
-    // The band and the message bar share the space beneath the controls.
-    void placeMessageBar();
+    void createMenus();
+    // Made after the first frame, or when first asked for.
+    void createDocks();
+    QDockWidget* makeDock(QWidget* view, const QString& title, const QString& name);
+    void toggleDock(QDockWidget* dock, const std::function<void()>& focusInside);
+    // A dock opened beside the board widens the window rather than squeezing
+    // the board; one closed gives its width back. Always wholly on the screen.
+    void fitAroundBoard(QDockWidget* dock, bool shown);
+    void restoreLayout(const QByteArray& geometry, const QByteArray& state);
+    void openOddsOfFocusedStep();
+    void showKeys();
+    void showAbout();
 
-    TranscriptModel m_transcript;
-    DiceEngine m_dice;
-    KarmaBinding m_karma;
-    StepRoll m_roll;
-    Keeper m_keeper;
-    // This window's latest roll, which a copy takes.
-    std::optional<RollRecord> m_lastRoll;
-    TranscriptView* m_view = nullptr;
-    MessageBar* m_messageBar = nullptr;
-    Announcer* m_announcer = nullptr;
-    RollLogWindow* m_logWindow = nullptr;
-    TalentsWindow* m_talentsWindow = nullptr;
-    QAction* m_copyAction = nullptr;
+    Session& m_session;
+    Board* m_board = nullptr;
+    RollLogView* m_logView = nullptr;
+    TalentsView* m_talentsView = nullptr;
+    QDockWidget* m_logDock = nullptr;
+    QDockWidget* m_talentsDock = nullptr;
     QAction* m_logAction = nullptr;
     QAction* m_talentsAction = nullptr;
-    std::unique_ptr<ButtonGrid> m_grid;
-    StepOddsHook* m_odds = nullptr;
-    std::array<KarmaButton*, kKarmaLamps> m_karmaButtons{};
-    StepTyping m_typing;
-    HeldKeys m_heldKeys;
-    QElapsedTimer m_sinceStart;
+    bool m_restored = false;
 };
 
 } // namespace velmora

@@ -1,44 +1,53 @@
 #pragma once
 
+#include "app/window/HeldKeys.h"
+#include "steps/RollRecord.h"
 #include "talents/Roster.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
 #include <optional>
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 class QTableWidget;
 
 namespace velmora {
 
 class Keeper;
+class Session;
 
-// "Velmora - Talente": the current character's talents, each with its step,
-// dice and mean, to roll by name. Everything by keyboard: type-ahead by
-// name in the table, Return rolls the chosen talent, Insert adds one, F2
-// renames, Delete deletes after a question. Every change is saved at once.
-class TalentsWindow : public QWidget {
+// "Talente": the current character's talents, each with its step, dice,
+// mean and latest result, to roll by name with the karma chosen here or on
+// the board. Everything by keyboard: type-ahead by name in the table,
+// Return rolls the chosen talent, + and - change the karma, Insert adds a
+// talent, F2 renames, Delete deletes after a question. Every change is
+// saved at once.
+class TalentsView : public QWidget {
     Q_OBJECT
 
 public:
-    // The talents as `keeper` has them; another Velmora's changes come in
-    // when the window is shown or activated.
-    explicit TalentsWindow(Keeper& keeper, QWidget* parent = nullptr);
+    // The talents as the session's keeper has them; another Velmora's
+    // changes come in as they are made, and when the view is shown.
+    explicit TalentsView(Session& session, QWidget* parent = nullptr);
 
     const Roster& roster() const { return m_roster; }
-    // Opened or brought forward beside `beside`, the table focused.
-    void open(QWidget* beside);
+    // The table focused.
+    void open();
     // The talent in row `row` of the current character, as Return would.
     void rollRow(int row);
+    QLabel* latestResult() const { return m_latest; }
 
 signals:
-    void rollRequested(const QString& character, const QString& talent, int step);
+    // Escape: the focus goes back to the board.
+    void escaped();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void newCharacter();
@@ -49,6 +58,10 @@ private:
     void changeStep();
     void deleteTalent();
     void refresh(int selectRow = 0);
+    // Each talent's latest result, from the log.
+    void showResults();
+    void rolled(const RollRecord& roll);
+    void showKarma();
     // The keeper's talents shown, the chosen talent kept.
     void followKeeper();
     // One change, made here at once and in the database as it is then.
@@ -65,6 +78,7 @@ private:
     };
     std::optional<Chosen> chosen() const;
 
+    Session& m_session;
     Keeper& m_keeper;
     // As the keeper had it at the last refresh.
     Roster m_roster;
@@ -74,6 +88,9 @@ private:
     QTableWidget* m_table = nullptr;
     QList<QPushButton*> m_talentButtons;
     QList<QPushButton*> m_characterButtons;
+    QLabel* m_karma = nullptr;
+    QLabel* m_latest = nullptr;
+    HeldKeys m_heldKeys;
 };
 
 } // namespace velmora

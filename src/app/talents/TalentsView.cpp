@@ -1,12 +1,14 @@
-#include "app/talents/TalentsWindow.h"
+#include "app/talents/TalentsView.h"
 
 #include "app/access/FocusedItem.h"
 #include "app/desktop/FlowLayout.h"
-#include "app/desktop/Placement.h"
 #include "app/odds/OddsText.h"
+#include "app/session/Session.h"
 #include "app/store/Keeper.h"
+#include "karma/KarmaState.h"
 #include "odds/Odds.h"
 #include "steps/StepTable.h"
+#include "text/RollText.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -58,13 +60,13 @@ QPushButton* button(const QString& text, QWidget* parent, QLayout* layout)
 
 } // namespace
 
-TalentsWindow::TalentsWindow(Keeper& keeper, QWidget* parent)
-    : QWidget(parent, Qt::Window)
-    , m_keeper(keeper)
-    , m_roster(keeper.roster())
+TalentsView::TalentsView(Session& session, QWidget* parent)
+    : QWidget(parent)
+    , m_session(session)
+    , m_keeper(session.keeper())
+    , m_roster(m_keeper.roster())
 {
     setObjectName(QStringLiteral("talents"));
-    setWindowTitle(tr("Velmora - Talente"));
 
     auto* layout = new QVBoxLayout(this);
     auto* characterRow = new FlowLayout;
@@ -80,9 +82,24 @@ TalentsWindow::TalentsWindow(Keeper& keeper, QWidget* parent)
                        << button(tr("Charakter l&öschen …"), this, characterRow);
     layout->addLayout(characterRow);
 
-    m_table = new QTableWidget(0, 4, this);
+    // The karma, one state with the board's, changed here too.
+    auto* karmaRow = new FlowLayout;
+    m_karma = new QLabel(this);
+    m_karma->setObjectName(QStringLiteral("talentKarma"));
+    karmaRow->addWidget(m_karma);
+    auto* less = button(tr("Karma −"), this, karmaRow);
+    auto* more = button(tr("Karma +"), this, karmaRow);
+    less->setObjectName(QStringLiteral("karmaDown"));
+    more->setObjectName(QStringLiteral("karmaUp"));
+    less->setAccessibleName(tr("Karma niedriger"));
+    more->setAccessibleName(tr("Karma höher"));
+    connect(less, &QPushButton::clicked, this, [this] { m_session.stepKarma(-1); });
+    connect(more, &QPushButton::clicked, this, [this] { m_session.stepKarma(1); });
+    layout->addLayout(karmaRow);
+
+    m_table = new QTableWidget(0, 5, this);
     m_table->setObjectName(QStringLiteral("talentTable"));
-    m_table->setHorizontalHeaderLabels({tr("Talent"), tr("Stufe"), tr("Würfel"), tr("Mittel")});
+    m_table->setHorizontalHeaderLabels({tr("Talent"), tr("Stufe"), tr("Würfel"), tr("Mittel"), tr("Zuletzt")});
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -101,6 +118,9 @@ TalentsWindow::TalentsWindow(Keeper& keeper, QWidget* parent)
                     << button(tr("&Stufe ändern …"), this, talentRow)
                     << button(tr("Talent &löschen …"), this, talentRow);
     layout->addLayout(talentRow);
+    m_latest = new QLabel(this);
+    m_latest->setObjectName(QStringLiteral("latestTalentRoll"));
+    layout->addWidget(m_latest);
 
     connect(m_characters, &QComboBox::activated, this, [this](int index) {
         if (index >= 0 && index < static_cast<int>(m_roster.characters().size())) {
@@ -115,17 +135,18 @@ TalentsWindow::TalentsWindow(Keeper& keeper, QWidget* parent)
                 0);
         }
     });
-    connect(m_characterButtons[0], &QPushButton::clicked, this, &TalentsWindow::newCharacter);
-    connect(m_characterButtons[1], &QPushButton::clicked, this, &TalentsWindow::renameCharacter);
-    connect(m_characterButtons[2], &QPushButton::clicked, this, &TalentsWindow::deleteCharacter);
+    connect(m_characterButtons[0], &QPushButton::clicked, this, &TalentsView::newCharacter);
+    connect(m_characterButtons[1], &QPushButton::clicked, this, &TalentsView::renameCharacter);
+    connect(m_characterButtons[2], &QPushButton::clicked, this, &TalentsView::deleteCharacter);
     connect(m_talentButtons[0], &QPushButton::clicked, this, [this] { rollRow(currentRow()); });
-    connect(m_talentButtons[1], &QPushButton::clicked, this, &TalentsWindow::addTalent);
-    connect(m_talentButtons[2], &QPushButton::clicked, this, &TalentsWindow::renameTalent);
-    connect(m_talentButtons[3], &QPushButton::clicked, this, &TalentsWindow::changeStep);
-    connect(m_talentButtons[4], &QPushButton::clicked, this, &TalentsWindow::deleteTalent);
+    connect(m_talentButtons[1], &QPushButton::clicked, this, &TalentsView::addTalent);
+    connect(m_talentButtons[2], &QPushButton::clicked, this, &TalentsView::renameTalent);
+    connect(m_talentButtons[3], &QPushButton::clicked, this, &TalentsView::changeStep);
+    connect(m_talentButtons[4], &QPushButton::clicked, this, &TalentsView::deleteTalent);
     connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { rollRow(row); });
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
+    connect(&session, &Session::karmaChanged, this, &TalentsView::showKarma);
+    connect(&session, &Session::rolled, this, &TalentsView::rolled);
+    connect(&session, &Session::logReplaced, this, &TalentsView::showResults);
     connect(&m_keeper, &Keeper::rosterReplaced, this, [this] {
         // Not under a question about the talents as they were: its answer
         // is made by name, and the window follows once it is answered.
@@ -136,9 +157,26 @@ TalentsWindow::TalentsWindow(Keeper& keeper, QWidget* parent)
         followKeeper();
     });
     refresh();
+    showKarma();
 }
 
-void TalentsWindow::followKeeper()
+void TalentsView::showKarma()
+{
+    const int level = m_session.karmaLevel();
+    m_karma->setText(level == 0 ? tr("Kein Karma") : tr("Karma: %1").arg(qt(karmaName(level))));
+}
+
+void TalentsView::rolled(const RollRecord& roll)
+{
+    if (roll.talent.empty()) {
+        return;
+    }
+    // Said by the board with the talent's name; shown here for the eye.
+    m_latest->setText(tr("%1: %2").arg(qt(roll.talent), qt(rolltext::result(roll))));
+    showResults();
+}
+
+void TalentsView::followKeeper()
 {
     // The chosen talent stays chosen by its name, wherever another
     // Velmora's change moved its row: Return must roll what the player chose.
@@ -150,30 +188,18 @@ void TalentsWindow::followKeeper()
     refresh(talent ? static_cast<int>(*talent) : currentRow());
 }
 
-void TalentsWindow::changeEvent(QEvent* event)
+void TalentsView::showEvent(QShowEvent* event)
 {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        if (std::exchange(m_stale, false)) {
-            followKeeper();
-        }
-        m_keeper.lookForChanges();
+    if (std::exchange(m_stale, false)) {
+        followKeeper();
     }
-    QWidget::changeEvent(event);
+    m_keeper.lookForChanges();
+    QWidget::showEvent(event);
 }
 
-void TalentsWindow::open(QWidget* beside)
-{
-    if (!isVisible() && beside != nullptr) {
-        adjustSize();
-        placeBeside(this, beside);
-    }
-    show();
-    raise();
-    activateWindow();
-    m_table->setFocus();
-}
+void TalentsView::open() { m_table->setFocus(Qt::ShortcutFocusReason); }
 
-std::optional<TalentsWindow::Chosen> TalentsWindow::chosen() const
+std::optional<TalentsView::Chosen> TalentsView::chosen() const
 {
     const auto character = m_roster.current();
     const int row = currentRow();
@@ -184,53 +210,71 @@ std::optional<TalentsWindow::Chosen> TalentsWindow::chosen() const
         m_roster.characters()[*character].talents[static_cast<std::size_t>(row)]};
 }
 
-int TalentsWindow::currentRow() const
+int TalentsView::currentRow() const
 {
     const QList<QTableWidgetSelectionRange> ranges = m_table->selectedRanges();
     return ranges.isEmpty() ? -1 : ranges.front().topRow();
 }
 
-void TalentsWindow::rollRow(int row)
+void TalentsView::rollRow(int row)
 {
     const Character* character = m_roster.currentCharacter();
     if (character == nullptr || row < 0 || row >= static_cast<int>(character->talents.size())) {
         return;
     }
     const Talent& talent = character->talents[static_cast<std::size_t>(row)];
-    emit rollRequested(qt(character->name), qt(talent.name), talent.step);
+    m_session.rollTalent(character->name, talent.name, talent.step);
 }
 
-bool TalentsWindow::eventFilter(QObject* watched, QEvent* event)
+bool TalentsView::eventFilter(QObject* watched, QEvent* event)
 {
-    // The talent's cell, which the table's accessible interface numbers
-    // after its headers.
-    if (watched == m_table && event->type() == QEvent::FocusIn) {
-        tellFocusedItemLater(m_table, [this] {
-            const QModelIndex current = m_table->currentIndex();
-            QAccessibleInterface* table = QAccessible::queryAccessibleInterface(m_table);
-            if (!current.isValid() || table == nullptr || table->tableInterface() == nullptr) {
-                return -1;
-            }
-            QAccessibleInterface* cell = table->tableInterface()->cellAt(current.row(), current.column());
-            return cell != nullptr ? table->indexOfChild(cell) : -1;
-        });
+    if (watched != m_table) {
+        return QWidget::eventFilter(watched, event);
     }
-    if (watched == m_table && event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::FocusIn) {
+        tellFocusedCellLater(m_table);
+    }
+    if (event->type() == QEvent::KeyRelease) {
+        m_heldKeys.release(*static_cast<QKeyEvent*>(event));
+    }
+    if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // One rule for held keys, as on the board: a held key acts once.
+        const bool repeat = m_heldKeys.pressIsRepeat(*key);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        // Shift too: on many layouts "+" is a shifted key.
+        if ((key->key() == Qt::Key_Plus || key->key() == Qt::Key_Minus)
+            && (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier)) {
+            if (!repeat) {
+                m_session.stepKarma(key->key() == Qt::Key_Plus ? 1 : -1);
+            }
+            return true;
+        }
+        if (modifiers == Qt::NoModifier) {
             switch (key->key()) {
             case Qt::Key_Return:
             case Qt::Key_Enter:
-                rollRow(currentRow());
+                if (!repeat) {
+                    rollRow(currentRow());
+                }
                 return true;
             case Qt::Key_Insert:
-                addTalent();
+                if (!repeat) {
+                    addTalent();
+                }
                 return true;
             case Qt::Key_F2:
-                renameTalent();
+                if (!repeat) {
+                    renameTalent();
+                }
                 return true;
             case Qt::Key_Delete:
-                deleteTalent();
+                if (!repeat) {
+                    deleteTalent();
+                }
+                return true;
+            case Qt::Key_Escape:
+                emit escaped();
                 return true;
             default:
                 break;
@@ -240,7 +284,31 @@ bool TalentsWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void TalentsWindow::refresh(int selectRow)
+void TalentsView::showResults()
+{
+    const Character* current = m_roster.currentCharacter();
+    if (current == nullptr) {
+        return;
+    }
+    // The newest roll of each of the character's talents, newest first.
+    const RollLog& log = m_session.log();
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        const std::string& name = current->talents[static_cast<std::size_t>(row)].name;
+        QString result;
+        for (std::size_t i = log.size(); i-- > 0;) {
+            const RollRecord& roll = log[i].roll;
+            if (roll.talent == name && roll.character == current->name) {
+                result = qt(rolltext::result(roll));
+                break;
+            }
+        }
+        auto* item = new QTableWidgetItem(result);
+        item->setData(Qt::AccessibleTextRole, result.isEmpty() ? tr("noch nicht gewürfelt") : result);
+        m_table->setItem(row, 4, item);
+    }
+}
+
+void TalentsView::refresh(int selectRow)
 {
     m_characters->clear();
     for (const Character& character : m_roster.characters()) {
@@ -263,6 +331,7 @@ void TalentsWindow::refresh(int selectRow)
             }
         }
     }
+    showResults();
     m_table->setAccessibleName(current != nullptr ? tr("Talente von %1").arg(qt(current->name)) : tr("Talente"));
     m_table->setAccessibleDescription(current == nullptr ? tr("Noch kein Charakter; Neuer Charakter legt einen an.")
             : current->talents.empty()                   ? tr("Noch keine Talente; Einfügen fügt eines hinzu.")
@@ -279,18 +348,18 @@ void TalentsWindow::refresh(int selectRow)
     }
 }
 
-void TalentsWindow::change(const std::function<Refusal(Roster&)>& change, int selectRow)
+void TalentsView::change(const std::function<Refusal(Roster&)>& change, int selectRow)
 {
     const Refusal refusal = m_keeper.changeTalents(change);
     m_roster = m_keeper.roster();
     m_stale = false;
     refresh(selectRow);
     if (refusal) {
-        QMessageBox::warning(this, windowTitle(), qt(*refusal));
+        QMessageBox::warning(this, tr("Talente"), qt(*refusal));
     }
 }
 
-bool TalentsWindow::askName(
+bool TalentsView::askName(
     const QString& title, const QString& label, QString text, const std::function<Refusal(const std::string&)>& apply)
 {
     QString prompt = label;
@@ -308,7 +377,7 @@ bool TalentsWindow::askName(
     }
 }
 
-void TalentsWindow::newCharacter()
+void TalentsView::newCharacter()
 {
     std::string name;
     if (askName(tr("Neuer Charakter"), tr("Name des Charakters:"), {}, [this, &name](const std::string& n) {
@@ -316,10 +385,12 @@ void TalentsWindow::newCharacter()
             return m_roster.characterNameRefusal(n);
         })) {
         change([name](Roster& roster) { return roster.addCharacter(name); }, 0);
+        // Where its talents are added, by Insert or "Talent hinzufügen".
+        m_table->setFocus(Qt::OtherFocusReason);
     }
 }
 
-void TalentsWindow::renameCharacter()
+void TalentsView::renameCharacter()
 {
     const Character* current = m_roster.currentCharacter();
     if (current == nullptr) {
@@ -340,7 +411,7 @@ void TalentsWindow::renameCharacter()
     }
 }
 
-void TalentsWindow::deleteCharacter()
+void TalentsView::deleteCharacter()
 {
     const Character* current = m_roster.currentCharacter();
     if (current == nullptr) {
@@ -362,7 +433,7 @@ void TalentsWindow::deleteCharacter()
     }
 }
 
-void TalentsWindow::addTalent()
+void TalentsView::addTalent()
 {
     const Character* current = m_roster.currentCharacter();
     if (current == nullptr) {
@@ -388,7 +459,7 @@ void TalentsWindow::addTalent()
     }
 }
 
-void TalentsWindow::renameTalent()
+void TalentsView::renameTalent()
 {
     const auto chosenNow = chosen();
     if (!chosenNow) {
@@ -411,7 +482,7 @@ void TalentsWindow::renameTalent()
     }
 }
 
-void TalentsWindow::changeStep()
+void TalentsView::changeStep()
 {
     const auto chosenNow = chosen();
     if (!chosenNow) {
@@ -432,7 +503,7 @@ void TalentsWindow::changeStep()
     }
 }
 
-void TalentsWindow::deleteTalent()
+void TalentsView::deleteTalent()
 {
     const auto chosenNow = chosen();
     if (chosenNow

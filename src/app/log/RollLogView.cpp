@@ -1,0 +1,342 @@
+#include "app/log/RollLogView.h"
+
+#include "app/access/Announcer.h"
+#include "app/access/FocusedItem.h"
+#include "app/desktop/FlowLayout.h"
+#include "app/session/Session.h"
+#include "text/RollText.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace velmora {
+namespace {
+
+QString qt(const std::string& text) { return QString::fromStdString(text); }
+
+// Where the first cell of a row keeps its roll's id.
+constexpr int kIdRole = Qt::UserRole;
+
+} // namespace
+
+RollLogView::RollLogView(Session& session, QWidget* parent)
+    : QWidget(parent)
+    , m_session(session)
+    , m_log(session.log())
+    , m_table(new QTableWidget(0, Columns, this))
+{
+    setObjectName(QStringLiteral("rollLog"));
+    auto* note =
+        new QLabel(tr("Die letzten %1 Würfe, der neueste zuerst; sie bleiben über das Ende von Velmora hinaus.")
+                       .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(RollLog::kCapacity))),
+            this);
+    note->setWordWrap(true);
+    m_table->setObjectName(QStringLiteral("rolls"));
+    m_table->setAccessibleName(tr("Würfe"));
+    m_table->setHorizontalHeaderLabels({tr("Zeit"), tr("Wurf"), tr("Karma"), tr("Summe"), tr("Würfel")});
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setWordWrap(false);
+    m_table->setTabKeyNavigation(false);
+    m_table->verticalHeader()->hide();
+    QHeaderView* header = m_table->horizontalHeader();
+    // The result whole, whatever its width; the dice take what is left and
+    // show the rest as a tooltip.
+    for (const int column : {Time, Karma, Result}) {
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+    header->setSectionResizeMode(What, QHeaderView::Interactive);
+    header->setSectionResizeMode(Dice, QHeaderView::Stretch);
+    m_table->installEventFilter(this);
+    connect(m_table, &QTableWidget::itemDoubleClicked, this, [this](QTableWidgetItem* item) {
+        if (const RollLog::Entry* entry = entryAt(item->row())) {
+            emit rollAgain(entry->roll);
+        }
+    });
+    note->setBuddy(m_table);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(note);
+    layout->addWidget(m_table);
+    auto* buttons = new FlowLayout;
+    auto* save = new QPushButton(tr("&Speichern …"), this);
+    auto* clear = new QPushButton(tr("Verlauf &leeren …"), this);
+    for (QPushButton* b : {save, clear}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    layout->addLayout(buttons);
+    connect(save, &QPushButton::clicked, this, &RollLogView::saveAs);
+    connect(clear, &QPushButton::clicked, this, &RollLogView::askToClear);
+    m_announcer = new Announcer(this);
+
+    connect(&session, &Session::rolled, this, &RollLogView::rollAdded);
+    connect(&session, &Session::logReplaced, this, &RollLogView::fill);
+    fill();
+}
+
+void RollLogView::setRow(int row, const RollLog::Entry& entry)
+{
+    const rolltext::LogCells shown = rolltext::logCells(entry.roll, entry.time);
+    const rolltext::LogCells said = rolltext::spokenLogCells(entry.roll, entry.time);
+    // The whole roll on one line, for a cell that is cut off.
+    const QString line = qt(rolltext::logLine(entry.roll, entry.time));
+    const std::string* texts[] = {&shown.time, &shown.what, &shown.karma, &shown.result, &shown.dice};
+    const std::string* words[] = {&said.time, &said.what, &said.karma, &said.result, &said.dice};
+    for (int column = 0; column < Columns; ++column) {
+        auto* item = new QTableWidgetItem(qt(*texts[column]));
+        item->setToolTip(line);
+        // Heard without the punctuation that a screen reader names.
+        item->setData(Qt::AccessibleTextRole, qt(*words[column]));
+        if (column == Result) {
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        }
+        m_table->setItem(row, column, item);
+    }
+    m_table->item(row, Time)->setData(kIdRole, QVariant::fromValue<qulonglong>(entry.id));
+}
+
+const RollLog::Entry* RollLogView::entryAt(int row) const
+{
+    const auto index = static_cast<std::size_t>(row);
+    if (row < 0 || index >= m_log.size() || m_table->item(row, Time) == nullptr) {
+        return nullptr;
+    }
+    const RollLog::Entry& entry = m_log[m_log.size() - 1 - index];
+    // Only the roll that the row shows.
+    return entry.id == m_table->item(row, Time)->data(kIdRole).toULongLong() ? &entry : nullptr;
+}
+
+int RollLogView::rowOf(std::uint64_t id) const
+{
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        if (m_table->item(row, Time)->data(kIdRole).toULongLong() == id) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+void RollLogView::showWhetherEmpty()
+{
+    m_table->setAccessibleDescription(m_table->rowCount() == 0 ? tr("Noch keine Würfe") : QString());
+}
+
+void RollLogView::fitColumns()
+{
+    // What was rolled, as wide as it needs up to a long talent's name.
+    const int most = m_table->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 16;
+    m_table->resizeColumnToContents(What);
+    m_table->setColumnWidth(What, std::min(m_table->columnWidth(What), most));
+}
+
+void RollLogView::fill()
+{
+    const auto idAt = [this](int row) {
+        return row >= 0 && row < m_table->rowCount() ? m_table->item(row, Time)->data(kIdRole).toULongLong() : 0;
+    };
+    const std::uint64_t current = idAt(m_table->currentRow());
+    const std::uint64_t top = idAt(m_table->rowAt(0));
+    const bool scrolled = m_table->verticalScrollBar()->value() > 0;
+    m_table->setRowCount(static_cast<int>(m_log.size()));
+    for (std::size_t i = 0; i < m_log.size(); ++i) {
+        setRow(static_cast<int>(m_log.size() - 1 - i), m_log[i]);
+    }
+    fitColumns();
+    showWhetherEmpty();
+    if (const int row = rowOf(current); row >= 0) {
+        m_table->setCurrentCell(row, m_table->currentColumn() < 0 ? 0 : m_table->currentColumn(),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    if (const int row = rowOf(top); scrolled && row >= 0) {
+        m_table->scrollToItem(m_table->item(row, Time), QAbstractItemView::PositionAtTop);
+    }
+}
+
+void RollLogView::rollAdded()
+{
+    if (m_log.empty()) {
+        return;
+    }
+    // What the player reads stays where it is: a row added above it moves
+    // the scroll bar with it.
+    QScrollBar* scroll = m_table->verticalScrollBar();
+    const bool reading = scroll->value() > 0 || m_table->currentRow() > 0;
+    const int before = scroll->value();
+    const bool full = static_cast<std::size_t>(m_table->rowCount()) >= m_log.size();
+    m_table->insertRow(0);
+    setRow(0, m_log.latest());
+    // As many as the log keeps: its oldest went as the newest came.
+    if (full) {
+        m_table->removeRow(m_table->rowCount() - 1);
+    }
+    fitColumns();
+    showWhetherEmpty();
+    if (reading) {
+        // The range follows the new row only once the table lays itself
+        // out again; the view must not wait for that.
+        const int row = m_table->verticalScrollMode() == QAbstractItemView::ScrollPerItem ? 1 : m_table->rowHeight(0);
+        scroll->setMaximum(scroll->maximum() + row);
+        scroll->setValue(before + row);
+    } else {
+        m_table->setCurrentCell(
+            0, std::max(0, m_table->currentColumn()), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_table->scrollToTop();
+    }
+}
+
+void RollLogView::open()
+{
+    if (m_table->rowCount() > 0 && m_table->currentRow() < 0) {
+        m_table->setCurrentCell(0, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_table->scrollToTop();
+    }
+    m_table->setFocus(Qt::ShortcutFocusReason);
+}
+
+QString RollLogView::selectedText() const
+{
+    // In table order, which is newest first, whatever order they were picked in.
+    QStringList rolls;
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        const RollLog::Entry* entry = entryAt(row);
+        if (entry != nullptr && m_table->item(row, Time)->isSelected()) {
+            rolls << qt(rolltext::copy(entry->roll));
+        }
+    }
+    return rolls.join(QStringLiteral("\n\n"));
+}
+
+QString RollLogView::savedText(bool selectedOnly) const
+{
+    QStringList rolls;
+    const QLocale german(QLocale::German);
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        const RollLog::Entry* entry = entryAt(row);
+        if (entry == nullptr || (selectedOnly && !m_table->item(row, Time)->isSelected())) {
+            continue;
+        }
+        // A roll kept before rolls carried their date has its time only.
+        const QString date = entry->when > 0
+            ? german.toString(QDateTime::fromMSecsSinceEpoch(entry->when).date(), QStringLiteral("dd.MM.yyyy")) + ' '
+            : QString();
+        rolls << date + qt(entry->time) + ' ' + qt(rolltext::copy(entry->roll));
+    }
+    return rolls.join(QStringLiteral("\n\n"));
+}
+
+void RollLogView::saveAs()
+{
+    const bool several = m_table->selectionModel()->selectedRows().size() > 1;
+    const QString text = savedText(several);
+    if (text.isEmpty()) {
+        m_announcer->announce(tr("Noch keine Würfe"));
+        return;
+    }
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString path = QFileDialog::getSaveFileName(this, tr("Verlauf speichern"),
+        QDir(folder.isEmpty() ? QDir::homePath() : folder).filePath(tr("velmora-verlauf.txt")),
+        tr("Text (*.txt);;Alle Dateien (*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write((text + QLatin1Char('\n')).toUtf8()) < 0 || !file.commit()) {
+        QMessageBox::warning(this, tr("Verlauf speichern"),
+            tr("Der Verlauf konnte nicht gespeichert werden (%1): %2.").arg(path, file.errorString()));
+        return;
+    }
+    m_announcer->announce(tr("Verlauf gespeichert"));
+}
+
+void RollLogView::askToClear()
+{
+    // Exactly what will be deleted, and in German: "Alle 1 Würfe" is none.
+    const std::size_t count = m_log.size();
+    if (count == 0) {
+        return;
+    }
+    std::vector<std::uint64_t> ids;
+    for (std::size_t i = 0; i < count; ++i) {
+        ids.push_back(m_log[i].id);
+    }
+    const QString question = count == 1 ? tr("Den einen Wurf aus dem Verlauf löschen?")
+                                        : tr("Alle %1 Würfe aus dem Verlauf löschen?").arg(count);
+    if (QMessageBox::question(this, tr("Verlauf leeren"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes) {
+        m_session.clearLog(ids);
+    }
+}
+
+bool RollLogView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_table) {
+        return QWidget::eventFilter(watched, event);
+    }
+    switch (event->type()) {
+    case QEvent::FocusIn:
+        // A screen reader then reads the entry, not only "table".
+        tellFocusedCellLater(m_table);
+        break;
+    case QEvent::ShortcutOverride: {
+        // Ctrl+C here copies the selected rolls, not the window's latest.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy)) {
+            event->accept();
+            return true;
+        }
+        break;
+    }
+    case QEvent::KeyRelease:
+        m_heldKeys.release(*static_cast<QKeyEvent*>(event));
+        break;
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool repeat = m_heldKeys.pressIsRepeat(*key);
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (key->matches(QKeySequence::Copy)) {
+            const QString text = selectedText();
+            if (!text.isEmpty()) {
+                QApplication::clipboard()->setText(text);
+                const auto copied = m_table->selectionModel()->selectedRows().size();
+                m_announcer->announce(copied == 1 ? tr("Wurf kopiert") : tr("%1 Würfe kopiert").arg(copied));
+            }
+            return true;
+        }
+        if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            // A held key rolls once.
+            const RollLog::Entry* entry = entryAt(m_table->currentRow());
+            if (!repeat && entry != nullptr) {
+                emit rollAgain(entry->roll);
+            }
+            return true;
+        }
+        if (plain && key->key() == Qt::Key_Escape) {
+            emit escaped();
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace velmora

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "app/window/HeldKeys.h"
+#include "steps/RollLog.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QTableWidget;
+
+namespace velmora {
+
+class Announcer;
+class Session;
+
+// The roll log, "Verlauf": the latest rolls, newest first, one row each
+// with its time, what was rolled, the karma, the result and the dice. A new
+// roll leaves in place what the player scrolled to; Return or a double click
+// rolls an entry again. Ctrl+C copies the selected rolls, Ctrl+A selects
+// them all, "Verlauf leeren" empties the log after a question.
+class RollLogView : public QWidget {
+    Q_OBJECT
+
+public:
+    enum Column { Time, What, Karma, Result, Dice, Columns };
+
+    explicit RollLogView(Session& session, QWidget* parent = nullptr);
+
+    // The newest roll focused, unless the player chose another.
+    void open();
+    // Text as the copy's, each roll after its date and time, newest first,
+    // into a file the player picks: the selected ones where there are
+    // several, else all.
+    void saveAs();
+    void askToClear();
+
+    QTableWidget* table() const { return m_table; }
+    // The selected rolls as plain text, newest first, an empty line between.
+    QString selectedText() const;
+    // The file's text: all the rolls, or the selected ones.
+    QString savedText(bool selectedOnly) const;
+
+signals:
+    // Return or a double click on an entry.
+    void rollAgain(const RollRecord& roll);
+    // Escape: the focus goes back to the board.
+    void escaped();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void rollAdded();
+    // The whole log into the table, the entry focused and the one at the
+    // top of the view kept where they still are.
+    void fill();
+    void setRow(int row, const RollLog::Entry& entry);
+    // An empty table says so to a screen reader, which would say only "table".
+    void showWhetherEmpty();
+    // Which roll a row shows: row 0 is the newest.
+    const RollLog::Entry* entryAt(int row) const;
+    int rowOf(std::uint64_t id) const;
+    void fitColumns();
+
+    Session& m_session;
+    const RollLog& m_log;
+    Announcer* m_announcer = nullptr;
+    QTableWidget* m_table;
+    HeldKeys m_heldKeys;
+};
+
+} // namespace velmora

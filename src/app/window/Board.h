@@ -1,0 +1,113 @@
+#pragma once
+
+#include "app/window/HeldKeys.h"
+#include "karma/KarmaState.h"
+#include "steps/RollRecord.h"
+#include "steps/StepTyping.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QIcon>
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class QLabel;
+
+namespace velmora {
+
+class Announcer;
+class ButtonGrid;
+class IndicatorLamp;
+class KarmaButton;
+class MessageBar;
+class Session;
+class StepOddsHook;
+class TranscriptView;
+struct ControlDesign;
+
+// The board: step buttons, karma buttons and lamps, the hidden karma label,
+// the credit label and the transcript drawn beneath them, each at its place;
+// beneath them the bar that tells trouble with what is kept. A view of the
+// session, which it rolls and whose karma it sets.
+class Board : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Board(Session& session, QWidget* parent = nullptr);
+    ~Board() override;
+
+    // The board's own size, the window's client area without a menu bar.
+    static QSize designSize();
+    // The program's icon, for QApplication::setWindowIcon.
+    static QIcon applicationIcon();
+
+    TranscriptView* transcriptView() const { return m_view; }
+    MessageBar* messageBar() const { return m_messageBar; }
+    Announcer* announcer() const { return m_announcer; }
+    StepOddsHook* odds() const { return m_odds; }
+    // The latest roll onto the clipboard as plain text; nothing before the first.
+    void copyRoll();
+    // Says something that changed away from the focus.
+    void announce(const QString& message, const QString& details = {});
+    // The focused step, or the latest one focused; 0 before any.
+    int focusedStep() const { return m_focusedStep; }
+
+    // The focus to the control that had it last, as after a dock's Escape.
+    void takeFocusBack();
+
+    // Trouble with what is kept, in the bar beneath the board, and said.
+    void tell(const QString& problem);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    QWidget* createControl(const ControlDesign& design);
+    // Each a key of its own kind, true where it was one: the window's menu
+    // (Shift+F10, Menu), a click (Space, Return, Enter), a typed step number,
+    // + and - for the karma, an arrow on the grid. A held key acts once.
+    bool menuKey(QWidget* control, const QKeyEvent& event);
+    bool clickKey(QWidget* control, const QKeyEvent& event, bool repeat);
+    bool typedDigit(const QKeyEvent& event, bool repeat);
+    bool karmaKey(const QKeyEvent& event, bool repeat);
+    bool gridMove(const QKeyEvent& event);
+    // The window's actions in a menu at that point.
+    void showWindowMenu(const QPoint& globalPos, bool byKeyboard);
+    void applyTranscriptColour();
+    void rolled(const RollRecord& roll);
+    void karmaChanged(int button);
+    // The band and the message bar share the space beneath the controls.
+    void placeMessageBar();
+    int barHeight() const;
+    void growBy(int pixels);
+
+    Session& m_session;
+    TranscriptView* m_view = nullptr;
+    MessageBar* m_messageBar = nullptr;
+    Announcer* m_announcer = nullptr;
+    QLabel* m_karmaCaption = nullptr;
+    std::array<IndicatorLamp*, kKarmaLamps> m_lamps{};
+    std::array<KarmaButton*, kKarmaLamps> m_karmaButtons{};
+    std::unique_ptr<ButtonGrid> m_grid;
+    StepOddsHook* m_odds = nullptr;
+    StepTyping m_typing;
+    HeldKeys m_heldKeys;
+    QElapsedTimer m_sinceStart;
+    int m_focusedStep = 0;
+    int m_shownBar = 0;
+    QPointer<QWidget> m_lastFocus;
+    QHash<const QObject*, int> m_stepOf;
+};
+
+} // namespace velmora
