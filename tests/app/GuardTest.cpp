@@ -1,0 +1,164 @@
+#include "app/access/Announcer.h"
+#include "app/desktop/Placement.h"
+#include "app/window/HeldKeys.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAccessible>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QStyle>
+#include <QTest>
+#include <QTimerEvent>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+// Offscreen Qt has no bridge that would ever turn accessibility on; the
+// announcer speaks only while something listens.
+bool listening = false;
+
+struct Listening {
+    Listening() { listening = true; }
+    ~Listening() { listening = false; }
+    Listening(const Listening&) = delete;
+    Listening& operator=(const Listening&) = delete;
+};
+
+} // namespace
+} // namespace velmora
+
+bool QAccessible::isActive() { return velmora::listening; }
+
+namespace velmora {
+namespace {
+
+TEST(HeldKeys, RepeatsOfAHeldKeyAreNoNewPresses)
+{
+    struct Step {
+        QEvent::Type type;
+        quint64 at;
+        bool flagged;
+        bool repeat; // of a press
+    };
+    const struct {
+        const char* what;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"pressed again, unflagged, while held",
+            {{QEvent::KeyPress, 10, false, false}, {QEvent::KeyPress, 40, false, true}}},
+        // X11's pair of a repeat that Qt did not flag; a release at another
+        // time than the next press is the key let go.
+        {"released and pressed at one time",
+            {{QEvent::KeyPress, 10, false, false}, {QEvent::KeyRelease, 40, false, false},
+                {QEvent::KeyPress, 40, false, true}, {QEvent::KeyRelease, 90, false, false},
+                {QEvent::KeyPress, 95, false, false}}},
+        {"a release flagged as a repeat",
+            {{QEvent::KeyPress, 10, false, false}, {QEvent::KeyRelease, 40, true, false},
+                {QEvent::KeyPress, 70, false, true}}},
+    };
+    for (const auto& c : cases) {
+        HeldKeys keys;
+        for (size_t i = 0; i < c.steps.size(); ++i) {
+            const Step& step = c.steps[i];
+            QKeyEvent event(step.type, Qt::Key_Plus, Qt::NoModifier, QStringLiteral("+"), step.flagged);
+            event.setTimestamp(step.at);
+            if (step.type == QEvent::KeyRelease) {
+                keys.release(event);
+            } else {
+                EXPECT_EQ(keys.pressIsRepeat(event), step.repeat) << c.what << ", event " << i;
+            }
+        }
+    }
+}
+
+QStringList noticesSaid(QWidget* window)
+{
+    QStringList said;
+    QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(window);
+    for (int i = 0; i < frame->childCount(); ++i) {
+        QAccessibleInterface* child = frame->child(i);
+        if (child->role() == QAccessible::Notification && child->childCount() == 1) {
+            said << child->child(0)->text(QAccessible::Name);
+        }
+    }
+    return said;
+}
+
+// A flood of announcements leaves a screen reader the latest 64, and each
+// goes once its time is up.
+TEST(Announcer, KeepsTheLatestNoticesForAWhile)
+{
+    const Listening reader;
+    QWidget window;
+    auto* announcer = new Announcer(&window);
+    for (int n = 1; n <= 70; ++n) {
+        announcer->announce(QString::number(n));
+    }
+    const QStringList flood = noticesSaid(&window);
+    ASSERT_EQ(flood.size(), 64);
+    EXPECT_EQ(flood.constFirst(), QStringLiteral("7"));
+    EXPECT_EQ(flood.constLast(), QStringLiteral("70"));
+
+    // Waiting out the time would take a minute. Qt hangs the timer of a
+    // single shot on the event dispatcher; the one that the next notice
+    // starts is made to fire at once.
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    const QList<QObject*> before = dispatcher->children();
+    announcer->announce(QStringLiteral("last"));
+    ASSERT_EQ(noticesSaid(&window).constLast(), QStringLiteral("last"));
+    std::vector<std::pair<QObject*, QAbstractEventDispatcher::TimerInfo>> started;
+    for (QObject* shot : dispatcher->children()) {
+        if (!before.contains(shot)) {
+            for (const auto& timer : dispatcher->registeredTimers(shot)) {
+                started.emplace_back(shot, timer);
+            }
+        }
+    }
+    ASSERT_EQ(started.size(), 1U);
+    EXPECT_LE(started[0].second.interval, 60'000); // a minute at most
+    QTimerEvent fired(started[0].second.timerId);
+    QCoreApplication::sendEvent(started[0].first, &fired);
+    const QStringList left = noticesSaid(&window);
+    EXPECT_EQ(left.size(), 63);
+    EXPECT_FALSE(left.contains(QStringLiteral("last")));
+}
+
+// However the main window stands, the side window lies wholly on the screen.
+TEST(Placement, TheSideWindowStaysOnTheScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect area = screen.marginsRemoved(QMargins(20, 20, 20, 20));
+    const struct {
+        const char* what;
+        QSize main;
+        Qt::Alignment where;
+    } cases[] = {
+        {"no room on either side", QSize(area.width() - 260, 200), Qt::AlignCenter},
+        {"low on the screen", QSize(200, 100), Qt::AlignLeft | Qt::AlignBottom},
+    };
+    for (const auto& c : cases) {
+        QWidget main;
+        main.setGeometry(QStyle::alignedRect(Qt::LeftToRight, c.where, c.main, area));
+        main.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&main)) << c.what;
+        // Where it stood before, reaching past the screen's corner.
+        QWidget side;
+        side.setGeometry(QRect(area.bottomRight(), QSize(300, 300)));
+        placeBeside(&side, &main);
+        side.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&side)) << c.what;
+        const QRect placed = side.frameGeometry();
+        EXPECT_TRUE(screen.contains(placed))
+            << c.what << ": at " << placed.x() << "," << placed.y() << ", " << placed.width() << "x" << placed.height();
+    }
+}
+
+} // namespace
+} // namespace velmora
