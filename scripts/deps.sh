@@ -16,6 +16,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-wayland
   # the database: Qt's SQLite driver
   libqt6sql6-sqlite
+  # Qt's own dialogs and buttons in German
+  qt6-translations-l10n
   # Qt's CMake package looks for it, and says "Could NOT find XKB" without it
   libxkbcommon-dev
   fonts-dejavu-core

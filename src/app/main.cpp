@@ -2,6 +2,7 @@
 #include "app/desktop/AfterFirstFrame.h"
 #include "app/desktop/DisplayCheck.h"
 #include "app/desktop/ExitWatchdog.h"
+#include "app/desktop/German.h"
 #include "app/desktop/IdleTrim.h"
 #include "app/desktop/SignalClose.h"
 #include "app/session/Session.h"
@@ -18,6 +19,7 @@ int main(int argc, char* argv[])
     velmora::ExitWatchdog watchdog; // outlives the application, so watches its teardown
     QApplication app(argc, argv);
     displayCheck.started();
+    velmora::speakGerman(app);
     QApplication::setApplicationName(QStringLiteral("velmora"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Velmora"));
     QApplication::setWindowIcon(velmora::Board::applicationIcon());

@@ -123,7 +123,9 @@ LogCells logCells(const RollRecord& roll, const std::string& time)
     if (const KarmaLevel* karma = karmaOf(roll)) {
         cells.karma = "+" + std::to_string(karma->die);
     }
-    cells.result = result(roll);
+    // An error by its reason: the rest is the tooltip's whole line.
+    cells.result =
+        roll.outcome == RollRecord::Outcome::Error ? "Fehler: " + text::errorReason(roll.error) : result(roll);
     for (const DieRoll& die : roll.dice) {
         cells.dice += cells.dice.empty() ? "" : ", ";
         cells.dice += (die.karma ? "Karma D" : "D") + std::to_string(die.sides) + " ";

@@ -25,7 +25,8 @@ std::string logLine(const RollRecord& roll, const std::string& time);
 
 // The log's columns: the time of day, what was rolled ("Stufe 14", "Arven:
 // Schwertkampf, Stufe 14"), the karma ("+6", empty without), the result as
-// result() writes it, and the dice ("D20 20+7, D4 3, Karma D6 2").
+// result() writes it but an error by its reason alone ("Fehler: Überlauf"),
+// and the dice ("D20 20+7, D4 3, Karma D6 2").
 struct LogCells {
     std::string time;
     std::string what;

@@ -1,10 +1,13 @@
 #include "app/WindowRig.h"
 #include "app/log/RollLogView.h"
+#include "app/talents/TalentsView.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStandardPaths>
@@ -138,10 +141,12 @@ TEST(RollLog, ANewRollLeavesTheReaderInPlaceAndReturnRollsAnOldEntryAgain)
     table->scrollToBottom();
     const int oldest = table->rowCount() - 1;
     table->setCurrentCell(oldest, 0);
+    QApplication::processEvents();
     const int shownAt = table->visualItemRect(table->item(oldest, 0)).top();
     for (int i = 0; i < 3; ++i) {
         rig.session.rollStep(5);
     }
+    QApplication::processEvents();
     EXPECT_EQ(table->currentRow(), oldest + 3);
     EXPECT_EQ(cell(table, table->currentRow(), RollLogView::What), QStringLiteral("Arven: Schwertkampf, Stufe 03"));
     EXPECT_EQ(table->visualItemRect(table->item(table->currentRow(), 0)).top(), shownAt);
@@ -197,6 +202,24 @@ TEST(RollLog, TheRollsOfTheLastRunAreBackAndVerlaufLeerenEmptiesThem)
     third.window.restoreKept();
     ASSERT_TRUE(QTest::qWaitFor([&] { return third.session.keeper().loaded(); }));
     EXPECT_EQ(third.session.log().size(), 0U);
+}
+
+// Qt's own buttons in German, and every count in its German form.
+TEST(German, QtsOwnButtonsAndEveryCountAreGerman)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Verlauf leeren"), QString(),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::Save);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), QStringLiteral("Ja"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text().remove(QLatin1Char('&')), QStringLiteral("Nein"));
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Abbrechen"));
+    EXPECT_EQ(box.button(QMessageBox::Save)->text().remove(QLatin1Char('&')), QStringLiteral("Speichern"));
+
+    EXPECT_EQ(RollLogView::clearQuestion(1), QStringLiteral("Den einen Wurf aus dem Verlauf löschen?"));
+    EXPECT_EQ(RollLogView::clearQuestion(2), QStringLiteral("Alle 2 Würfe aus dem Verlauf löschen?"));
+    const QString arven = QStringLiteral("Arven");
+    EXPECT_EQ(TalentsView::deleteQuestion(arven, 0), QStringLiteral("Arven löschen? Es hat keine Talente."));
+    EXPECT_EQ(TalentsView::deleteQuestion(arven, 1), QStringLiteral("Arven mit dem einen Talent löschen?"));
+    EXPECT_EQ(TalentsView::deleteQuestion(arven, 2), QStringLiteral("Arven mit allen 2 Talenten löschen?"));
 }
 
 } // namespace

@@ -4,14 +4,18 @@
 #include "app/odds/OddsWindow.h"
 #include "app/odds/StepOddsHook.h"
 #include "app/talents/TalentsView.h"
+#include "app/window/Board.h"
 
 #include <QApplication>
+#include <QDockWidget>
 #include <QFile>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QTableWidget>
 
 #include <gtest/gtest.h>
 
@@ -37,13 +41,45 @@ TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
             return refusal ? refusal : roster.addTalent(0, "Schwertkampf", 14);
         }));
         const QRect area = rig.window.screen()->availableGeometry();
+        // Sums as wide as they come: step 40 with karma, a talent's long name.
+        rig.source.repeatForever(20, 20);
+        rig.session.clickKarma(4);
+        for (int i = 0; i < 3; ++i) {
+            rig.session.rollStep(40);
+        }
+        rig.source.repeatForever(3, 20);
+        rig.session.rollTalent("Arven", "Schwertkampf mit zwei Klingen im Dunkeln", 40);
         rig.window.showLog();
         rig.window.showTalents();
+        QApplication::processEvents();
+        // Beside the board: it keeps its size, and every step stays in sight.
+        EXPECT_EQ(rig.window.board()->width(), Board::designSize().width());
+        EXPECT_GE(rig.window.board()->height(), Board::designSize().height());
+        for (QDockWidget* dock : {rig.window.logDock(), rig.window.talentsDock()}) {
+            ASSERT_TRUE(dock->isVisible());
+            const QRect docked(dock->mapToGlobal(QPoint(0, 0)), dock->size());
+            for (int step = 1; step <= 40; ++step) {
+                EXPECT_FALSE(
+                    docked.intersects(QRect(rig.step(step)->mapToGlobal(QPoint(0, 0)), rig.step(step)->size())))
+                    << dock->objectName().toStdString() << " over Stufe " << step;
+            }
+        }
+        // Every sum whole, within the table's view at its width.
+        QTableWidget* log = rig.window.logView()->table();
+        ASSERT_EQ(log->rowCount(), 4);
+        for (int row = 0; row < log->rowCount(); ++row) {
+            const QTableWidgetItem* sum = log->item(row, RollLogView::Result);
+            const QRect cell = log->visualItemRect(sum);
+            EXPECT_GE(cell.width(), log->fontMetrics().horizontalAdvance(sum->text())) << sum->text().toStdString();
+            EXPECT_LE(cell.right(), log->viewport()->width())
+                << sum->text().toStdString() << " ends at " << cell.right() << " of " << log->viewport()->width();
+        }
+        rig.session.clickKarma(kResetButton);
         auto* hook = rig.window.findChild<StepOddsHook*>();
         ASSERT_NE(hook, nullptr);
         hook->openOdds(40);
         QApplication::processEvents();
-        const QList<QWidget*> windows{rig.window.logView(), rig.window.talentsView(), hook->window()};
+        const QList<QWidget*> windows{&rig.window, hook->window()};
         for (QWidget* side : windows) {
             ASSERT_NE(side, nullptr);
             EXPECT_TRUE(area.contains(side->frameGeometry()))
@@ -57,7 +93,10 @@ TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
                     continue;
                 }
                 const QRect at(button->mapTo(side, QPoint(0, 0)), button->size());
-                EXPECT_TRUE(side->rect().contains(at))
+                // What scrolls in a dock is whole once scrolled to.
+                const bool scrolls = button->parentWidget()->parentWidget() != nullptr
+                    && qobject_cast<QScrollArea*>(button->parentWidget()->parentWidget()->parentWidget()) != nullptr;
+                EXPECT_TRUE(scrolls || side->rect().contains(at))
                     << side->windowTitle().toStdString() << ": '" << button->text().toStdString() << "'";
                 for (const QRect& other : taken) {
                     EXPECT_FALSE(other.intersects(at)) << "'" << button->text().toStdString() << "' lies over another";

@@ -1,14 +1,22 @@
 #include "WindowRig.h"
 
 #include "app/talents/TalentsView.h"
+#include "text/RollText.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDockWidget>
 #include <QFile>
+#include <QInputDialog>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace velmora {
 namespace {
@@ -52,6 +60,84 @@ TEST(Talents, ReturnRollsTheTalentFoundByTypingItsName)
     EXPECT_TRUE(
         QApplication::clipboard()->text().startsWith(QStringLiteral("Arven: Schwertkampf (Stufe 14), Karma +6\n")))
         << QApplication::clipboard()->text().toStdString();
+}
+
+// Whatever modal dialog opens next is answered by `answer`, and counted.
+struct DialogAnswer {
+    explicit DialogAnswer(std::function<void(QWidget*)> answer)
+    {
+        QTimer::singleShot(0, [this, answer] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                ++opened;
+                answer(dialog);
+            }
+        });
+    }
+    int opened = 0;
+};
+
+// The talents dock plays alone: karma by + and -, the chosen character and
+// talent kept, each key acting once and only as itself.
+TEST(Talents, TheDockPlaysAloneAndEveryKeyActsOnceAsItself)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    WindowRig rig;
+    ASSERT_FALSE(rig.session.keeper().changeTalents([](Roster& roster) {
+        for (const Refusal& refusal : {roster.addCharacter("Arven"), roster.addTalent(0, "Wahrnehmung", 9),
+                 roster.addTalent(0, "Schwertkampf", 14), roster.addCharacter("Mira")}) {
+            if (refusal) {
+                return refusal;
+            }
+        }
+        roster.setCurrent(0);
+        return Refusal();
+    }));
+    rig.window.showTalents();
+    TalentsView* talents = rig.window.talentsView();
+    auto* table = talents->findChild<QTableWidget*>(QStringLiteral("talentTable"));
+    auto* box = talents->findChild<QComboBox*>(QStringLiteral("character"));
+    EXPECT_EQ(box->currentText(), QStringLiteral("Arven"));
+    for (QPushButton* button : talents->findChildren<QPushButton*>()) {
+        EXPECT_TRUE(button->isEnabled()) << button->text().toStdString();
+    }
+    table->setFocus();
+    table->selectRow(1);
+    // Shown again, the chosen talent stays chosen.
+    rig.window.talentsDock()->hide();
+    rig.window.talentsDock()->show();
+    ASSERT_EQ(table->currentRow(), 1);
+
+    QTest::keyClick(table, Qt::Key_Plus);
+    EXPECT_EQ(rig.session.karmaLevel(), 1);
+    EXPECT_TRUE(rig.lamp(1)->isLit()) << "one karma, shown on the board too";
+    rig.source.repeatForever(5, 20);
+    QTest::keyPress(table, Qt::Key_Return);
+    QTest::keyPress(table, Qt::Key_Return); // a repeat that the window system did not flag
+    QTest::keyRelease(table, Qt::Key_Return);
+    ASSERT_EQ(rig.session.log().size(), 1U);
+    EXPECT_EQ(rig.session.log().latest().roll.talent, "Schwertkampf");
+    EXPECT_EQ(rig.session.log().latest().roll.karmaLevel, 1);
+    EXPECT_EQ(talents->latestResult()->text(),
+        QStringLiteral("Schwertkampf: ") + QString::fromStdString(rolltext::result(rig.session.log().latest().roll)));
+
+    // Ctrl+Return and Ctrl+Delete are no Return and no Delete.
+    QTest::keyClick(table, Qt::Key_Return, Qt::ControlModifier);
+    DialogAnswer none([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+    QTest::keyClick(table, Qt::Key_Delete, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(rig.session.log().size(), 1U);
+    EXPECT_EQ(none.opened, 0);
+
+    // A new character: its talent list has the focus, for Insert.
+    DialogAnswer name([](QWidget* dialog) {
+        auto* input = static_cast<QInputDialog*>(dialog);
+        input->setTextValue(QStringLiteral("Kael"));
+        input->accept();
+    });
+    talents->findChild<QPushButton*>(QStringLiteral("newCharacter"))->click();
+    ASSERT_EQ(name.opened, 1);
+    EXPECT_EQ(box->currentText(), QStringLiteral("Kael"));
+    EXPECT_EQ(rig.window.focusWidget(), table);
 }
 
 } // namespace

@@ -1,3 +1,5 @@
+#include "app/desktop/German.h"
+
 #include <QApplication>
 #include <QStandardPaths>
 
@@ -10,6 +12,8 @@ int main(int argc, char* argv[])
     }
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    // As the program does: Qt's own buttons in German.
+    velmora::speakGerman(app);
     // Every window saves its roll log: never into the user's own folders,
     // also where the tests run outside CTest's homes of their own.
     QStandardPaths::setTestModeEnabled(true);

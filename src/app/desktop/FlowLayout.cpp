@@ -103,4 +103,17 @@ int FlowLayout::arrange(const QRect& rect, bool place) const
     return y + rowHeight - rect.top() + contentsMargins().bottom();
 }
 
+void fitWrappedRows(QWidget* view, const QWidget* stretchy)
+{
+    const QLayout* layout = view->layout();
+    if (layout == nullptr || !layout->hasHeightForWidth()) {
+        return;
+    }
+    const int least = layout->totalHeightForWidth(view->width()) - stretchy->sizeHint().height()
+        + stretchy->minimumSizeHint().height();
+    if (least != view->minimumHeight()) {
+        view->setMinimumHeight(least);
+    }
+}
+
 } // namespace velmora

@@ -36,4 +36,9 @@ private:
     QList<QLayoutItem*> m_items;
 };
 
+// A dock lays its view out without asking how high wrapped rows are at its
+// width: the view's least height made what its rows need there, with
+// `stretchy` (a table, say) at its least. Call on every resize.
+void fitWrappedRows(QWidget* view, const QWidget* stretchy);
+
 } // namespace velmora

@@ -49,7 +49,7 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     note->setWordWrap(true);
     m_table->setObjectName(QStringLiteral("rolls"));
     m_table->setAccessibleName(tr("Würfe"));
-    m_table->setHorizontalHeaderLabels({tr("Zeit"), tr("Wurf"), tr("Karma"), tr("Summe"), tr("Würfel")});
+    m_table->setHorizontalHeaderLabels({tr("Zeit"), tr("Ergebnis"), tr("Wurf"), tr("Karma"), tr("Würfel")});
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -97,8 +97,8 @@ void RollLogView::setRow(int row, const RollLog::Entry& entry)
     const rolltext::LogCells said = rolltext::spokenLogCells(entry.roll, entry.time);
     // The whole roll on one line, for a cell that is cut off.
     const QString line = qt(rolltext::logLine(entry.roll, entry.time));
-    const std::string* texts[] = {&shown.time, &shown.what, &shown.karma, &shown.result, &shown.dice};
-    const std::string* words[] = {&said.time, &said.what, &said.karma, &said.result, &said.dice};
+    const std::string* texts[] = {&shown.time, &shown.result, &shown.what, &shown.karma, &shown.dice};
+    const std::string* words[] = {&said.time, &said.result, &said.what, &said.karma, &said.dice};
     for (int column = 0; column < Columns; ++column) {
         auto* item = new QTableWidgetItem(qt(*texts[column]));
         item->setToolTip(line);
@@ -136,6 +136,18 @@ int RollLogView::rowOf(std::uint64_t id) const
 void RollLogView::showWhetherEmpty()
 {
     m_table->setAccessibleDescription(m_table->rowCount() == 0 ? tr("Noch keine Würfe") : QString());
+}
+
+QSize RollLogView::sizeHint() const
+{
+    // Every column whole but the dice, and some of those.
+    int width = m_table->frameWidth() * 2 + m_table->verticalScrollBar()->sizeHint().width();
+    for (const int column : {Time, Result, What, Karma}) {
+        width += m_table->columnWidth(column);
+    }
+    width += m_table->fontMetrics().horizontalAdvance(QStringLiteral("D20 20+7, D8 3"));
+    const QMargins margins = contentsMargins() + layout()->contentsMargins();
+    return {width + margins.left() + margins.right(), QWidget::sizeHint().height()};
 }
 
 void RollLogView::fitColumns()
@@ -265,9 +277,15 @@ void RollLogView::saveAs()
     m_announcer->announce(tr("Verlauf gespeichert"));
 }
 
-void RollLogView::askToClear()
+QString RollLogView::clearQuestion(std::size_t rolls)
 {
     // Exactly what will be deleted, and in German: "Alle 1 Würfe" is none.
+    return rolls == 1 ? tr("Den einen Wurf aus dem Verlauf löschen?")
+                      : tr("Alle %1 Würfe aus dem Verlauf löschen?").arg(rolls);
+}
+
+void RollLogView::askToClear()
+{
     const std::size_t count = m_log.size();
     if (count == 0) {
         return;
@@ -276,9 +294,8 @@ void RollLogView::askToClear()
     for (std::size_t i = 0; i < count; ++i) {
         ids.push_back(m_log[i].id);
     }
-    const QString question = count == 1 ? tr("Den einen Wurf aus dem Verlauf löschen?")
-                                        : tr("Alle %1 Würfe aus dem Verlauf löschen?").arg(count);
-    if (QMessageBox::question(this, tr("Verlauf leeren"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+    if (QMessageBox::question(
+            this, tr("Verlauf leeren"), clearQuestion(count), QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes) {
         m_session.clearLog(ids);
     }
@@ -337,6 +354,12 @@ bool RollLogView::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void RollLogView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fitWrappedRows(this, m_table);
 }
 
 } // namespace velmora

@@ -22,7 +22,11 @@ class RollLogView : public QWidget {
     Q_OBJECT
 
 public:
-    enum Column { Time, What, Karma, Result, Dice, Columns };
+    // The result right after the time, where the eye finds it and no
+    // long talent's name pushes it out of sight.
+    enum Column { Time, Result, What, Karma, Dice, Columns };
+
+    QSize sizeHint() const override;
 
     explicit RollLogView(Session& session, QWidget* parent = nullptr);
 
@@ -33,6 +37,8 @@ public:
     // several, else all.
     void saveAs();
     void askToClear();
+    // What "Verlauf leeren" asks for so many rolls, one or more.
+    static QString clearQuestion(std::size_t rolls);
 
     QTableWidget* table() const { return m_table; }
     // The selected rolls as plain text, newest first, an empty line between.
@@ -48,6 +54,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void rollAdded();

@@ -205,7 +205,7 @@ OddsWindow::OddsWindow(QWidget* parent, OddsCache& odds) : QWidget(parent, Qt::W
     m_model = new OddsTableModel(this);
     m_table = new QTableView(this);
     m_table->setModel(m_model);
-    m_table->setAccessibleName(QStringLiteral("Chancen je Mindestwurf"));
+    m_table->setAccessibleName(tr("Chancen je Mindestwurf"));
     setUpView(m_table);
     // The minimum roll is the first column; a second count beside it would
     // only be read out twice.
@@ -278,9 +278,9 @@ void OddsWindow::setChosenKarma(int level)
 void OddsWindow::refresh()
 {
     const StepOddsSet odds = stepOddsSet(m_odds, m_step);
-    m_heading->setText(QStringLiteral("Chancen für Stufe %1").arg(m_step));
-    m_dice->setText(QStringLiteral("Würfel: ") + diceText(m_step));
-    m_chosenLabel->setText(QStringLiteral("Gewählt: ") + karmaColumnTitle(m_chosen));
+    m_heading->setText(tr("Chancen für Stufe %1").arg(m_step));
+    m_dice->setText(tr("Würfel: %1").arg(diceText(m_step)));
+    m_chosenLabel->setText(tr("Gewählt: %1").arg(karmaColumnTitle(m_chosen)));
     m_summaryModel->setOdds(odds, m_chosen, m_summary->font());
     m_model->setOdds(odds, m_chosen, m_table->font());
     m_chart->setOdds(odds, m_model->lastRoll(), m_chosen);

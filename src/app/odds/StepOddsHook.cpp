@@ -147,8 +147,8 @@ void StepOddsHook::showMenu(QPushButton* button, const QPoint& globalPos, bool b
     const int step = m_steps.value(button);
     auto* menu = new QMenu(button);
     menu->addAction(tr("Chancen für Stufe %1 …").arg(step), this, [this, step] { openOdds(step); });
-    // The window's own actions, which its context menu offers elsewhere.
-    const QList<QAction*> shared = button->window()->actions();
+    // The board's own actions, which its context menu offers elsewhere.
+    const QList<QAction*> shared = button->parentWidget()->actions();
     if (!shared.isEmpty()) {
         menu->addSeparator();
         menu->addActions(shared);

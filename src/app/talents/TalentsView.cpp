@@ -80,6 +80,7 @@ TalentsView::TalentsView(Session& session, QWidget* parent)
     m_characterButtons << button(tr("&Neuer Charakter …"), this, characterRow)
                        << button(tr("Charakter &umbenennen …"), this, characterRow)
                        << button(tr("Charakter l&öschen …"), this, characterRow);
+    m_characterButtons[0]->setObjectName(QStringLiteral("newCharacter"));
     layout->addLayout(characterRow);
 
     // The karma, one state with the board's, changed here too.
@@ -411,6 +412,19 @@ void TalentsView::renameCharacter()
     }
 }
 
+QString TalentsView::deleteQuestion(const QString& name, std::size_t talents)
+{
+    // German has a singular: "mit allen 1 Talenten" is no German.
+    switch (talents) {
+    case 0:
+        return tr("%1 löschen? Es hat keine Talente.").arg(name);
+    case 1:
+        return tr("%1 mit dem einen Talent löschen?").arg(name);
+    default:
+        return tr("%1 mit allen %2 Talenten löschen?").arg(name).arg(talents);
+    }
+}
+
 void TalentsView::deleteCharacter()
 {
     const Character* current = m_roster.currentCharacter();
@@ -418,8 +432,7 @@ void TalentsView::deleteCharacter()
         return;
     }
     const std::string name = current->name;
-    if (QMessageBox::question(this, tr("Charakter löschen"),
-            tr("%1 mit allen %n Talenten löschen?", nullptr, static_cast<int>(current->talents.size())).arg(qt(name)),
+    if (QMessageBox::question(this, tr("Charakter löschen"), deleteQuestion(qt(name), current->talents.size()),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes) {
         change(
@@ -522,6 +535,12 @@ void TalentsView::deleteTalent()
             },
             static_cast<int>(chosenNow->row));
     }
+}
+
+void TalentsView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fitWrappedRows(this, m_table);
 }
 
 } // namespace velmora

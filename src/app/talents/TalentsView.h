@@ -40,6 +40,8 @@ public:
     // The talent in row `row` of the current character, as Return would.
     void rollRow(int row);
     QLabel* latestResult() const { return m_latest; }
+    // What "Charakter löschen" asks, in the form that the count takes.
+    static QString deleteQuestion(const QString& name, std::size_t talents);
 
 signals:
     // Escape: the focus goes back to the board.
@@ -47,6 +49,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:

@@ -81,8 +81,9 @@ std::vector<ControlDesign> designControls()
         controls.push_back({Kind::Lamp, QStringLiteral("karmacheck%1").arg(lamp), QString(),
             {kLampLeft, rowTop(lamp - 1), kLampSize, kLampSize}, lamp});
     }
-    controls.push_back({Kind::CreditLabel, QStringLiteral("Label1"), QStringLiteral("Programmiert vom Velmora-Team"),
-        {2280, 7800, 4335, 255}, 0});
+    controls.push_back({Kind::CreditLabel, QStringLiteral("Label1"),
+        QCoreApplication::translate("velmora::MainWindow", "Programmiert vom Velmora-Team"), {2280, 7800, 4335, 255},
+        0});
 
     return controls;
 }

@@ -12,9 +12,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QLayout>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTimer>
 
 #include <algorithm>
@@ -108,7 +110,14 @@ QDockWidget* MainWindow::makeDock(QWidget* view, const QString& title, const QSt
 {
     auto* dock = new QDockWidget(title, this);
     dock->setObjectName(name);
-    dock->setWidget(view);
+    // In large type a view is higher than the screen: it scrolls rather
+    // than making the window higher than the screen.
+    auto* scroll = new QScrollArea(dock);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(view);
+    dock->setWidget(scroll);
     dock->hide();
     addDockWidget(Qt::RightDockWidgetArea, dock);
     dock->hide();
@@ -126,6 +135,9 @@ void MainWindow::createDocks()
     m_talentsDock = makeDock(m_talentsView, tr("Talente"), QStringLiteral("talentsDock"));
     m_logView = new RollLogView(m_session, this);
     m_logDock = makeDock(m_logView, tr("Verlauf"), QStringLiteral("logDock"));
+    // Stacked as tabs: the window is as high as the board, too low for two
+    // docks one above the other.
+    tabifyDockWidget(m_talentsDock, m_logDock);
     connect(m_logView, &RollLogView::rollAgain, &m_session, &Session::rollAgain);
     connect(m_logView, &RollLogView::escaped, m_board, &Board::takeFocusBack);
     connect(m_talentsView, &TalentsView::escaped, m_board, &Board::takeFocusBack);
@@ -179,28 +191,36 @@ void MainWindow::fitAroundBoard(QDockWidget* dock, bool shown)
     if (screen == nullptr) {
         return;
     }
-    // The dock's room, and the board's width beyond its own.
-    const int spare = m_board->width() - m_board->minimumSizeHint().width();
+    // As laid out now, with the dock shown or gone.
+    layout()->activate();
+    const Qt::DockWidgetArea where = dockWidgetArea(dock);
     const QList<QDockWidget*> docks = findChildren<QDockWidget*>();
-    const bool shared = std::any_of(docks.begin(), docks.end(), [&](QDockWidget* other) {
-        return other != dock && !other->isHidden() && !other->isFloating()
-            && dockWidgetArea(other) == dockWidgetArea(dock);
+    const auto beside = std::find_if(docks.begin(), docks.end(), [&](QDockWidget* other) {
+        return other != dock && !other->isHidden() && !other->isFloating() && dockWidgetArea(other) == where;
     });
-    if (shared) {
-        return; // stacked or tabbed beside one already open
+    const bool across = where == Qt::LeftDockWidgetArea || where == Qt::RightDockWidgetArea;
+    const auto extent = [across](const QSize& size) { return across ? size.width() : size.height(); };
+    // The board's room beyond its own, and a dock's stacked with it: the
+    // dock takes that first.
+    const int spare = extent(m_board->size() - m_board->minimumSizeHint());
+    int change = 0;
+    if (shown) {
+        const int want = extent(static_cast<QScrollArea*>(dock->widget())->widget()->sizeHint() + QSize(8, 8));
+        change = std::max(0, want - spare - (beside != docks.end() ? extent((*beside)->size()) : 0));
+    } else if (beside == docks.end()) {
+        change = -spare;
     }
-    const int room = std::max(dock->sizeHint().width(), dock->widget()->sizeHint().width()) + 6;
-    const int change = shown ? std::max(0, room - spare) : -std::min(dock->width() + 6, spare);
     const QRect area = screen->availableGeometry();
     const QSize decoration = frameGeometry().size() - size();
-    const int width = std::min(this->width() + change, area.width() - decoration.width());
-    resize(width, height());
-    // Wholly on the screen: a wider window moves left as far as it must.
-    QRect frame = frameGeometry();
-    frame.setWidth(width + decoration.width());
-    if (frame.right() > area.right()) {
-        move(std::max(area.left(), pos().x() - (frame.right() - area.right())), pos().y());
+    const QSize size = across ? this->size() + QSize(change, 0) : this->size() + QSize(0, change);
+    resize(size.boundedTo(area.size() - decoration));
+    if (shown) {
+        layout()->activate();
+        // The dock, not the board, takes what the window grew by.
+        resizeDocks({dock}, {extent(dock->size()) + extent(m_board->size() - m_board->minimumSizeHint())},
+            across ? Qt::Horizontal : Qt::Vertical);
     }
+    keepOnScreen(this);
 }
 
 void MainWindow::restoreLayout(const QByteArray& geometry, const QByteArray& state)
