@@ -236,11 +236,15 @@ PY
 # button's look changes as the pointer comes over it, as it is pressed and
 # as it is released, and what the click changes is drawn with the release.
 # One point per button: the pointer over a button means over that point.
+# Where the board begins in the window: beneath the menu bar, all that the
+# window holds above the board's 447x539 at the window's scale.
+board_top() { echo $((HEIGHT - 539 * WIDTH / 447)); }
+
 click_at() {
   eval "$(xdotool getwindowgeometry --shell "$window")"
-  local x=$(($1 * WIDTH / 447)) y=$(($2 * HEIGHT / 539)) move=1
+  local x=$(($1 * WIDTH / 447)) y=$(($(board_top) + $2 * WIDTH / 447)) move=1
   [ "$pointer_at" != "$window:$x,$y" ] || move=0
-  x_look click "$x" "$y" $((17 * WIDTH / 447)) $((7 * HEIGHT / 539)) "$move" \
+  x_look click "$x" "$y" $((17 * WIDTH / 447)) $((7 * WIDTH / 447)) "$move" \
     || {
       # Whether the pointer is where the window is, and what holds the
       # program; each clue that can be had.

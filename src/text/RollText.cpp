@@ -162,7 +162,7 @@ LogCells spokenLogCells(const RollRecord& roll, const std::string& time)
 std::string logLine(const RollRecord& roll, const std::string& time)
 {
     const LogCells cells = logCells(roll, time);
-    return time + " " + header(roll) + " \u00b7 " + cells.dice + " \u00b7 " + cells.result;
+    return time + " " + header(roll) + " \u00b7 " + cells.dice + " \u00b7 " + result(roll);
 }
 
 std::string spokenLogLine(const RollRecord& roll, const std::string& time)

@@ -147,7 +147,7 @@ def then_dice(result):
     return result + (" " if result.endswith(("!", ".")) else ". ") + "D10 "
 
 
-def check_geometry(frame, transcript, by_name):
+def check_geometry(board, transcript, by_name):
     """Flat review reads the band by each character's box; a point query
     over a control finds that control."""
     screen = Atspi.CoordType.SCREEN
@@ -164,16 +164,21 @@ def check_geometry(frame, transcript, by_name):
     for name in ("Stufe 01", "Stufe 40", "Karma +4", "Reset"):
         node = by_name[(Atspi.Role.PUSH_BUTTON, name)]
         box = Atspi.Component.get_extents(node, screen)
-        found = Atspi.Component.get_accessible_at_point(frame, box.x + box.width // 2, box.y + box.height // 2, screen)
+        found = Atspi.Component.get_accessible_at_point(board, box.x + box.width // 2, box.y + box.height // 2, screen)
         if found is None or found.get_name() != name:
             fail(f"a point query over '{name}' found {found.get_name() if found else None}")
     check(band.width <= 140, f"the transcript's extent is the band ({band.width} px wide), and point queries find the buttons")
 
 
-def check_log(app, transcript):
-    """Ctrl+H opens the roll log: one list item a roll, newest first, named
-    in words by its step, karma, result and time, and described by its dice
-    as the notification tells them."""
+def table_cells(table, row):
+    return [Atspi.Table.get_accessible_at(table, row, column).get_name()
+            for column in range(Atspi.Table.get_n_columns(table))]
+
+
+def check_log(frame, transcript, notifications):
+    """Ctrl+H opens the roll log, a dock "Verlauf" in the frame: one row a
+    roll, newest first, its cells in words: the time, the result, what was
+    rolled, the karma and the dice as the notification told them."""
     # Without a window manager nothing gives the window the keyboard: ask X.
     # The key goes to the focused window, not to the one found: xdotool would
     # send the release elsewhere once the log has the focus, and leave Ctrl
@@ -181,29 +186,31 @@ def check_log(app, transcript):
     subprocess.run(["xdotool", "search", "--name", f"^{TITLE}$", "windowfocus", "--sync"], check=True)
     subprocess.run(["xdotool", "key", "ctrl+h"], check=True)
     end = time.monotonic() + 10
-    log = None
-    while log is None and time.monotonic() < end:
-        log = next((w for w in children(app) if w.get_name() == "Velmora - Verlauf"), None)
-        time.sleep(0.1)
-    check(log is not None, "Ctrl+H opens the window 'Velmora - Verlauf'")
     rolls = None
-    stack = [log]
-    while stack and rolls is None:
-        node = stack.pop()
-        if node.get_role() == Atspi.Role.LIST:
-            rolls = node
-        stack.extend(children(node))
-    items = children(rolls) if rolls else []
-    check(len(items) == 9, f"the log lists the 9 rolls ({len(items)})")
-    newest = items[0]
+    while rolls is None and time.monotonic() < end:
+        rolls = find_node(frame, Atspi.Role.TABLE, "Würfe")
+        if rolls is not None and not states(rolls).contains(Atspi.StateType.SHOWING):
+            rolls = None
+        time.sleep(0.1)
+    check(rolls is not None, "Ctrl+H opens the table 'Würfe' in the window")
+    said = notifications.wait_for(13)
+    check(said is not None and said[1] == "Verlauf", f"the dock's name is said as it opens: {said}")
+    dock = rolls
+    while dock is not None and dock.get_name() != "Verlauf":
+        dock = dock.get_parent()
+    check(dock is not None and dock.get_role_name() in ("frame", "window", "panel", "filler", "internal frame"),
+          f"the log's dock is named 'Verlauf': {dock.get_role_name() if dock else None}")
+    rows = Atspi.Table.get_n_rows(rolls)
+    check(rows == 9, f"the log lists the 9 rolls ({rows})")
+    newest = table_cells(rolls, 0)
     result = spoken_result(check_step10(transcript_lines(transcript), None))
-    name = newest.get_name()
-    check(newest.get_role() == Atspi.Role.LIST_ITEM and name.startswith(f"Stufe 10, {result}")
-          and re.fullmatch(r".*[ ,] ?\d{1,2} Uhr( \d{1,2})?", name) and not re.search(r"[:()\u00b7+-]", name),
-          f"the newest roll is a list item named in words, its time last: {name!r}")
-    check(dice_of(notifications_words[-1]) == newest.get_description(),
-          f"described by its dice as the notification told them: {newest.get_description()!r}")
-    return items
+    check(newest[1] == result and newest[2] == "Stufe 10" and newest[3] == "kein Karma"
+          and re.fullmatch(r"\d{1,2} Uhr( \d{1,2})?", newest[0])
+          and not any(re.search(r"[:()\u00b7+-]", cell) for cell in newest[:4]),
+          f"the newest roll's cells in words: {newest}")
+    check(dice_of(notifications_words[-1]) == newest[4],
+          f"its dice as the notification told them: {newest[4]!r}")
+    return rolls
 
 
 def find_window(app, name, seconds=10.0, role=None, inside=None):
@@ -241,10 +248,22 @@ def check_talents(app, notifications, told):
     """Ctrl+T opens the talents; every control in it is named; a character
     and a talent made by keyboard, and Return on the talent rolls it, told
     by its name."""
-    keys_to("Velmora - Verlauf", "key", "Escape")
+    keys_to(TITLE, "key", "Escape")
     keys_to(TITLE, "key", "ctrl+t")
-    talents = find_window(app, "Velmora - Talente")
-    check(talents is not None, "Ctrl+T opens the window 'Velmora - Talente'")
+    frame = find_window(app, TITLE)
+    end = time.monotonic() + 10
+    table = None
+    while table is None and time.monotonic() < end:
+        table = find_node(frame, Atspi.Role.TABLE, "Talente")
+        table = table if table is not None and states(table).contains(Atspi.StateType.SHOWING) else None
+        time.sleep(0.1)
+    # The dock that holds the table, named as its title.
+    talents = table.get_parent() if table is not None else None
+    while talents is not None and talents.get_name() != "Talente":
+        talents = talents.get_parent()
+    check(talents is not None, "Ctrl+T opens the dock 'Talente'")
+    said = notifications.wait_for(15)
+    check(said is not None and said[1] == "Talente", f"the dock's name is said as it opens: {said}")
     unnamed = []
     stack = [talents]
     while stack:
@@ -260,11 +279,11 @@ def check_talents(app, notifications, told):
           f"the empty table says what to do: {table.get_name()!r}, {table.get_description()!r}")
     check(find_node(talents, Atspi.Role.COMBO_BOX, "Charakter") is not None, "the character selector is named")
 
-    keys_to("Velmora - Talente", "key", "alt+n")
+    keys_to(TITLE, "key", "alt+n")
     check(find_window(app, "Neuer Charakter") is not None, "Alt+N asks for a new character's name")
     keys_to("Neuer Charakter", "type", "Arven")
     keys_to("Neuer Charakter", "key", "Return")
-    keys_to("Velmora - Talente", "key", "Insert")
+    keys_to(TITLE, "key", "Insert")
     check(find_window(app, "Talent hinzufügen", inside=Atspi.Role.TEXT) is not None, "Insert asks for a talent's name")
     keys_to("Talent hinzufügen", "type", "Schwertkampf")
     keys_to("Talent hinzufügen", "key", "Return")
@@ -277,10 +296,10 @@ def check_talents(app, notifications, told):
     while table.get_child_count() < 4 and time.monotonic() < end:
         time.sleep(0.05)
     cells = [table.get_child_at_index(i).get_name() for i in range(table.get_child_count())]
-    check(table.get_name() == "Talente von Arven" and cells[-4:-2] == ["Schwertkampf", "14"],
+    check(table.get_name() == "Talente von Arven" and cells[-5:-3] == ["Schwertkampf", "14"],
           f"the table 'Talente von Arven' lists Schwertkampf at step 14: {cells}")
     count = len(notifications.shown)
-    keys_to("Velmora - Talente", "key", "Return")
+    keys_to(TITLE, "key", "Return")
     said = notifications.wait_for(count + 1)
     check(said is not None and (said[1].startswith("Schwertkampf, Summe ") or said[1].startswith("Schwertkampf, Patzer!")),
           f"Return rolls the talent, told by its name: {said}")
@@ -302,11 +321,16 @@ def main():
     frame = frames[0]
     check(frame.get_name() == TITLE, f"the frame is named by the title '{TITLE}'")
 
-    controls = children(frame)
+    # The board: the frame's child that holds the controls, beneath the menu bar.
+    board = next((node for node in children(frame)
+                  if any(c.get_name() == "Stufe 01" for c in children(node))), None)
+    check(board is not None and find_node(frame, Atspi.Role.MENU_BAR) is not None,
+          "the frame holds a menu bar and the board")
+    controls = children(board)
     by_name = {}
     for node in controls:
         by_name.setdefault((node.get_role(), node.get_name()), node)
-    check(len(controls) == 51, f"the frame holds the 51 visible controls ({len(controls)})")
+    check(len(controls) == 51, f"the board holds the 51 visible controls ({len(controls)})")
     buttons = [f"Stufe {n:02d}" for n in range(1, 41)] + ["Karma +4", "Karma +6", "Karma +8", "Karma +10", "Reset"]
     for name in buttons:
         node = by_name.get((Atspi.Role.PUSH_BUTTON, name))
@@ -350,7 +374,7 @@ def main():
         check(not re.search(r"[:()\u2013-]|Summe.*Summe", said[1]),
               f"roll {roll}: no punctuation read aloud, the result once")
 
-    check_geometry(frame, transcript, by_name)
+    check_geometry(board, transcript, by_name)
 
     press(by_name[(Atspi.Role.PUSH_BUTTON, "Reset")])
     said = notifications.wait_for(7)
@@ -374,13 +398,13 @@ def main():
     subprocess.run(["xdotool", "key", "ctrl+c"], check=True)
     said = notifications.wait_for(12)
     check(said is not None and said[1] == "Wurf kopiert", f"Ctrl+C is confirmed: {said}")
-    items = check_log(app, transcript)
+    rolls = check_log(frame, transcript, notifications)
     subprocess.run(["xdotool", "key", "ctrl+a", "ctrl+c"], check=True)
-    said = notifications.wait_for(13)
+    said = notifications.wait_for(14)
     check(said is not None and said[1] == "9 Würfe kopiert", f"Ctrl+A, Ctrl+C in the log is confirmed: {said}")
     # The log's newest first; each names its result after the step.
-    logged = [re.sub(r"^Stufe \d+, (Karma plus \d+, )?(Summe \d+|Patzer!|Fehler, .*?\.).*$", r"\2", item.get_name())
-              for item in reversed(items[:3])]
+    logged = [re.sub(r"^(Summe \d+|Patzer!|Fehler, .*?\.).*$", r"\1", table_cells(rolls, row)[1])
+              for row in reversed(range(3))]
     told = [words[1].split(". ")[0].split("! ")[0].rstrip(".") for words in burst]
     told = [t if not t.startswith("Patzer") else "Patzer!" for t in told]
     logged = [t if not t.startswith("Patzer") else "Patzer!" for t in logged]

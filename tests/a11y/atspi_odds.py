@@ -133,7 +133,7 @@ def x_keys(title, *keys):
 
 def focus_button(main, name):
     x_keys(TITLE)  # the keyboard's focus to the main window first
-    button = next((n for n in descendants(main, 1) if n.get_role() == Atspi.Role.PUSH_BUTTON
+    button = next((n for n in descendants(main, 2) if n.get_role() == Atspi.Role.PUSH_BUTTON
                    and n.get_name() == name), None)
     if button is None:
         fail(f"no push button '{name}'")

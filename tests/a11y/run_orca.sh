@@ -152,9 +152,15 @@ said "^(notification )?kein Karma\.?$"
 check "after Space on 'Reset' Orca said: '$(spoken | grep -E 'kein Karma' | tail -1)'"
 # The roll can be heard again: Ctrl+H opens the log on its newest entry,
 # Escape gives the focus back.
+before=$(spoken | wc -l)
 key ctrl+h
-said "^Stufe 14, (Summe [0-9]+|Patzer!)"
-entry=$(spoken | grep -A1 -E '^Stufe 14, (Summe [0-9]+|Patzer!)' | tail -2 | tr '\n' ' ')
+said_anew "$before" "^(notification )?Verlauf\.?$"
+check "after Ctrl+H Orca said the dock's name: '$(spoken | tail -n +"$((before + 1))" | grep -m1 -E 'Verlauf')'"
+said_anew "$before" "^D20 [0-9]"
+# The newest row, cell by cell: its time, result, step, karma and dice.
+entry=$(spoken | tail -n +"$((before + 1))" | grep -B4 -m1 -E '^D20 [0-9]' | tr '\n' ' ')
+grep -qE "^[0-9]{1,2} Uhr( [0-9]{1,2})?\. (Summe [0-9]+|Patzer!)\.? Stufe 14\. kein Karma\. D20" <<<"$entry" \
+  || fail "Orca read the newest roll as: $entry"
 grep -qE "[:()·–]|Doppelpunkt|Mittelpunkt" <<<"$entry" && fail "Orca was given punctuation that it names aloud: $entry"
 words=$(wc -w <<<"$entry")
 [ "$words" -le 25 ] || fail "Orca read the newest roll in $words words: $entry"
@@ -178,6 +184,7 @@ check "after Escape the focus is back on 'Reset'"
 # A talent by its name: Ctrl+T, "w" finds "Wahrnehmung", Return rolls it.
 before=$(spoken | wc -l)
 key ctrl+t
+said_anew "$before" "^(notification )?Talente\.?$"
 said_anew "$before" "Schwertkampf"
 check "after Ctrl+T Orca said: '$(spoken | tail -n +"$((before + 1))" | sed '/Schwertkampf/q' | tr '\n' '|')'"
 before=$(spoken | wc -l)

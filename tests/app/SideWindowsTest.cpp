@@ -3,6 +3,7 @@
 #include "app/log/RollLogView.h"
 #include "app/odds/OddsWindow.h"
 #include "app/odds/StepOddsHook.h"
+#include "app/store/Database.h"
 #include "app/talents/TalentsView.h"
 #include "app/window/Board.h"
 
@@ -122,6 +123,59 @@ TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
         EXPECT_GE(talents->rowHeight(0), talents->fontMetrics().height());
     }
     qApp->setStyleSheet(QString());
+}
+
+// At the first start the docks, made after the first frame, stay closed and
+// leave the focus on the board.
+TEST(SideWindows, TheFirstStartShowsTheBoardAloneWithItsFocus)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QFile::remove(Database::userPaths().database);
+    WindowRig rig;
+    rig.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
+    rig.window.restoreKept();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.session.keeper().loaded(); }));
+    QApplication::processEvents();
+    EXPECT_FALSE(rig.window.talentsDock()->isVisible());
+    EXPECT_FALSE(rig.window.logDock()->isVisible());
+    EXPECT_EQ(rig.window.width(), Board::designSize().width());
+    EXPECT_EQ(QApplication::focusWidget(), rig.step(1));
+}
+
+// Closed with its docks open and left where no screen is now, the window
+// comes back at the next start with its docks and sizes as left, wholly on
+// a screen that exists.
+TEST(SideWindows, TheLayoutComesBackAsLeftOnAScreenThatExists)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QFile::remove(Database::userPaths().database);
+    QSize left;
+    {
+        WindowRig rig;
+        rig.window.restoreKept();
+        rig.window.showTalents();
+        rig.window.talentsDock()->setFloating(true);
+        rig.window.showLog();
+        QApplication::processEvents();
+        left = rig.window.size();
+        const QRect area = rig.window.screen()->availableGeometry();
+        rig.window.move(area.right() + 2000, area.bottom() + 2000);
+        rig.window.talentsDock()->move(area.left() - 3000, area.top());
+        EXPECT_TRUE(rig.window.close());
+    }
+    WindowRig next;
+    next.window.restoreKept();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return next.window.logDock() != nullptr && next.window.logDock()->isVisible(); }));
+    QApplication::processEvents();
+    const QRect area = next.window.screen()->availableGeometry();
+    EXPECT_EQ(next.window.size(), left);
+    EXPECT_TRUE(area.contains(next.window.frameGeometry()));
+    QDockWidget* talents = next.window.talentsDock();
+    EXPECT_TRUE(talents->isVisible() && talents->isFloating());
+    EXPECT_TRUE(area.contains(talents->frameGeometry()))
+        << talents->frameGeometry().x() << "," << talents->frameGeometry().y();
 }
 
 } // namespace

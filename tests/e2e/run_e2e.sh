@@ -11,10 +11,10 @@ start_x_session
 
 shot() { import -window "$1" "$2"; }
 # Distinct colours in the transcript band, 136 px wide, full height.
-band_colours() { convert "$1" -crop 136x539+0+0 +repage -format %k info:; }
+band_colours() { convert "$1" -crop "136x539+0+$top" +repage -format %k info:; }
 # Whether two shots show the same band, the first WIDTHxHEIGHT pixels.
 #   same_band A.png B.png WIDTH HEIGHT
-same_band() { compare -metric AE "$1[$3x$4+0+0]" "$2[$3x$4+0+0]" null: 2>/dev/null; }
+same_band() { compare -metric AE "$1[$3x$4+0+$top]" "$2[$3x$4+0+$top]" null: 2>/dev/null; }
 
 # What is on screen after a click must be what a full repaint draws: no
 # line of an earlier, longer roll may stay behind. Growing the window makes
@@ -28,7 +28,7 @@ band_matches_repaint() {
     shot "$window" "$work/clicked.png"
     eval "$(xdotool getwindowgeometry --shell "$window")"
     grow_and_repaint $((WIDTH + 40)) $((HEIGHT + 40)) "$work/repainted.png"
-    same_band "$work/clicked.png" "$work/repainted.png" 130 "$HEIGHT" \
+    same_band "$work/clicked.png" "$work/repainted.png" 130 "$((HEIGHT - top))" \
       || fail "the band after a click differs from a full repaint (round $i)"
     xdotool windowsize --sync "$window" "$WIDTH" "$HEIGHT"
   done
@@ -48,8 +48,9 @@ grow_and_repaint() {
   face=$(import -window "$window" -format "$(rgb $((WIDTH - 1)) $((HEIGHT - 1)))" info:)
   xdotool windowsize --sync "$window" "$1" "$2"
   # The strip right of the old width, as wide and as high as it must be;
-  # with STRIP_ROWS set, its bottom rows only (see the scale of 0.75 below).
-  local rows=${STRIP_ROWS:-$2}
+  # beneath the menu bar; with STRIP_ROWS set, its bottom rows only (see the
+  # scale of 0.75 below).
+  local rows=${STRIP_ROWS:-$(($2 - top))}
   painted() {
     shot "$window" "$3"
     [ "$(convert "$3" -crop "$(($1 - WIDTH))x$rows+$WIDTH+$(($2 - rows))" +repage \
@@ -69,7 +70,7 @@ click_seen_in_band() {
   eval "$(xdotool getwindowgeometry --shell "$window")"
   band_sum() { import -window "$window" -crop "136x${HEIGHT}+0+0" rgb:- | md5sum; }
   before=$(band_sum)
-  xdotool mousemove --window "$window" $(($1 * WIDTH / 447)) $(($2 * HEIGHT / 539)) click 1
+  xdotool mousemove --window "$window" $(($1 * WIDTH / 447)) $(($(board_top) + $2 * WIDTH / 447)) click 1
   [ "${3:-}" != karma ] || return 0
   band_changed() { [ "$(band_sum)" != "$before" ]; }
   wait_for "the roll at $1,$2 did not show in the band" band_changed
@@ -95,8 +96,11 @@ lamp_x=220
 
 start_program env
 eval "$(xdotool getwindowgeometry --shell "$window")"
-[ "$WIDTH" -eq 447 ] && [ "$HEIGHT" -eq 539 ] || fail "client area ${WIDTH}x${HEIGHT}, want 447x539"
-check "window '$title' is 447x539"
+# The board's size, with a menu bar above it.
+top=$(board_top)
+[ "$WIDTH" -eq 447 ] && [ "$top" -ge 15 ] && [ "$top" -le 40 ] \
+  || fail "client area ${WIDTH}x${HEIGHT}, want 447x539 beneath a menu bar"
+check "window '$title' is 447x539 beneath a menu bar of $top px"
 icons=$(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | tr '\n' ' ')
 for size in 16 25 32; do
   grep -q "Icon ($size x $size)" <<<"$icons" || fail "window icon lacks ${size}px: $icons"
@@ -111,7 +115,11 @@ shot "$window" "$work/rolled.png"
 check "Stufe 10 drew its transcript"
 
 # The lamps' colours in a shot, one a line.
-lamps() { convert "$1" -format "$(printf "%%[pixel:p{$lamp_x,%d}]\\n" "${lamps_y[@]}")" info:; }
+lamps() {
+  local rows=() y
+  for y in "${lamps_y[@]}"; do rows+=($((y + top))); done
+  convert "$1" -format "$(printf "%%[pixel:p{$lamp_x,%d}]\\n" "${rows[@]}")" info:
+}
 mapfile -t before < <(lamps "$work/rolled.png")
 click_at "${karma6[@]}"
 shot "$window" "$work/karma.png"
@@ -145,10 +153,17 @@ grep -qE '^(Die Summe lautet: [0-9]+ \([0-9]+-2\)|Patzer!)$' <<<"$(tail -1 <<<"$
 grep -q '^$' <<<"$clip" && fail "the copy holds an empty line: $clip"
 check "Ctrl+C copied the roll: $(tr '\n' '|' <<<"$clip")"
 
+# The log docks beside the board: the window widens, the board stays.
 xdotool key ctrl+h
-log_shown() { xdotool search --onlyvisible --name '^Velmora - Verlauf$' >/dev/null 2>&1; }
-wait_for "Ctrl+H opened no window 'Velmora - Verlauf'" log_shown
-check "Ctrl+H opened the roll log"
+widened() { eval "$(xdotool getwindowgeometry --shell "$window")"; [ "$WIDTH" -gt 447 ]; }
+wait_for "Ctrl+H did not widen the window for the log" widened
+check "Ctrl+H docked the roll log beside the board (${WIDTH}x${HEIGHT})"
+# Ctrl+H in the log closes it, and the window gives its width back: the
+# layout kept for the next start is the bare board's.
+xdotool key ctrl+h
+narrowed() { eval "$(xdotool getwindowgeometry --shell "$window")"; [ "$WIDTH" -eq 447 ]; }
+wait_for "closing the log left the window ${WIDTH} px wide" narrowed
+check "Ctrl+H again closed the log, and the window is the board's width again"
 
 close_program
 check "closing the window ended the program with code 0"
@@ -174,7 +189,7 @@ if command -v faketime >/dev/null 2>&1; then
   declare -A seen=()
   for i in 1 2 3 4 5 6; do
     click_at "${stufe10[@]}"
-    seen[$(import -window "$window" -crop 136x539+0+0 rgb:- | md5sum | cut -d' ' -f1)]=1
+    seen[$(import -window "$window" -crop "136x539+0+$top" rgb:- | md5sum | cut -d' ' -f1)]=1
   done
   [ "${#seen[@]}" -ge 3 ] || fail "frozen clock: only ${#seen[@]} distinct transcripts in 6 rolls"
   check "frozen clock: ${#seen[@]} distinct transcripts in 6 rolls"

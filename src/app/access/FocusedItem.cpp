@@ -2,8 +2,12 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QEvent>
+#include <QItemSelectionModel>
 #include <QMetaObject>
 #include <QWidget>
+
+#include <algorithm>
 
 #include <utility>
 
@@ -38,6 +42,60 @@ void tellFocusedCellLater(QAbstractItemView* table)
         QAccessibleInterface* cell = view->tableInterface()->cellAt(current.row(), current.column());
         return cell != nullptr ? view->indexOfChild(cell) : -1;
     });
+}
+
+namespace {
+
+class CurrentWithFocus : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* table = static_cast<QAbstractItemView*>(watched);
+        QItemSelectionModel* selection = table->selectionModel();
+        if (event->type() == QEvent::FocusIn && selection != nullptr) {
+            // Before the view's own, which would make the first cell current.
+            const int row = chosenRow(table);
+            if (row >= 0) {
+                const int column = std::max(0, m_column);
+                selection->setCurrentIndex(table->model()->index(row, column), QItemSelectionModel::NoUpdate);
+            }
+        } else if (event->type() == QEvent::FocusOut && selection != nullptr) {
+            m_column = selection->currentIndex().column();
+            selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+        }
+        return false;
+    }
+
+private:
+    int m_column = 0;
+};
+
+} // namespace
+
+void keepCurrentWithFocus(QAbstractItemView* table) { table->installEventFilter(new CurrentWithFocus(table)); }
+
+void chooseRow(QAbstractItemView* table, int row)
+{
+    const QModelIndex index = table->model()->index(row, 0);
+    QItemSelectionModel* selection = table->selectionModel();
+    selection->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (table->hasFocus()) {
+        const int column = std::max(0, selection->currentIndex().column());
+        selection->setCurrentIndex(table->model()->index(row, column), QItemSelectionModel::NoUpdate);
+    }
+}
+
+int chosenRow(const QAbstractItemView* table)
+{
+    const QModelIndex current = table->selectionModel()->currentIndex();
+    if (current.isValid()) {
+        return current.row();
+    }
+    const QModelIndexList rows = table->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.front().row();
 }
 
 } // namespace velmora

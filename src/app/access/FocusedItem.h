@@ -17,4 +17,15 @@ void tellFocusedItemLater(QWidget* view, std::function<int()> child);
 // numbers after the headers.
 void tellFocusedCellLater(QAbstractItemView* table);
 
+// A table's current cell only while the table has the focus: Qt tells
+// assistive technology that the current cell is focused, whether its table
+// is or not, and a screen reader then reads a docked table, even a closed
+// one, instead of the control that has the focus. The chosen row is the
+// selection; it becomes the current row again as the table takes the focus.
+void keepCurrentWithFocus(QAbstractItemView* table);
+// Chooses the row: selected, and current where the table has the focus.
+void chooseRow(QAbstractItemView* table, int row);
+// The chosen row, or -1.
+int chosenRow(const QAbstractItemView* table);
+
 } // namespace velmora

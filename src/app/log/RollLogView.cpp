@@ -65,6 +65,7 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     header->setSectionResizeMode(What, QHeaderView::Interactive);
     header->setSectionResizeMode(Dice, QHeaderView::Stretch);
     m_table->installEventFilter(this);
+    keepCurrentWithFocus(m_table);
     connect(m_table, &QTableWidget::itemDoubleClicked, this, [this](QTableWidgetItem* item) {
         if (const RollLog::Entry* entry = entryAt(item->row())) {
             emit rollAgain(entry->roll);
@@ -76,7 +77,7 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     layout->addWidget(m_table);
     auto* buttons = new FlowLayout;
     auto* save = new QPushButton(tr("&Speichern …"), this);
-    auto* clear = new QPushButton(tr("Verlauf &leeren …"), this);
+    auto* clear = new QPushButton(tr("Verlauf l&eeren …"), this);
     for (QPushButton* b : {save, clear}) {
         b->setAutoDefault(false);
         buttons->addWidget(b);
@@ -163,7 +164,7 @@ void RollLogView::fill()
     const auto idAt = [this](int row) {
         return row >= 0 && row < m_table->rowCount() ? m_table->item(row, Time)->data(kIdRole).toULongLong() : 0;
     };
-    const std::uint64_t current = idAt(m_table->currentRow());
+    const std::uint64_t current = idAt(chosenRow(m_table));
     const std::uint64_t top = idAt(m_table->rowAt(0));
     const bool scrolled = m_table->verticalScrollBar()->value() > 0;
     m_table->setRowCount(static_cast<int>(m_log.size()));
@@ -173,8 +174,7 @@ void RollLogView::fill()
     fitColumns();
     showWhetherEmpty();
     if (const int row = rowOf(current); row >= 0) {
-        m_table->setCurrentCell(row, m_table->currentColumn() < 0 ? 0 : m_table->currentColumn(),
-            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        chooseRow(m_table, row);
     }
     if (const int row = rowOf(top); scrolled && row >= 0) {
         m_table->scrollToItem(m_table->item(row, Time), QAbstractItemView::PositionAtTop);
@@ -189,7 +189,7 @@ void RollLogView::rollAdded()
     // What the player reads stays where it is: a row added above it moves
     // the scroll bar with it.
     QScrollBar* scroll = m_table->verticalScrollBar();
-    const bool reading = scroll->value() > 0 || m_table->currentRow() > 0;
+    const bool reading = scroll->value() > 0 || chosenRow(m_table) > 0;
     const int before = scroll->value();
     const bool full = static_cast<std::size_t>(m_table->rowCount()) >= m_log.size();
     m_table->insertRow(0);
@@ -207,16 +207,15 @@ void RollLogView::rollAdded()
         scroll->setMaximum(scroll->maximum() + row);
         scroll->setValue(before + row);
     } else {
-        m_table->setCurrentCell(
-            0, std::max(0, m_table->currentColumn()), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        chooseRow(m_table, 0);
         m_table->scrollToTop();
     }
 }
 
 void RollLogView::open()
 {
-    if (m_table->rowCount() > 0 && m_table->currentRow() < 0) {
-        m_table->setCurrentCell(0, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (m_table->rowCount() > 0 && chosenRow(m_table) < 0) {
+        chooseRow(m_table, 0);
         m_table->scrollToTop();
     }
     m_table->setFocus(Qt::ShortcutFocusReason);
@@ -338,7 +337,7 @@ bool RollLogView::eventFilter(QObject* watched, QEvent* event)
         }
         if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
             // A held key rolls once.
-            const RollLog::Entry* entry = entryAt(m_table->currentRow());
+            const RollLog::Entry* entry = entryAt(chosenRow(m_table));
             if (!repeat && entry != nullptr) {
                 emit rollAgain(entry->roll);
             }

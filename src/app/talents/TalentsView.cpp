@@ -111,12 +111,13 @@ TalentsView::TalentsView(Session& session, QWidget* parent)
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->installEventFilter(this);
+    keepCurrentWithFocus(m_table);
     layout->addWidget(m_table, 1);
 
     auto* talentRow = new FlowLayout;
-    m_talentButtons << button(tr("&Würfeln"), this, talentRow) << button(tr("Talent &hinzufügen …"), this, talentRow)
+    m_talentButtons << button(tr("&Würfeln"), this, talentRow) << button(tr("Talent hin&zufügen …"), this, talentRow)
                     << button(tr("&Talent umbenennen …"), this, talentRow)
-                    << button(tr("&Stufe ändern …"), this, talentRow)
+                    << button(tr("Stu&fe ändern …"), this, talentRow)
                     << button(tr("Talent &löschen …"), this, talentRow);
     layout->addLayout(talentRow);
     m_latest = new QLabel(this);
@@ -211,11 +212,7 @@ std::optional<TalentsView::Chosen> TalentsView::chosen() const
         m_roster.characters()[*character].talents[static_cast<std::size_t>(row)]};
 }
 
-int TalentsView::currentRow() const
-{
-    const QList<QTableWidgetSelectionRange> ranges = m_table->selectedRanges();
-    return ranges.isEmpty() ? -1 : ranges.front().topRow();
-}
+int TalentsView::currentRow() const { return chosenRow(m_table); }
 
 void TalentsView::rollRow(int row)
 {
@@ -338,7 +335,7 @@ void TalentsView::refresh(int selectRow)
             : current->talents.empty()                   ? tr("Noch keine Talente; Einfügen fügt eines hinzu.")
                                                          : QString());
     if (m_table->rowCount() > 0) {
-        m_table->selectRow(std::clamp(selectRow, 0, m_table->rowCount() - 1));
+        chooseRow(m_table, std::clamp(selectRow, 0, m_table->rowCount() - 1));
     }
     for (QPushButton* b : m_characterButtons.mid(1)) {
         b->setEnabled(current != nullptr);

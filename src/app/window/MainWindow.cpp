@@ -53,13 +53,26 @@ void MainWindow::createMenus()
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    QMenu* rolls = menuBar()->addMenu(tr("&Würfeln"));
+    // Mnemonics apart from every dock's, which work while the menu bar is there.
+    QMenu* file = menuBar()->addMenu(tr("&Datei"));
+    action(file, tr("Verlauf &speichern …"), QKeySequence::Save, [this] {
+        createDocks();
+        m_logView->saveAs();
+    });
+    file->addSeparator();
+    action(file, tr("&Beenden"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
+
+    QMenu* edit = menuBar()->addMenu(tr("&Bearbeiten"));
     // The window's own: elsewhere Ctrl+C copies what is selected there.
     QAction* copy = action(
-        rolls, tr("Wurf &kopieren"), QKeySequence::Copy, [this] { m_board->copyRoll(); }, Qt::WindowShortcut);
-    action(rolls, tr("&Chancen der Stufe …"), QKeySequence(Qt::CTRL | Qt::Key_K), [this] { openOddsOfFocusedStep(); });
-    rolls->addSeparator();
-    action(rolls, tr("&Beenden"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
+        edit, tr("Wurf &kopieren"), QKeySequence::Copy, [this] { m_board->copyRoll(); }, Qt::WindowShortcut);
+    action(
+        edit, tr("Verlauf &leeren …"), QKeySequence(),
+        [this] {
+            createDocks();
+            m_logView->askToClear();
+        },
+        Qt::WindowShortcut);
 
     QMenu* view = menuBar()->addMenu(tr("&Ansicht"));
     m_talentsAction = action(view, tr("&Talente"), QKeySequence(Qt::CTRL | Qt::Key_T), [this] { showTalents(); });
@@ -67,19 +80,7 @@ void MainWindow::createMenus()
     for (QAction* dock : {m_talentsAction, m_logAction}) {
         dock->setCheckable(true);
     }
-
-    QMenu* log = menuBar()->addMenu(tr("&Verlauf"));
-    action(log, tr("Verlauf &speichern …"), QKeySequence::Save, [this] {
-        createDocks();
-        m_logView->saveAs();
-    });
-    action(
-        log, tr("Verlauf &leeren …"), QKeySequence(),
-        [this] {
-            createDocks();
-            m_logView->askToClear();
-        },
-        Qt::WindowShortcut);
+    action(view, tr("&Chancen der Stufe …"), QKeySequence(Qt::CTRL | Qt::Key_K), [this] { openOddsOfFocusedStep(); });
 
     QMenu* help = menuBar()->addMenu(tr("&Hilfe"));
     action(help, tr("&Tasten"), QKeySequence::HelpContents, [this] { showKeys(); });
@@ -89,9 +90,9 @@ void MainWindow::createMenus()
     // F10 opens the menu bar, as on most desktops.
     auto* menuKey = new QAction(this);
     menuKey->setShortcut(QKeySequence(Qt::Key_F10));
-    connect(menuKey, &QAction::triggered, this, [this, rolls] {
+    connect(menuKey, &QAction::triggered, this, [this, file] {
         menuBar()->setFocus(Qt::MenuBarFocusReason);
-        menuBar()->setActiveAction(rolls->menuAction());
+        menuBar()->setActiveAction(file->menuAction());
     });
     addAction(menuKey);
     // What a step's or the board's context menu offers besides its own.
@@ -115,6 +116,7 @@ QDockWidget* MainWindow::makeDock(QWidget* view, const QString& title, const QSt
     auto* scroll = new QScrollArea(dock);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus); // its controls take the focus, not the frame around them
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(view);
     dock->setWidget(scroll);
@@ -135,9 +137,6 @@ void MainWindow::createDocks()
     m_talentsDock = makeDock(m_talentsView, tr("Talente"), QStringLiteral("talentsDock"));
     m_logView = new RollLogView(m_session, this);
     m_logDock = makeDock(m_logView, tr("Verlauf"), QStringLiteral("logDock"));
-    // Stacked as tabs: the window is as high as the board, too low for two
-    // docks one above the other.
-    tabifyDockWidget(m_talentsDock, m_logDock);
     connect(m_logView, &RollLogView::rollAgain, &m_session, &Session::rollAgain);
     connect(m_logView, &RollLogView::escaped, m_board, &Board::takeFocusBack);
     connect(m_talentsView, &TalentsView::escaped, m_board, &Board::takeFocusBack);
@@ -167,6 +166,14 @@ void MainWindow::toggleDock(QDockWidget* dock, const std::function<void()>& focu
         return;
     }
     const bool opening = dock->isHidden();
+    QDockWidget* other = dock == m_logDock ? m_talentsDock : m_logDock;
+    if (opening && !other->isHidden() && !other->isFloating() && dockWidgetArea(other) == dockWidgetArea(dock)
+        && tabifiedDockWidgets(other).isEmpty()) {
+        // Stacked as tabs: the window is as high as the board, too low for
+        // two docks one above the other. Where the player put them otherwise,
+        // they stay so.
+        tabifyDockWidget(other, dock);
+    }
     dock->show();
     dock->raise();
     if (opening) {
