@@ -83,13 +83,14 @@ TEST(Talents, TheDockPlaysAloneAndEveryKeyActsOnceAsItself)
     QStandardPaths::setTestModeEnabled(true);
     WindowRig rig;
     ASSERT_FALSE(rig.session.keeper().changeTalents([](Roster& roster) {
-        for (const Refusal& refusal : {roster.addCharacter("Arven"), roster.addTalent(0, "Wahrnehmung", 9),
-                 roster.addTalent(0, "Schwertkampf", 14), roster.addCharacter("Mira")}) {
+        // The current one second: the box must be set to it, not left on the first.
+        for (const Refusal& refusal : {roster.addCharacter("Mira"), roster.addCharacter("Arven"),
+                 roster.addTalent(1, "Wahrnehmung", 9), roster.addTalent(1, "Schwertkampf", 14)}) {
             if (refusal) {
                 return refusal;
             }
         }
-        roster.setCurrent(0);
+        roster.setCurrent(1);
         return Refusal();
     }));
     rig.window.showTalents();
@@ -102,9 +103,14 @@ TEST(Talents, TheDockPlaysAloneAndEveryKeyActsOnceAsItself)
     }
     table->setFocus();
     table->selectRow(1);
-    // Shown again, the chosen talent stays chosen.
-    rig.window.talentsDock()->hide();
-    rig.window.talentsDock()->show();
+    // Renamed by F2, the chosen talent stays chosen.
+    DialogAnswer rename([](QWidget* dialog) {
+        auto* input = static_cast<QInputDialog*>(dialog);
+        input->setTextValue(QStringLiteral("Schwertkampf mit Schild"));
+        input->accept();
+    });
+    QTest::keyClick(table, Qt::Key_F2);
+    ASSERT_EQ(rename.opened, 1);
     ASSERT_EQ(table->selectedRanges().value(0).topRow(), 1);
     table->setFocus();
 
@@ -116,10 +122,11 @@ TEST(Talents, TheDockPlaysAloneAndEveryKeyActsOnceAsItself)
     QTest::keyPress(table, Qt::Key_Return); // a repeat that the window system did not flag
     QTest::keyRelease(table, Qt::Key_Return);
     ASSERT_EQ(rig.session.log().size(), 1U);
-    EXPECT_EQ(rig.session.log().latest().roll.talent, "Schwertkampf");
+    EXPECT_EQ(rig.session.log().latest().roll.talent, "Schwertkampf mit Schild");
     EXPECT_EQ(rig.session.log().latest().roll.karmaLevel, 1);
     EXPECT_EQ(talents->latestResult()->text(),
-        QStringLiteral("Schwertkampf: ") + QString::fromStdString(rolltext::result(rig.session.log().latest().roll)));
+        QStringLiteral("Schwertkampf mit Schild: ")
+            + QString::fromStdString(rolltext::result(rig.session.log().latest().roll)));
 
     // Ctrl+Return and Ctrl+Delete are no Return and no Delete.
     QTest::keyClick(table, Qt::Key_Return, Qt::ControlModifier);

@@ -260,10 +260,12 @@ void RollLogView::saveAs()
         m_announcer->announce(tr("Noch keine Würfe"));
         return;
     }
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // The documents folder, or the home folder where there is none yet:
+    // never the folder Velmora happened to be started in.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString folder = !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
     const QString path = QFileDialog::getSaveFileName(this, tr("Verlauf speichern"),
-        QDir(folder.isEmpty() ? QDir::homePath() : folder).filePath(tr("velmora-verlauf.txt")),
-        tr("Text (*.txt);;Alle Dateien (*)"));
+        QDir(folder).filePath(tr("velmora-verlauf.txt")), tr("Text (*.txt);;Alle Dateien (*)"));
     if (path.isEmpty()) {
         return;
     }

@@ -165,7 +165,7 @@ TalentsView::TalentsView(Session& session, QWidget* parent)
 void TalentsView::showKarma()
 {
     const int level = m_session.karmaLevel();
-    m_karma->setText(level == 0 ? tr("Kein Karma") : tr("Karma: %1").arg(qt(karmaName(level))));
+    m_karma->setText(level == 0 ? tr("Kein Karma") : qt(karmaName(level)));
 }
 
 void TalentsView::rolled(const RollRecord& roll)
