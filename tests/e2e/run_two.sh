@@ -48,16 +48,16 @@ ordered=$(sqlite3 -readonly "$data" \
 [ "$ordered" = "40|40|39" ] || fail "the log does not hold each roll once, in the order rolled: $ordered"
 check "the log holds the 40 rolls of both, each once, in the order rolled"
 
-# "Verlauf leeren" in the first, by keyboard: its log window, the button,
-# and Yes.
+# "Verlauf leeren" in the first, by keyboard: its log docked beside the
+# board, which widens the window, the button, and "Ja".
 activate "$first"
 xdotool key ctrl+h
-log_window() { xdotool search --onlyvisible --name "^Velmora - Verlauf\$" >/dev/null 2>&1; }
-wait_for "no log window" log_window
-xdotool key alt+l
+docked() { eval "$(xdotool getwindowgeometry --shell "$first")"; [ "$WIDTH" -gt 447 ]; }
+wait_for "no log docked beside the board" docked
+xdotool key alt+e
 question() { xdotool search --onlyvisible --name "^Verlauf leeren\$" >/dev/null 2>&1; }
 wait_for "no question before the clearing" question
-xdotool key alt+y
+xdotool key alt+j
 emptied() { [ "$(rolls)" -eq 0 ]; }
 wait_for "the log was not emptied" emptied
 check "Verlauf leeren in the first emptied the log"
