@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/window/HeldKeys.h"
+#include "app/desktop/HeldKeys.h"
 #include "steps/RollRecord.h"
 #include "talents/Roster.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/window/HeldKeys.h"
+#include "app/desktop/HeldKeys.h"
 #include "karma/KarmaState.h"
 #include "steps/RollRecord.h"
 #include "steps/StepTyping.h"

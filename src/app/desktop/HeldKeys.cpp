@@ -1,4 +1,4 @@
-#include "app/window/HeldKeys.h"
+#include "app/desktop/HeldKeys.h"
 
 #include <QKeyEvent>
 
