@@ -1,6 +1,6 @@
 #include "app/access/Announcer.h"
-#include "app/desktop/Placement.h"
 #include "app/desktop/HeldKeys.h"
+#include "app/desktop/Placement.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAccessible>
