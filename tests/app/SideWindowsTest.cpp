@@ -80,6 +80,13 @@ TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
         ASSERT_NE(hook, nullptr);
         hook->openOdds(40);
         QApplication::processEvents();
+        // Beside the board, narrower where it must be and can be: the board stays in sight.
+        const QRect board(rig.window.board()->mapToGlobal(QPoint(0, 0)), rig.window.board()->size());
+        const int beside = std::max(area.right() - board.right(), board.left() - area.left()) - 8;
+        if (beside >= hook->window()->minimumSizeHint().width()) {
+            EXPECT_FALSE(hook->window()->frameGeometry().intersects(board))
+                << "the odds window covers the board, with " << beside << " px beside it";
+        }
         const QList<QWidget*> windows{&rig.window, hook->window()};
         for (QWidget* side : windows) {
             ASSERT_NE(side, nullptr);

@@ -58,10 +58,17 @@ void placeBeside(QWidget* side, const QWidget* main, const QRect& keepInSight)
     if (const QLayout* layout = side->layout(); layout != nullptr && layout->hasHeightForWidth()) {
         size.setHeight(std::clamp(layout->totalHeightForWidth(size.width()), size.height(), room.height()));
     }
-    side->resize(size);
-    const QSize outer = side->size() + decoration;
     constexpr int kGap = 8;
     const int after = anchor.right() + 1 + kGap;
+    // Where it fits beside the anchor only narrower than it asks, and no
+    // narrower than it can be, narrower: the anchor stays in sight.
+    const int besideRoom = std::max(area.right() + 1 - after, anchor.left() - kGap - area.left()) - decoration.width();
+    if (size.width() + decoration.width() > std::max(area.right() + 1 - after, anchor.left() - kGap - area.left())
+        && besideRoom >= side->minimumSizeHint().width()) {
+        size.setWidth(besideRoom);
+    }
+    side->resize(size);
+    const QSize outer = side->size() + decoration;
     const int before = anchor.left() - kGap - outer.width();
     const bool rightFirst = main->layoutDirection() == Qt::LeftToRight;
     const bool fitsAfter = after + outer.width() <= area.right() + 1;
