@@ -57,6 +57,9 @@ wait_for "no log docked beside the board" docked
 xdotool key alt+e
 question() { xdotool search --onlyvisible --name "^Verlauf leeren\$" >/dev/null 2>&1; }
 wait_for "no question before the clearing" question
+# "Ja" once the question has the keyboard: on a loaded machine the key
+# would otherwise go to the window beneath it.
+activate "$(xdotool search --onlyvisible --name "^Verlauf leeren\$" | head -1)"
 xdotool key alt+j
 emptied() { [ "$(rolls)" -eq 0 ]; }
 wait_for "the log was not emptied" emptied

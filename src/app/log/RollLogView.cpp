@@ -212,8 +212,16 @@ void RollLogView::rollAdded()
     }
 }
 
+void RollLogView::showEvent(QShowEvent* event)
+{
+    // Another Velmora's latest rolls, before the player acts on what is shown.
+    m_session.keeper().lookForChanges();
+    QWidget::showEvent(event);
+}
+
 void RollLogView::open()
 {
+    m_session.keeper().lookForChanges();
     if (m_table->rowCount() > 0 && chosenRow(m_table) < 0) {
         chooseRow(m_table, 0);
         m_table->scrollToTop();
