@@ -107,7 +107,7 @@ void MainWindow::restoreKept()
     m_session.keeper().start();
 }
 
-QDockWidget* MainWindow::makeDock(QWidget* view, const QString& title, const QString& name)
+QDockWidget* MainWindow::makeDock(QWidget* view, const QString& title, const QString& name, QAction* toggle)
 {
     auto* dock = new QDockWidget(title, this);
     dock->setObjectName(name);
@@ -123,8 +123,10 @@ QDockWidget* MainWindow::makeDock(QWidget* view, const QString& title, const QSt
     dock->hide();
     addDockWidget(Qt::RightDockWidgetArea, dock);
     dock->hide();
-    connect(dock, &QDockWidget::visibilityChanged, this,
-        [this, dock](bool) { (dock == m_logDock ? m_logAction : m_talentsAction)->setChecked(!dock->isHidden()); });
+    // Not bound to this window: the window's teardown hides its docks after
+    // it has stopped being a MainWindow.
+    connect(
+        dock, &QDockWidget::visibilityChanged, toggle, [toggle, dock](bool) { toggle->setChecked(!dock->isHidden()); });
     return dock;
 }
 
@@ -134,9 +136,9 @@ void MainWindow::createDocks()
         return;
     }
     m_talentsView = new TalentsView(m_session, this);
-    m_talentsDock = makeDock(m_talentsView, tr("Talente"), QStringLiteral("talentsDock"));
+    m_talentsDock = makeDock(m_talentsView, tr("Talente"), QStringLiteral("talentsDock"), m_talentsAction);
     m_logView = new RollLogView(m_session, this);
-    m_logDock = makeDock(m_logView, tr("Verlauf"), QStringLiteral("logDock"));
+    m_logDock = makeDock(m_logView, tr("Verlauf"), QStringLiteral("logDock"), m_logAction);
     connect(m_logView, &RollLogView::rollAgain, &m_session, &Session::rollAgain);
     connect(m_logView, &RollLogView::escaped, m_board, &Board::takeFocusBack);
     connect(m_talentsView, &TalentsView::escaped, m_board, &Board::takeFocusBack);

@@ -47,7 +47,7 @@ private:
     void createMenus();
     // Made after the first frame, or when first asked for.
     void createDocks();
-    QDockWidget* makeDock(QWidget* view, const QString& title, const QString& name);
+    QDockWidget* makeDock(QWidget* view, const QString& title, const QString& name, QAction* toggle);
     void toggleDock(QDockWidget* dock, const std::function<void()>& focusInside);
     // A dock opened beside the board widens the window rather than squeezing
     // the board; one closed gives its width back. Always wholly on the screen.
