@@ -136,7 +136,7 @@ TEST(Talents, TheDockPlaysAloneAndEveryKeyActsOnceAsItself)
     EXPECT_EQ(rig.session.log().size(), 1U);
     EXPECT_EQ(none.opened, 0);
 
-    // A new character: its talent list has the focus, for Insert.
+    // A new character: its talent list has the focus, for adding talents.
     DialogAnswer name([](QWidget* dialog) {
         auto* input = static_cast<QInputDialog*>(dialog);
         input->setTextValue(QStringLiteral("Kael"));
@@ -146,6 +146,31 @@ TEST(Talents, TheDockPlaysAloneAndEveryKeyActsOnceAsItself)
     ASSERT_EQ(name.opened, 1);
     EXPECT_EQ(box->currentText(), QStringLiteral("Kael"));
     EXPECT_EQ(rig.window.focusWidget(), table);
+
+    // Return presses a button, once however long it is held; the talent it
+    // adds has the focus.
+    QPushButton* add = nullptr;
+    for (QPushButton* button : talents->findChildren<QPushButton*>()) {
+        add = button->text().startsWith(QStringLiteral("Talent hin")) ? button : add;
+    }
+    ASSERT_NE(add, nullptr);
+    add->setFocus();
+    DialogAnswer talent([](QWidget* dialog) {
+        static_cast<QInputDialog*>(dialog)->setTextValue(QStringLiteral("Bogen"));
+        QTimer::singleShot(0, [] { static_cast<QInputDialog*>(QApplication::activeModalWidget())->accept(); });
+        static_cast<QInputDialog*>(dialog)->accept();
+    });
+    QTest::keyPress(add, Qt::Key_Return);
+    QTest::keyPress(add, Qt::Key_Return);
+    QTest::keyRelease(add, Qt::Key_Return);
+    EXPECT_EQ(talent.opened, 1);
+    ASSERT_EQ(table->rowCount(), 1);
+    EXPECT_EQ(rig.window.focusWidget(), table);
+    EXPECT_EQ(table->selectedRanges().value(0).topRow(), 0);
+    // Ctrl+N, which a screen reader leaves alone, adds one as Insert does.
+    DialogAnswer another([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+    QTest::keyClick(table, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(another.opened, 1);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "app/desktop/HeldKeys.h"
 
+#include <QAbstractButton>
 #include <QKeyEvent>
+#include <QPushButton>
 
 namespace velmora {
 namespace {
@@ -37,6 +39,32 @@ void HeldKeys::release(const QKeyEvent& release)
     Key& key = m_keys[keyOf(release)];
     key.down = false;
     key.releasedAt = release.timestamp();
+}
+
+void ReturnPresses::install(QWidget* view)
+{
+    auto* presses = new ReturnPresses(view);
+    for (QPushButton* button : view->findChildren<QPushButton*>()) {
+        button->installEventFilter(presses);
+    }
+}
+
+bool ReturnPresses::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) {
+        return false;
+    }
+    const auto& key = *static_cast<QKeyEvent*>(event);
+    const bool plain = (key.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (!plain || (key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter)) {
+        return false;
+    }
+    if (event->type() == QEvent::KeyRelease) {
+        m_held.release(key);
+    } else if (!m_held.pressIsRepeat(key)) {
+        static_cast<QAbstractButton*>(watched)->click();
+    }
+    return true;
 }
 
 } // namespace velmora

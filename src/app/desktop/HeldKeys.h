@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QHash>
+#include <QObject>
 
 class QKeyEvent;
+class QWidget;
 
 namespace velmora {
 
@@ -24,6 +26,21 @@ private:
         quint64 releasedAt = 0;
     };
     QHash<int, Key> m_keys;
+};
+
+// Return and Enter press the focused button of a view, as Space does: Qt's
+// buttons take them only in a dialog. A held key presses once.
+class ReturnPresses : public QObject {
+public:
+    // For the buttons that the view holds now.
+    static void install(QWidget* view);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    using QObject::QObject;
+    HeldKeys m_held;
 };
 
 } // namespace velmora

@@ -85,6 +85,7 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     layout->addLayout(buttons);
     connect(save, &QPushButton::clicked, this, &RollLogView::saveAs);
     connect(clear, &QPushButton::clicked, this, &RollLogView::askToClear);
+    ReturnPresses::install(this);
     m_announcer = new Announcer(this);
 
     connect(&session, &Session::rolled, this, &RollLogView::rollAdded);

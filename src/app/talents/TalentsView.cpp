@@ -158,6 +158,8 @@ TalentsView::TalentsView(Session& session, QWidget* parent)
         }
         followKeeper();
     });
+    m_talentButtons[1]->setToolTip(tr("Strg+N oder Einfügen"));
+    ReturnPresses::install(this);
     refresh();
     showKarma();
 }
@@ -248,6 +250,13 @@ bool TalentsView::eventFilter(QObject* watched, QEvent* event)
             }
             return true;
         }
+        // Insert too, which a screen reader takes for its own modifier.
+        if (modifiers == Qt::ControlModifier && key->key() == Qt::Key_N) {
+            if (!repeat) {
+                addTalent();
+            }
+            return true;
+        }
         if (modifiers == Qt::NoModifier) {
             switch (key->key()) {
             case Qt::Key_Return:
@@ -332,7 +341,7 @@ void TalentsView::refresh(int selectRow)
     showResults();
     m_table->setAccessibleName(current != nullptr ? tr("Talente von %1").arg(qt(current->name)) : tr("Talente"));
     m_table->setAccessibleDescription(current == nullptr ? tr("Noch kein Charakter; Neuer Charakter legt einen an.")
-            : current->talents.empty()                   ? tr("Noch keine Talente; Einfügen fügt eines hinzu.")
+            : current->talents.empty()                   ? tr("Noch keine Talente; Strg+N fügt eines hinzu.")
                                                          : QString());
     if (m_table->rowCount() > 0) {
         chooseRow(m_table, std::clamp(selectRow, 0, m_table->rowCount() - 1));
@@ -383,7 +392,7 @@ void TalentsView::newCharacter()
             return m_roster.characterNameRefusal(n);
         })) {
         change([name](Roster& roster) { return roster.addCharacter(name); }, 0);
-        // Where its talents are added, by Insert or "Talent hinzufügen".
+        // Where its talents are added, by Ctrl+N or "Talent hinzufügen".
         m_table->setFocus(Qt::OtherFocusReason);
     }
 }
@@ -466,6 +475,9 @@ void TalentsView::addTalent()
                 return withCharacter(roster, owner, [&](std::size_t c) { return roster.addTalent(c, name, step); });
             },
             std::numeric_limits<int>::max());
+        // On the new talent, where Return rolls it; not on the button that
+        // added it, while a screen reader would say the table.
+        m_table->setFocus(Qt::OtherFocusReason);
     }
 }
 

@@ -275,6 +275,7 @@ void MainWindow::showKeys()
            "<tr><td>Pfeiltasten</td><td>über das Brett</td></tr>"
            "<tr><td>Strg+C</td><td>den letzten Wurf kopieren</td></tr>"
            "<tr><td>Strg+T</td><td>die Talente öffnen, schließen</td></tr>"
+           "<tr><td>Strg+N</td><td>in den Talenten: ein Talent hinzufügen</td></tr>"
            "<tr><td>Strg+H</td><td>den Verlauf öffnen, schließen</td></tr>"
            "<tr><td>Strg+K</td><td>die Chancen der gewählten Stufe</td></tr>"
            "<tr><td>Strg+S</td><td>den Verlauf speichern</td></tr>"

@@ -1,5 +1,7 @@
 #include "app/window/MessageBar.h"
 
+#include "app/desktop/HeldKeys.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -31,6 +33,7 @@ MessageBar::MessageBar(QWidget* parent)
         hide();
         emit closed();
     });
+    ReturnPresses::install(this);
     hide();
 }
 
