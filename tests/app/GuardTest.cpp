@@ -1,10 +1,14 @@
+#include "WindowRig.h"
 #include "app/access/Announcer.h"
 #include "app/desktop/HeldKeys.h"
 #include "app/desktop/Placement.h"
+#include "app/odds/OddsText.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAccessible>
+#include <QApplication>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QStyle>
@@ -131,6 +135,31 @@ TEST(Announcer, KeepsTheLatestNoticesForAWhile)
 }
 
 // However the main window stands, the side window lies wholly on the screen.
+// One karma change, many controls: a screen reader that is sent forty
+// descriptions at once drops the rolls and choices that follow. Each change
+// of a description is an event sent to it.
+TEST(Announcer, AKarmaChangeChangesFewDescriptionsAndTooltipsStayTrue)
+{
+    fixtures::WindowRig rig;
+    auto tip = [&rig](int step) {
+        QHelpEvent event(QEvent::ToolTip, QPoint(1, 1), rig.step(step)->mapToGlobal(QPoint(1, 1)));
+        QApplication::sendEvent(rig.step(step), &event);
+        return rig.step(step)->toolTip();
+    };
+    QStringList before;
+    for (int step = 1; step <= 40; ++step) {
+        tip(step);
+        before << rig.step(step)->accessibleDescription();
+    }
+    rig.session.stepKarma(1);
+    int changed = 0;
+    for (int step = 1; step <= 40; ++step) {
+        changed += rig.step(step)->accessibleDescription() != before[step - 1] ? 1 : 0;
+    }
+    EXPECT_LE(changed, 1) << "the focused step's at most";
+    EXPECT_EQ(tip(40), stepButtonDescription(40, 1));
+}
+
 TEST(Placement, TheSideWindowStaysOnTheScreen)
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();

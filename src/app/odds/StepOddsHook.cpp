@@ -8,6 +8,7 @@
 #include "steps/StepTable.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -90,11 +91,13 @@ StepOddsHook::~StepOddsHook()
 
 void StepOddsHook::karmaChanged()
 {
-    for (QPushButton* button : std::as_const(m_described)) {
-        if (button == nullptr) {
-            continue;
-        }
-        describeNow(button);
+    // Only the focused step now: forty descriptions changed at once flood a
+    // screen reader, which then drops the rolls and choices that follow. The
+    // others are described anew as they take the focus or show their tooltip.
+    m_described.clear();
+    auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+    if (focused != nullptr && m_steps.contains(focused)) {
+        describe(focused);
     }
     if (m_window != nullptr) {
         m_window->setChosenKarma(m_karmaLevel());
