@@ -1,7 +1,10 @@
 #include "app/WindowRig.h"
+#include "app/odds/StepOddsHook.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QKeyEvent>
+#include <QPointer>
 
 #include <gtest/gtest.h>
 
@@ -119,6 +122,81 @@ TEST(Keyboard, TheChosenKarmaButtonIsCheckedForAssistiveTechnology)
     EXPECT_EQ(checked(), (std::vector<bool>{false, false, false, true, false}));
     rig.click(rig.karmaButton(5));
     EXPECT_EQ(checked(), (std::vector<bool>{false, false, false, false, false}));
+}
+
+} // namespace
+} // namespace velmora
+
+namespace velmora {
+namespace {
+
+// A screen reader holds keys back and lets Qt post them afterwards to the
+// widget that was to have them: after Escape, the menu that it closed.
+TEST(Keyboard, KeysPostedLateToAClosedMenuActWhereTheFocusIsNow)
+{
+    WindowRig rig;
+    rig.source.repeatForever(5, 20);
+    start(rig, QStringLiteral("Command14"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier);
+    const QPointer<QWidget> menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    QTest::keyClick(menu, Qt::Key_Escape);
+    QApplication::processEvents();
+    ASSERT_FALSE(menu != nullptr && menu->isVisible());
+    // Where a desktop's window manager gives it back, which offscreen Qt has not.
+    rig.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
+    rig.step(14)->setFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(focused(), QStringLiteral("Command14"));
+    for (const auto& [key, text] : std::vector<std::pair<Qt::Key, const char*>>{
+             {Qt::Key_Plus, "+"}, {Qt::Key_1, "1"}, {Qt::Key_5, "5"}, {Qt::Key_Space, " "}}) {
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            if (menu != nullptr) {
+                QCoreApplication::postEvent(menu, new QKeyEvent(type, key, Qt::NoModifier, QString::fromLatin1(text)));
+            }
+        }
+    }
+    QApplication::processEvents();
+    ASSERT_EQ(rig.session.log().size(), 1U);
+    EXPECT_EQ(rig.session.log().latest().roll.step, 15);
+    EXPECT_EQ(rig.session.log().latest().roll.karmaLevel, 1);
+}
+
+// A mnemonic's "&" is for the eye: a screen reader reads it out.
+TEST(Keyboard, NoAccessibleNameCarriesAMnemonicsAmpersand)
+{
+    fixtures::WindowRig rig;
+    rig.window.showTalents();
+    rig.window.showLog();
+    rig.window.board()->odds()->openOdds(14);
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        QList<QWidget*> widgets = top->findChildren<QWidget*>();
+        widgets << top;
+        for (QWidget* widget : widgets) {
+            QAccessibleInterface* widgetFace = QAccessible::queryAccessibleInterface(widget);
+            if (widgetFace == nullptr) {
+                continue;
+            }
+            QList<QAccessibleInterface*> faces{widgetFace};
+            for (const auto& [label, relation] : widgetFace->relations(QAccessible::Labelled)) {
+                faces << label;
+            }
+            for (int i = 0; i < widgetFace->childCount(); ++i) {
+                faces << widgetFace->child(i);
+            }
+            for (QAccessibleInterface* face : faces) {
+                // Screen readers read a label's text where it has one.
+                QAccessibleTextInterface* text = face != nullptr ? face->textInterface() : nullptr;
+                const QString name = face == nullptr ? QString()
+                    : text != nullptr                ? text->text(0, text->characterCount())
+                                                     : face->text(QAccessible::Name);
+                EXPECT_FALSE(name.contains(QLatin1Char('&')))
+                    << name.toStdString() << " in " << widget->metaObject()->className() << " "
+                    << widget->objectName().toStdString();
+            }
+        }
+    }
 }
 
 } // namespace

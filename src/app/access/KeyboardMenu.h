@@ -2,15 +2,19 @@
 
 #include <QMenu>
 #include <QPoint>
+#include <QTimer>
 
 namespace velmora {
 
-// Opens a menu that deletes itself once closed. Opened by a key, its first
-// entry is the current one, as in a menu bar's menus: a screen reader then
-// says the menu with that entry, where it would otherwise say nothing.
+// Opens a menu that deletes itself a while after it closed: keys that a
+// screen reader held back while it closed still arrive at it then, and go on
+// (see LateKeys). Opened by a key, its first entry is the current one, as in
+// a menu bar's menus: a screen reader then says the menu with that entry,
+// where it would otherwise say nothing.
 inline void popUpMenu(QMenu* menu, const QPoint& globalPos, bool byKeyboard)
 {
-    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(
+        menu, &QMenu::aboutToHide, menu, [menu] { QTimer::singleShot(5000, menu, &QObject::deleteLater); });
     menu->popup(globalPos);
     if (byKeyboard && !menu->actions().isEmpty()) {
         menu->setActiveAction(menu->actions().constFirst());
