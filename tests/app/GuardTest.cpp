@@ -3,6 +3,8 @@
 #include "app/desktop/HeldKeys.h"
 #include "app/desktop/Placement.h"
 #include "app/odds/OddsText.h"
+#include "app/odds/OddsWindow.h"
+#include "app/odds/StepOddsHook.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAccessible>
@@ -11,6 +13,7 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTest>
 #include <QTimerEvent>
@@ -158,6 +161,24 @@ TEST(Announcer, AKarmaChangeChangesFewDescriptionsAndTooltipsStayTrue)
     }
     EXPECT_LE(changed, 1) << "the focused step's at most";
     EXPECT_EQ(tip(40), stepButtonDescription(40, 1));
+}
+
+// The odds window says its step as it opens, and a typed step once the
+// typing pauses: "4" "0" is step 40, with no word about step 4.
+TEST(Announcer, TheOddsWindowSaysTheStepItEndsOn)
+{
+    fixtures::WindowRig rig;
+    const Listening reader;
+    rig.window.board()->odds()->openOdds(14);
+    OddsWindow* odds = rig.window.board()->odds()->window();
+    ASSERT_NE(odds, nullptr);
+    const auto said = [odds] { return noticesSaid(odds).join(QLatin1Char('|')); };
+    EXPECT_TRUE(said().startsWith(QStringLiteral("Chancen für Stufe 14. D20 plus D4"))) << said().toStdString();
+    odds->stepSelector()->selectAll();
+    QTest::keyClicks(odds->stepSelector(), QStringLiteral("40"));
+    EXPECT_EQ(odds->step(), 40);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return said().contains(QStringLiteral("Stufe 40")); })) << said().toStdString();
+    EXPECT_FALSE(said().contains(QStringLiteral("Stufe 4."))) << said().toStdString();
 }
 
 TEST(Placement, TheSideWindowStaysOnTheScreen)

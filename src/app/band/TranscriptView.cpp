@@ -184,12 +184,19 @@ void TranscriptView::transcriptChanged()
     const QRect extent = linesExtent();
     update(m_extent.united(extent));
     m_extent = extent;
-    // The text is only composed while assistive technology listens.
-    if (QAccessible::isActive()) {
-        const QString now = text();
-        QAccessibleTextUpdateEvent event(this, 0, m_announced, now);
-        QAccessible::updateAccessibility(&event);
-        m_announced = now;
+    // The text is only composed while assistive technology listens, and
+    // told once the rolls pause: a screen reader reads it when asked, and a
+    // quick run of rolls each telling it floods the reader, which then drops
+    // the rolls' own notices.
+    if (QAccessible::isActive() && !m_telling) {
+        m_telling = true;
+        QTimer::singleShot(250, this, [this] {
+            m_telling = false;
+            const QString now = text();
+            QAccessibleTextUpdateEvent event(this, 0, m_announced, now);
+            QAccessible::updateAccessibility(&event);
+            m_announced = now;
+        });
     }
 }
 

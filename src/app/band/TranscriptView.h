@@ -44,6 +44,7 @@ private:
     std::optional<LineFitter> m_layout;
     QRect m_extent;
     QString m_announced;
+    bool m_telling = false;
     bool m_fitPrepared = false;
 };
 

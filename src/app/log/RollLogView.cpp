@@ -137,7 +137,11 @@ int RollLogView::rowOf(std::uint64_t id) const
 
 void RollLogView::showWhetherEmpty()
 {
-    m_table->setAccessibleDescription(m_table->rowCount() == 0 ? tr("Noch keine Würfe") : QString());
+    // Qt tells every setting, changed or not, and each roll comes here.
+    const QString description = m_table->rowCount() == 0 ? tr("Noch keine Würfe") : QString();
+    if (m_table->accessibleDescription() != description) {
+        m_table->setAccessibleDescription(description);
+    }
 }
 
 QSize RollLogView::sizeHint() const
@@ -207,8 +211,14 @@ void RollLogView::rollAdded()
         const int row = m_table->verticalScrollMode() == QAbstractItemView::ScrollPerItem ? 1 : m_table->rowHeight(0);
         scroll->setMaximum(scroll->maximum() + row);
         scroll->setValue(before + row);
-    } else {
+    } else if (m_table->hasFocus()) {
         chooseRow(m_table, 0);
+        m_table->scrollToTop();
+    } else {
+        // Unread, the newest is chosen as the table takes the focus. A
+        // selection moved with every roll tells a screen reader of two rows
+        // each time, enough in a quick run of rolls to make it drop rolls.
+        m_table->clearSelection();
         m_table->scrollToTop();
     }
 }
@@ -370,6 +380,16 @@ void RollLogView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     fitWrappedRows(this, m_table);
+}
+
+// Escape from any control of the dock that leaves it to us, as from the table.
+void RollLogView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        emit escaped();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 } // namespace velmora

@@ -19,6 +19,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -72,7 +73,9 @@ QVariant karmaHeader(int level, int chosen, int role, const QFont& viewFont)
 void setUpView(QTableView* view)
 {
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Read-only: the focus frame shows the cell, and a screen reader says no
+    // "not selected" after each.
+    view->setSelectionMode(QAbstractItemView::NoSelection);
     // Tab leaves the table; the arrow keys move within it.
     view->setTabKeyNavigation(false);
     view->setWordWrap(false);
@@ -240,10 +243,15 @@ OddsWindow::OddsWindow(QWidget* parent, OddsCache& odds) : QWidget(parent, Qt::W
     layout->addLayout(body, 1);
 
     m_announcer = new Announcer(this);
+    // The spin box itself says only the number. Told once the typing
+    // pauses: "4" "0" is step 40, and no word about step 4.
+    m_tellStep = new QTimer(this);
+    m_tellStep->setSingleShot(true);
+    m_tellStep->setInterval(400);
+    connect(m_tellStep, &QTimer::timeout, this, &OddsWindow::tellStep);
     connect(m_selector, &QSpinBox::valueChanged, this, [this](int step) {
         showStep(step);
-        // The spin box itself says only the number.
-        m_announcer->announce(m_heading->text(), stepButtonSpokenDescription(step, m_chosen));
+        m_tellStep->start();
     });
     auto* close = new QShortcut(QKeySequence::Cancel, this);
     connect(close, &QShortcut::activated, this, &QWidget::close);
@@ -262,6 +270,12 @@ void OddsWindow::showStep(int step)
     const QSignalBlocker quiet(m_selector);
     m_selector->setValue(step);
     refresh();
+}
+
+void OddsWindow::tellStep()
+{
+    m_tellStep->stop();
+    m_announcer->announce(m_heading->text(), stepButtonSpokenDescription(m_step, m_chosen));
 }
 
 void OddsWindow::setChosenKarma(int level)

@@ -9,6 +9,7 @@
 class QLabel;
 class QSpinBox;
 class QTableView;
+class QTimer;
 
 namespace velmora {
 
@@ -69,6 +70,8 @@ public:
 
     void showStep(int step);
     void setChosenKarma(int level);
+    // Says the step and its dice, as the window opens on it.
+    void tellStep();
 
     int step() const { return m_step; }
     QSpinBox* stepSelector() const { return m_selector; }
@@ -89,6 +92,7 @@ private:
     int m_chosen = 0;
     QLabel* m_heading = nullptr;
     Announcer* m_announcer = nullptr;
+    QTimer* m_tellStep = nullptr;
     QSpinBox* m_selector = nullptr;
     QLabel* m_dice = nullptr;
     QLabel* m_chosenLabel = nullptr;

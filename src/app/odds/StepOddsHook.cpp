@@ -71,6 +71,14 @@ StepOddsHook::StepOddsHook(const QList<QPushButton*>& stepButtons, std::function
         hooks().insert(button, this);
         connect(button, &QObject::destroyed, this, [](QObject* gone) { hooks().remove(gone); });
     }
+    m_describeFocused.setSingleShot(true);
+    m_describeFocused.setInterval(250);
+    connect(&m_describeFocused, &QTimer::timeout, this, [this] {
+        auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+        if (focused != nullptr && m_steps.contains(focused)) {
+            describe(focused);
+        }
+    });
     static const bool installed = [] {
         QAccessible::installFactory(accessibleStepButton);
         return true;
@@ -91,14 +99,16 @@ StepOddsHook::~StepOddsHook()
 
 void StepOddsHook::karmaChanged()
 {
-    // Only the focused step now: forty descriptions changed at once flood a
-    // screen reader, which then drops the rolls and choices that follow. The
-    // others are described anew as they take the focus or show their tooltip.
-    m_described.clear();
-    auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
-    if (focused != nullptr && m_steps.contains(focused)) {
-        describe(focused);
+    // Tooltips tell nobody. Forty descriptions changed at once flood a
+    // screen reader, which then drops the rolls and choices that follow: the
+    // focused step's is changed once the karma keys pause, the others' as
+    // they take the focus.
+    for (QPushButton* button : std::as_const(m_described)) {
+        if (button != nullptr) {
+            button->setToolTip(stepButtonDescription(m_steps.value(button), m_karmaLevel()));
+        }
     }
+    m_describeFocused.start();
     if (m_window != nullptr) {
         m_window->setChosenKarma(m_karmaLevel());
     }
@@ -106,18 +116,18 @@ void StepOddsHook::karmaChanged()
 
 void StepOddsHook::describe(QPushButton* button)
 {
-    if (m_described.contains(button)) {
-        return;
+    if (!m_described.contains(button)) {
+        m_described << QPointer<QPushButton>(button);
     }
-    m_described << QPointer<QPushButton>(button);
-    describeNow(button);
-}
-
-void StepOddsHook::describeNow(QPushButton* button) const
-{
-    const int step = m_steps.value(button);
-    button->setToolTip(stepButtonDescription(step, m_karmaLevel()));
-    button->setAccessibleDescription(spokenDescription(button));
+    const QString tip = stepButtonDescription(m_steps.value(button), m_karmaLevel());
+    if (button->toolTip() != tip) {
+        button->setToolTip(tip);
+    }
+    // Qt tells every setting, changed or not.
+    const QString spoken = spokenDescription(button);
+    if (button->accessibleDescription() != spoken) {
+        button->setAccessibleDescription(spoken);
+    }
 }
 
 QString StepOddsHook::spokenDescription(const QPushButton* button) const
@@ -143,6 +153,7 @@ void StepOddsHook::openOdds(int step)
     m_window->raise();
     m_window->activateWindow();
     m_window->stepSelector()->setFocus(Qt::OtherFocusReason);
+    m_window->tellStep();
 }
 
 void StepOddsHook::showMenu(QPushButton* button, const QPoint& globalPos, bool byKeyboard)

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 
 #include <functional>
 
@@ -53,7 +54,6 @@ protected:
 
 private:
     void describe(QPushButton* button);
-    void describeNow(QPushButton* button) const;
     void showMenu(QPushButton* button, const QPoint& globalPos, bool byKeyboard);
 
     // Looked up only for a button that sends an event, so never a dead one.
@@ -61,6 +61,7 @@ private:
     QList<QPointer<QPushButton>> m_described;
     std::function<int()> m_karmaLevel;
     QPointer<OddsWindow> m_window;
+    QTimer m_describeFocused;
 };
 
 } // namespace velmora

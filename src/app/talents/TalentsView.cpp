@@ -1,5 +1,6 @@
 #include "app/talents/TalentsView.h"
 
+#include "app/access/Announcer.h"
 #include "app/access/FocusedItem.h"
 #include "app/desktop/FlowLayout.h"
 #include "app/odds/OddsText.h"
@@ -70,12 +71,11 @@ TalentsView::TalentsView(Session& session, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     auto* characterRow = new FlowLayout;
-    auto* characterLabel = new QLabel(tr("&Charakter:"), this);
+    m_characterLabel = new QLabel(tr("&Charakter:"), this);
     m_characters = new QComboBox(this);
     m_characters->setObjectName(QStringLiteral("character"));
-    m_characters->setAccessibleName(tr("Charakter"));
-    characterLabel->setBuddy(m_characters);
-    characterRow->addWidget(characterLabel);
+    m_characterLabel->setBuddy(m_characters);
+    characterRow->addWidget(m_characterLabel);
     characterRow->addWidget(m_characters);
     m_characterButtons << button(tr("&Neuer Charakter …"), this, characterRow)
                        << button(tr("Charakter &umbenennen …"), this, characterRow)
@@ -135,6 +135,10 @@ TalentsView::TalentsView(Session& session, QWidget* parent)
                     });
                 },
                 0);
+            // Up and Down in the closed box are otherwise silent.
+            if (QAccessible::isActive()) {
+                m_announcer->announce(qt(name));
+            }
         }
     });
     connect(m_characterButtons[0], &QPushButton::clicked, this, &TalentsView::newCharacter);
@@ -160,6 +164,7 @@ TalentsView::TalentsView(Session& session, QWidget* parent)
     });
     m_talentButtons[1]->setToolTip(tr("Strg+N oder Einfügen"));
     ReturnPresses::install(this);
+    m_announcer = new Announcer(this);
     refresh();
     showKarma();
 }
@@ -325,6 +330,10 @@ void TalentsView::refresh(int selectRow)
     if (current != nullptr) {
         m_characters->setCurrentIndex(static_cast<int>(*m_roster.current()));
     }
+    // A screen reader finds no value in Qt's closed box, and says the label
+    // it names: the chosen character is said with it.
+    m_characterLabel->setAccessibleName(
+        current != nullptr ? tr("Charakter: %1").arg(qt(current->name)) : tr("Charakter: noch keiner"));
     m_table->setRowCount(0);
     if (current != nullptr) {
         m_table->setRowCount(static_cast<int>(current->talents.size()));
@@ -550,6 +559,16 @@ void TalentsView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     fitWrappedRows(this, m_table);
+}
+
+// Escape from any control of the dock that leaves it to us, as from the table.
+void TalentsView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        emit escaped();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 } // namespace velmora

@@ -17,6 +17,7 @@ class QTableWidget;
 
 namespace velmora {
 
+class Announcer;
 class Keeper;
 class Session;
 
@@ -49,6 +50,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -88,6 +90,8 @@ private:
     // The keeper's changed while a question was open.
     bool m_stale = false;
     QComboBox* m_characters = nullptr;
+    QLabel* m_characterLabel = nullptr;
+    Announcer* m_announcer = nullptr;
     QTableWidget* m_table = nullptr;
     QList<QPushButton*> m_talentButtons;
     QList<QPushButton*> m_characterButtons;

@@ -3,6 +3,7 @@
 #include "app/access/AccessibleFactory.h"
 
 #include <QAccessible>
+#include <QTimer>
 
 namespace velmora {
 namespace {
@@ -51,9 +52,16 @@ void KarmaButton::setChosen(bool chosen)
     changed.checked = true;
     QAccessibleStateChangeEvent event(this, changed);
     QAccessible::updateAccessibility(&event);
-    // A screen reader that caches descriptions hears the new one only so.
-    QAccessibleEvent described(this, QAccessible::DescriptionChanged);
-    QAccessible::updateAccessibility(&described);
+    // A screen reader that caches descriptions hears the new one only so;
+    // once the karma keys pause, so that a quick run of them is no flood.
+    if (!m_describing) {
+        m_describing = true;
+        QTimer::singleShot(250, this, [this] {
+            m_describing = false;
+            QAccessibleEvent described(this, QAccessible::DescriptionChanged);
+            QAccessible::updateAccessibility(&described);
+        });
+    }
 }
 
 } // namespace velmora

@@ -18,6 +18,7 @@ public:
 
 private:
     bool m_chosen = false;
+    bool m_describing = false;
 };
 
 } // namespace velmora
