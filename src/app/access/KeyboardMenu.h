@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QAccessible>
+#include <QApplication>
 #include <QMenu>
 #include <QPoint>
 #include <QTimer>
@@ -13,8 +15,18 @@ namespace velmora {
 // where it would otherwise say nothing.
 inline void popUpMenu(QMenu* menu, const QPoint& globalPos, bool byKeyboard)
 {
-    QObject::connect(
-        menu, &QMenu::aboutToHide, menu, [menu] { QTimer::singleShot(5000, menu, &QObject::deleteLater); });
+    QObject::connect(menu, &QMenu::aboutToHide, menu, [menu] {
+        QTimer::singleShot(5000, menu, &QObject::deleteLater);
+        // The control the menu was on has the focus again, but Qt tells no
+        // screen reader so: one that still stands on the menu's entry takes
+        // the same entry in the next menu for the one it knows, and is silent.
+        QTimer::singleShot(0, menu, [] {
+            if (QWidget* focused = QApplication::focusWidget(); focused != nullptr && QAccessible::isActive()) {
+                QAccessibleEvent event(focused, QAccessible::Focus);
+                QAccessible::updateAccessibility(&event);
+            }
+        });
+    });
     menu->popup(globalPos);
     if (byKeyboard && !menu->actions().isEmpty()) {
         menu->setActiveAction(menu->actions().constFirst());
