@@ -198,7 +198,8 @@ def main():
 
     # A step chosen in the window is told with its dice, not as a bare number.
     x_keys(ODDS_TITLE, "Down")
-    told = wait_for("a notification of the new step", lambda: menus.notifications[-1:])[0]
+    told = wait_for("a notification of the new step",
+                    lambda: [n for n in menus.notifications if "Stufe 13" in n][-1:])[0]
     check(told == "Chancen für Stufe 13. D12 plus D10, im Mittel 13,2",
           f"Down in the step selector tells the new step and its dice: {told!r}")
 

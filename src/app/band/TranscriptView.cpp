@@ -59,7 +59,9 @@ public:
     // a point over a control finds the control.
     QRect rect() const override
     {
-        const QRect extent = view()->textExtent();
+        // Never more than the band shows: a long chain of dice runs on
+        // beneath the window's edge.
+        const QRect extent = view()->textExtent().intersected(view()->rect());
         return extent.isEmpty() ? QRect() : QRect(view()->mapToGlobal(extent.topLeft()), extent.size());
     }
     void scrollToSubstring(int, int) override {}

@@ -74,6 +74,7 @@ TalentsView::TalentsView(Session& session, QWidget* parent)
     m_characterLabel = new QLabel(tr("&Charakter:"), this);
     m_characters = new QComboBox(this);
     m_characters->setObjectName(QStringLiteral("character"));
+    m_characters->setAccessibleName(tr("Charakter"));
     m_characterLabel->setBuddy(m_characters);
     characterRow->addWidget(m_characterLabel);
     characterRow->addWidget(m_characters);
