@@ -17,11 +17,11 @@ inline void popUpMenu(QMenu* menu, const QPoint& globalPos, bool byKeyboard)
 {
     QObject::connect(menu, &QMenu::aboutToHide, menu, [menu] {
         QTimer::singleShot(5000, menu, &QObject::deleteLater);
-        // The control the menu was on has the focus again, but Qt tells no
-        // screen reader so: one that still stands on the menu's entry takes
-        // the same entry in the next menu for the one it knows, and is silent.
+        // The control the menu was on has the focus again, which Qt tells no
+        // screen reader: it would go on standing on the closed menu's entry.
         QTimer::singleShot(0, menu, [] {
-            if (QWidget* focused = QApplication::focusWidget(); focused != nullptr && QAccessible::isActive()) {
+            QWidget* focused = QApplication::focusWidget();
+            if (focused != nullptr && QApplication::activePopupWidget() == nullptr && QAccessible::isActive()) {
                 QAccessibleEvent event(focused, QAccessible::Focus);
                 QAccessible::updateAccessibility(&event);
             }
@@ -30,6 +30,29 @@ inline void popUpMenu(QMenu* menu, const QPoint& globalPos, bool byKeyboard)
     menu->popup(globalPos);
     if (byKeyboard && !menu->actions().isEmpty()) {
         menu->setActiveAction(menu->actions().constFirst());
+    }
+}
+
+// Entries for actions kept elsewhere, made anew for each menu. A screen
+// reader knows an entry by its action: one that still stood on an entry of
+// the last menu took the same entry in this one for the one it knew, and
+// said nothing.
+inline void addStandIns(QMenu* menu, const QList<QAction*>& actions)
+{
+    for (QAction* action : actions) {
+        if (action->isSeparator()) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* standIn = menu->addAction(action->icon(), action->text());
+        standIn->setEnabled(action->isEnabled());
+        standIn->setCheckable(action->isCheckable());
+        standIn->setChecked(action->isChecked());
+        // Shown in the menu, and bound to the menu alone, so that the
+        // action's own shortcut stays the one that acts.
+        standIn->setShortcut(action->shortcut());
+        standIn->setShortcutContext(Qt::WidgetShortcut);
+        QObject::connect(standIn, &QAction::triggered, action, &QAction::trigger);
     }
 }
 

@@ -165,7 +165,7 @@ void StepOddsHook::showMenu(QPushButton* button, const QPoint& globalPos, bool b
     const QList<QAction*> shared = button->parentWidget()->actions();
     if (!shared.isEmpty()) {
         menu->addSeparator();
-        menu->addActions(shared);
+        addStandIns(menu, shared);
     }
     popUpMenu(menu, globalPos, byKeyboard);
 }

@@ -307,7 +307,7 @@ void Board::contextMenuEvent(QContextMenuEvent* event)
 void Board::showWindowMenu(const QPoint& globalPos, bool byKeyboard)
 {
     auto* menu = new QMenu(this);
-    menu->addActions(actions());
+    addStandIns(menu, actions());
     popUpMenu(menu, globalPos, byKeyboard);
 }
 
