@@ -74,12 +74,16 @@ start_x_session() {
 
 stop_x_session() {
   local pid
-  for pid in "${pids[@]}" "${x_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  # The programs first, and the display only once they have ended, as a
+  # session ends: a Qt program whose display goes away is ended by Qt with
+  # exit(), while its database thread may still be at work.
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   # Some are not our children (Orca runs under script), so `wait` alone
   # would not see them end.
   for pid in "${pids[@]}"; do
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   done
+  for pid in "${x_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$work"
 }
