@@ -63,8 +63,7 @@ void placeBeside(QWidget* side, const QWidget* main, const QRect& keepInSight)
     // Where it fits beside the anchor only narrower than it asks, and no
     // narrower than it can be, narrower: the anchor stays in sight.
     const int besideRoom = std::max(area.right() + 1 - after, anchor.left() - kGap - area.left()) - decoration.width();
-    if (size.width() + decoration.width() > std::max(area.right() + 1 - after, anchor.left() - kGap - area.left())
-        && besideRoom >= side->minimumSizeHint().width()) {
+    if (size.width() > besideRoom && besideRoom >= side->minimumSizeHint().width()) {
         size.setWidth(besideRoom);
     }
     side->resize(size);

@@ -211,14 +211,15 @@ void RollLogView::rollAdded()
         const int row = m_table->verticalScrollMode() == QAbstractItemView::ScrollPerItem ? 1 : m_table->rowHeight(0);
         scroll->setMaximum(scroll->maximum() + row);
         scroll->setValue(before + row);
-    } else if (m_table->hasFocus()) {
-        chooseRow(m_table, 0);
-        m_table->scrollToTop();
     } else {
-        // Unread, the newest is chosen as the table takes the focus. A
-        // selection moved with every roll tells a screen reader of two rows
-        // each time, enough in a quick run of rolls to make it drop rolls.
-        m_table->clearSelection();
+        if (m_table->hasFocus()) {
+            chooseRow(m_table, 0);
+        } else {
+            // Unread, the newest is chosen as the table takes the focus. A
+            // selection moved with every roll tells a screen reader of two
+            // rows each time, enough in a quick run of rolls to drop rolls.
+            m_table->clearSelection();
+        }
         m_table->scrollToTop();
     }
 }

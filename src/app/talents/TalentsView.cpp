@@ -137,9 +137,7 @@ TalentsView::TalentsView(Session& session, QWidget* parent)
                 },
                 0);
             // Up and Down in the closed box are otherwise silent.
-            if (QAccessible::isActive()) {
-                m_announcer->announce(qt(name));
-            }
+            m_announcer->announce(qt(name));
         }
     });
     connect(m_characterButtons[0], &QPushButton::clicked, this, &TalentsView::newCharacter);
