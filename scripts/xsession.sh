@@ -57,8 +57,14 @@ start_xvfb() {
 start_x_session() {
   x_pids=()
   trap stop_x_session EXIT
+  start_display
+}
+
+# Xvfb and its window manager, again after the last display went away.
+start_display() {
   unset WAYLAND_DISPLAY
   export QT_QPA_PLATFORM=xcb
+  rm -f "$work/wm.ready"
   start_xvfb 1280x1024x24
   x_pids+=("$xvfb_pid")
   if [ -z "${NO_WM:-}" ]; then

@@ -444,13 +444,17 @@ Keeper::Keeper(Database::Paths paths, QStringList pragmas, QObject* parent)
 {
 }
 
-Keeper::~Keeper()
+Keeper::~Keeper() { finish(); }
+
+void Keeper::finish()
 {
     if (m_thread == nullptr) {
         return;
     }
     KeeperWorker* worker = m_worker;
     QThread* thread = m_thread;
+    m_worker = nullptr;
+    m_thread = nullptr;
     QMetaObject::invokeMethod(
         worker,
         [worker, thread] {

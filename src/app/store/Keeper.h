@@ -33,8 +33,12 @@ class Keeper : public QObject {
 public:
     // `pragmas` as for Database.
     explicit Keeper(Database::Paths paths = Database::userPaths(), QStringList pragmas = {}, QObject* parent = nullptr);
-    // Writes what is not yet written, waiting a few seconds at most.
+    // As finish().
     ~Keeper() override;
+
+    // Writes what is not yet written, waiting a few seconds at most, and
+    // ends the database's thread.
+    void finish();
 
     // Opens the database: once, after the first frame.
     void start();
