@@ -66,8 +66,12 @@ class Menus:
         self._listener = Atspi.EventListener.new(self._on_event)
         self._listener.register("object:state-changed:showing")
         self._listener.register("object:state-changed:focused")
+        self._listener.register("object:announcement")
 
     def _on_event(self, event):
+        if event.type == "object:announcement":  # Qt 6.8 on
+            self.notifications.append(event.any_data)
+            return
         if event.detail1 != 1:
             return
         role = event.source.get_role()

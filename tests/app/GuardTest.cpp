@@ -85,6 +85,7 @@ TEST(HeldKeys, RepeatsOfAHeldKeyAreNoNewPresses)
     }
 }
 
+// What the notices of a window say, where Qt has no announcements.
 QStringList noticesSaid(QWidget* window)
 {
     QStringList said;
@@ -102,6 +103,9 @@ QStringList noticesSaid(QWidget* window)
 // goes once its time is up.
 TEST(Announcer, KeepsTheLatestNoticesForAWhile)
 {
+    if (QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)) {
+        GTEST_SKIP() << "Qt 6.8 and later announce, and keep no notices";
+    }
     const Listening reader;
     QWidget window;
     auto* announcer = new Announcer(&window);
@@ -169,10 +173,15 @@ TEST(Announcer, TheOddsWindowSaysTheStepItEndsOn)
 {
     fixtures::WindowRig rig;
     const Listening reader;
-    rig.window.board()->odds()->openOdds(14);
+    rig.window.board()->odds()->openOdds(3);
     OddsWindow* odds = rig.window.board()->odds()->window();
     ASSERT_NE(odds, nullptr);
-    const auto said = [odds] { return noticesSaid(odds).join(QLatin1Char('|')); };
+    QStringList told;
+    QObject::connect(
+        odds->findChild<Announcer*>(), &Announcer::announced, [&told](const QString& words) { told << words; });
+    odds->close();
+    rig.window.board()->odds()->openOdds(14);
+    const auto said = [&told] { return told.join(QLatin1Char('|')); };
     EXPECT_TRUE(said().startsWith(QStringLiteral("Chancen für Stufe 14. D20 plus D4"))) << said().toStdString();
     odds->stepSelector()->selectAll();
     QTest::keyClicks(odds->stepSelector(), QStringLiteral("40"));

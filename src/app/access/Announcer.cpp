@@ -6,6 +6,7 @@
 #include <QAccessibleWidget>
 #include <QLabel>
 #include <QTimer>
+#include <QtGlobal>
 
 namespace velmora {
 namespace {
@@ -52,6 +53,11 @@ void Announcer::announce(const QString& message, const QString& details)
         const bool ended = said.endsWith(QLatin1Char('.')) || said.endsWith(QLatin1Char('!'));
         said += (ended ? QStringLiteral(" ") : QStringLiteral(". ")) + details;
     }
+    emit announced(said);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    QAccessibleAnnouncementEvent event(m_window, said);
+    QAccessible::updateAccessibility(&event);
+#else
     const QList<Notice*> kept = m_window->findChildren<Notice*>(QString(), Qt::FindDirectChildrenOnly);
     for (qsizetype i = 0; i + kMostKept <= kept.size(); ++i) {
         delete kept[i];
@@ -61,6 +67,7 @@ void Announcer::announce(const QString& message, const QString& details)
     // readers speak.
     notice->show();
     QTimer::singleShot(kKeptMilliseconds, notice, [notice] { delete notice; });
+#endif
 }
 
 } // namespace velmora

@@ -15,11 +15,12 @@ public:
 };
 
 // Tells a screen reader what changes away from the focus: the result of a
-// roll and the karma choice. Every message is a notice of its own, never
-// rewritten: a screen reader reads a notification when it gets to it, and
-// one rewritten per message let it tell a roll with the next one's words, or
-// drop all but the last of a burst. Nothing is composed while no assistive
-// technology listens.
+// roll and the karma choice. Where Qt can (6.8 on), each message is an
+// announcement, which screen readers speak as plain words; before, it is a
+// notice of its own, never rewritten: a screen reader reads a notification
+// when it gets to it, and one rewritten per message let it tell a roll with
+// the next one's words, or drop all but the last of a burst. Nothing is
+// composed while no assistive technology listens.
 class Announcer : public QObject {
     Q_OBJECT
 
@@ -33,6 +34,10 @@ public:
     // many at once, the oldest, so that a flood of clicks costs no memory.
     static constexpr int kKeptMilliseconds = 60'000;
     static constexpr int kMostKept = 64;
+
+signals:
+    // Each message as it goes out, whole.
+    void announced(const QString& words);
 
 private:
     QWidget* m_window;
