@@ -4,6 +4,7 @@ hostile one behaves. It owns org.a11y.Bus and says that accessibility is off
 until told otherwise on its standard input, a command a line:
   stuck        answer no question any more
   flood N      say N times that IsEnabled changed to true
+  own          take the name (started with --late, it has not)
 Each command is acknowledged with its name on standard output once done."""
 import sys
 
@@ -36,6 +37,9 @@ def command(channel, condition, connection):
     words = line.split()
     if words[:1] == ["stuck"]:
         stuck = True
+    elif words[:1] == ["own"]:
+        Gio.bus_own_name_on_connection(connection, "org.a11y.Bus", Gio.BusNameOwnerFlags.NONE, None, None)
+        connection.flush_sync(None)
     elif words[:1] == ["flood"]:
         changed = GLib.Variant("(sa{sv}as)", ("org.a11y.Status", {"IsEnabled": GLib.Variant("b", True)}, []))
         for _ in range(int(words[1])):
@@ -54,7 +58,8 @@ properties = Gio.DBusNodeInfo.new_for_xml("""
   <method name="GetAll"><arg type="s" direction="in"/><arg type="a{sv}" direction="out"/></method>
 </interface></node>""")
 bus.register_object("/org/a11y/bus", properties.interfaces[0], method_call, None, None)
-Gio.bus_own_name_on_connection(bus, "org.a11y.Bus", Gio.BusNameOwnerFlags.NONE, None, None)
+if "--late" not in sys.argv:
+    Gio.bus_own_name_on_connection(bus, "org.a11y.Bus", Gio.BusNameOwnerFlags.NONE, None, None)
 loop = GLib.MainLoop()
 channel = GLib.IOChannel.unix_new(sys.stdin.fileno())
 GLib.io_add_watch(channel, GLib.PRIORITY_DEFAULT, GLib.IO_IN | GLib.IO_HUP, command, bus)

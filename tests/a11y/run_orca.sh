@@ -54,10 +54,13 @@ pids+=($orca_pid)
 # What Orca said, an utterance a line. With speech off, Orca 43 still logs
 # each utterance, a notification as "notification" and then its words;
 # Orca 48 logs a notification only as it adds it to its list, in one line,
-# which comes out here as "notification WORDS".
+# which comes out here as "notification WORDS", and an announcement (Qt 6.8
+# on) only as it takes the event, whose words it then speaks as they are.
 spoken() {
-  tr -d '\r' <"$log" | grep -a -e "SPEECH OUTPUT: '" -e "NOTIFICATION PRESENTER: Adding '" | sed -E \
+  tr -d '\r' <"$log" | grep -a -e "SPEECH OUTPUT: '" -e "NOTIFICATION PRESENTER: Adding '" \
+    -e "EVENT MANAGER: Dequeued object:announcement for " | sed -E \
     -e "s/^.*NOTIFICATION PRESENTER: Adding ' ?(.*[^ ]) ?'\.[[:space:]]*$/notification \1/" \
+    -e "s/^.*EVENT MANAGER: Dequeued object:announcement for .* \([0-9]+, [0-9]+, (.*)\) priority: .*$/\1/" \
     -e "s/^.*SPEECH OUTPUT: '//; s/'[[:space:]]*(\{.*\}|None)?[[:space:]]*$//"
 }
 # Waits up to 60 s until Orca has said a line that matches: on a loaded
@@ -104,11 +107,15 @@ check "after '1' '4' Orca said: '$step14'"
 key space
 # The result once and first, then the dice, with no punctuation that Orca
 # would read aloud. Orca 43 says "notification", then the words; Orca 48
-# adds them to its list as one line.
+# adds them to its list as one line. From Qt 6.8 on it is an announcement,
+# which has no role word.
 said "^(notification )?(Summe [0-9]+\.|Patzer!|Fehler, [^:]*\.) D20 [0-9]+"
 roll=$(spoken | grep -E "^(notification )?(Summe [0-9]+\.|Patzer!|Fehler, [^:]*\.) D20 " | tail -1)
 grep -qE "[:()–-]|Summe.*Summe" <<<"$roll" \
   && fail "Orca was given punctuation or the result twice: $roll"
+if grep -aqE "in velmora \(Qt 6\.([89]|[1-9][0-9])" "$log"; then
+  grep -q "^notification" <<<"$roll" && fail "Orca was given a role word with the result on Qt 6.8 or later: $roll"
+fi
 check "after Space on 'Stufe 14' Orca said: '$roll'"
 
 # A burst: three more rolls 10 ms apart, each heard with its own result;

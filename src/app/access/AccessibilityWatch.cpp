@@ -124,12 +124,14 @@ void AccessibilityWatch::watchAfterFirstFrame(QWidget* window)
     if (m_reader.isNull()) {
         return; // no AT-SPI bridge, or one that needs no help
     }
-    // Qt 6.8's reader follows the status itself, and on every signal waits
-    // for two answers, 25 s each from a service that gives none; the watch
-    // follows it in its stead, without waiting, and sends the reader only to
-    // a service that has just answered.
+    // The reader reads the status as the service appears (Qt 6.4 and 6.8)
+    // and on its every signal (6.8), each time with two blocking questions,
+    // 25 s each from a service that gives no answer; the watch follows both
+    // in its stead, without waiting, and sends the reader only to a service
+    // that has just answered.
     for (QObject* child : m_reader->children()) {
-        if (std::string_view(child->metaObject()->className()) == "OrgFreedesktopDBusPropertiesInterface") {
+        const std::string_view name = child->metaObject()->className();
+        if (name == "OrgFreedesktopDBusPropertiesInterface" || name == "QDBusServiceWatcher") {
             QObject::disconnect(child, nullptr, m_reader, nullptr);
         }
     }
