@@ -55,7 +55,10 @@ void Announcer::announce(const QString& message, const QString& details)
     }
     emit announced(said);
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    QAccessibleAnnouncementEvent event(m_window, said);
+    // From the window's frame: Orca 48 drops an announcement that follows
+    // another of its program within 0.1 s, unless it comes from a frame, the
+    // focus or a notification.
+    QAccessibleAnnouncementEvent event(m_window->window(), said);
     QAccessible::updateAccessibility(&event);
 #else
     const QList<Notice*> kept = m_window->findChildren<Notice*>(QString(), Qt::FindDirectChildrenOnly);
