@@ -329,10 +329,15 @@ void TalentsView::refresh(int selectRow)
     if (current != nullptr) {
         m_characters->setCurrentIndex(static_cast<int>(*m_roster.current()));
     }
-    // A screen reader finds no value in Qt's closed box, and says the label
-    // it names: the chosen character is said with it.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    // Qt 6.8's box tells its choice itself.
+    m_characterLabel->setAccessibleName(tr("Charakter"));
+#else
+    // A screen reader finds no value in Qt 6.4's closed box, and says the
+    // label it names: the chosen character is said with it.
     m_characterLabel->setAccessibleName(
         current != nullptr ? tr("Charakter: %1").arg(qt(current->name)) : tr("Charakter: noch keiner"));
+#endif
     m_table->setRowCount(0);
     if (current != nullptr) {
         m_table->setRowCount(static_cast<int>(current->talents.size()));
