@@ -293,4 +293,18 @@ for n in 1 2 3; do
   said_anew "$before" "^escape"
 done
 check "the karma button's menu heard at three openings in a row: '$(spoken | tail -n +"$((menus + 1))" | grep -m1 'Wurf kopieren')'"
+# The odds window's summary: a row says what it holds as it is reached.
+before=$(spoken | wc -l)
+key 1 4
+said_anew "$before" "^Stufe 14 (push )?button"
+before=$(spoken | wc -l)
+key ctrl+k
+said_anew "$before" "Chancen für Stufe 14"
+before=$(spoken | wc -l)
+key Tab
+said_anew "$before" "Patzer und Mittelwert"
+before=$(spoken | wc -l)
+key Down
+said_anew "$before" "^im Mittel [0-9]+,[0-9]"
+check "Down in the odds window's summary: '$(spoken | tail -n +"$((before + 1))" | tr '\n' '|')'"
 echo "orca: 1 passed, 0 failed"

@@ -155,6 +155,12 @@ QVariant OddsSummaryModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return index.row() == kFumbleRow ? percentText(odds.fumbleChance()) : decimalText(odds.mean());
+    case Qt::AccessibleTextRole:
+        // Qt gives screen readers no row header that they say; the row's
+        // first cell says it, once, where Orca reads the whole row.
+        return index.column() > 0 ? QVariant()
+                                  : QVariant(headerData(index.row(), Qt::Vertical, Qt::DisplayRole).toString()
+                                      + QLatin1Char(' ') + data(index, Qt::DisplayRole).toString());
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     default:
