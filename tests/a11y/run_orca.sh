@@ -307,4 +307,5 @@ before=$(spoken | wc -l)
 key Down
 said_anew "$before" "^im Mittel [0-9]+,[0-9]"
 check "Down in the odds window's summary: '$(spoken | tail -n +"$((before + 1))" | tr '\n' '|')'"
+spoken | grep -F '&' && fail "Orca read a mnemonic's '&' aloud"
 echo "orca: 1 passed, 0 failed"

@@ -196,6 +196,8 @@ OddsWindow::OddsWindow(QWidget* parent, OddsCache& odds) : QWidget(parent, Qt::W
     m_selector->setRange(kFirstStep, kLastStep);
     m_selector->setAccessibleName(tr("Stufe"));
     auto* selectorLabel = new QLabel(tr("&Stufe:"), this);
+    // Qt 6.8 tells a screen reader the label's text with its "&".
+    selectorLabel->setAccessibleName(tr("Stufe:"));
     selectorLabel->setBuddy(m_selector);
     m_dice = new QLabel(this);
     m_chosenLabel = new QLabel(this);
