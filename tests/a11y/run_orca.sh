@@ -303,6 +303,7 @@ said_anew "$before" "Chancen für Stufe 14"
 before=$(spoken | wc -l)
 key Tab
 said_anew "$before" "Patzer und Mittelwert"
+said_anew "$before" "^Patzer! [0-9]"
 before=$(spoken | wc -l)
 key Down
 said_anew "$before" "^im Mittel [0-9]+,[0-9]"

@@ -73,9 +73,25 @@ private:
     int m_column = 0;
 };
 
+class CellOnFocus : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusIn) {
+            tellFocusedCellLater(static_cast<QAbstractItemView*>(watched));
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 void keepCurrentWithFocus(QAbstractItemView* table) { table->installEventFilter(new CurrentWithFocus(table)); }
+
+void tellCellOnFocus(QAbstractItemView* table) { table->installEventFilter(new CellOnFocus(table)); }
 
 void chooseRow(QAbstractItemView* table, int row)
 {

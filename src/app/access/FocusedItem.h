@@ -17,6 +17,11 @@ void tellFocusedItemLater(QWidget* view, std::function<int()> child);
 // numbers after the headers.
 void tellFocusedCellLater(QAbstractItemView* table);
 
+// Tells the current cell each time the table takes the focus: Qt tells it
+// only as the current cell changes, and a screen reader that tabs into the
+// table again hears the table and no cell.
+void tellCellOnFocus(QAbstractItemView* table);
+
 // A table's current cell only while the table has the focus: Qt tells
 // assistive technology that the current cell is focused, whether its table
 // is or not, and a screen reader then reads a docked table, even a closed

@@ -4,6 +4,7 @@
 
 #include "app/access/AccessibleFactory.h"
 #include "app/access/Announcer.h"
+#include "app/access/FocusedItem.h"
 #include "app/odds/OddsChart.h"
 #include "app/odds/OddsText.h"
 #include "steps/StepTable.h"
@@ -74,8 +75,10 @@ void setUpView(QTableView* view)
 {
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Read-only: the focus frame shows the cell, and a screen reader says no
-    // "not selected" after each.
+    // "not selected" after each (with the models' cells not selectable, for
+    // Qt 6.8).
     view->setSelectionMode(QAbstractItemView::NoSelection);
+    tellCellOnFocus(view);
     // Tab leaves the table; the arrow keys move within it.
     view->setTabKeyNavigation(false);
     view->setWordWrap(false);
@@ -118,6 +121,11 @@ QVariant OddsTableModel::data(const QModelIndex& index, int role) const
     default:
         return level < 0 ? QVariant() : markOfColumn(level, m_chosen, role, m_font);
     }
+}
+
+Qt::ItemFlags OddsTableModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
 }
 
 QVariant OddsTableModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -166,6 +174,11 @@ QVariant OddsSummaryModel::data(const QModelIndex& index, int role) const
     default:
         return markOfColumn(index.column(), m_chosen, role, m_font);
     }
+}
+
+Qt::ItemFlags OddsSummaryModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
 }
 
 QVariant OddsSummaryModel::headerData(int section, Qt::Orientation orientation, int role) const
