@@ -1,0 +1,109 @@
+#include "odds/Luck.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace velmora {
+
+namespace {
+
+std::int64_t shownValue(const RollRecord& roll) { return roll.total - roll.modifier; }
+
+} // namespace
+
+std::optional<double> luckOf(const RollOdds& odds, const RollRecord& roll)
+{
+    switch (roll.outcome) {
+    case RollRecord::Outcome::Fumble:
+        return odds.fumbleChance() / 2.0;
+    case RollRecord::Outcome::Sum: {
+        const std::int64_t shown = shownValue(roll);
+        if (shown > odds.highestShown()) {
+            // Beyond what the odds keep, less than 1e-12 from the top.
+            return 1.0;
+        }
+        const int value = static_cast<int>(std::max<std::int64_t>(shown, odds.lowestShown()));
+        // Below: the fumbles and the sums under this one.
+        const double below = odds.fumbleChance() + odds.chanceAtLeast(odds.lowestShown()) - odds.chanceAtLeast(value);
+        return below + odds.chanceOf(value) / 2.0;
+    }
+    case RollRecord::Outcome::Unfinished:
+    case RollRecord::Outcome::Error:
+        break;
+    }
+    return std::nullopt;
+}
+
+int luckPercent(double luck) { return static_cast<int>(std::floor(luck * 100.0 + 0.5)); }
+
+double chanceAboveMean(const RollOdds& odds)
+{
+    return odds.chanceAtLeast(static_cast<int>(std::floor(odds.mean())) + 1);
+}
+
+bool aboveMean(const RollOdds& odds, const RollRecord& roll)
+{
+    return roll.outcome == RollRecord::Outcome::Sum && static_cast<double>(shownValue(roll)) > odds.mean();
+}
+
+std::vector<double> poissonBinomial(const std::vector<double>& chances)
+{
+    std::vector<double> exactly{1.0};
+    exactly.reserve(chances.size() + 1);
+    for (const double p : chances) {
+        exactly.push_back(0.0);
+        for (std::size_t k = exactly.size() - 1; k > 0; --k) {
+            exactly[k] = exactly[k] * (1.0 - p) + exactly[k - 1] * p;
+        }
+        exactly[0] *= 1.0 - p;
+    }
+    return exactly;
+}
+
+EveningOdds eveningOdds(const std::vector<double>& chancesAbove, const std::vector<bool>& above)
+{
+    EveningOdds evening;
+    evening.rolls = static_cast<int>(chancesAbove.size());
+    for (std::size_t i = 0; i < chancesAbove.size(); ++i) {
+        evening.expectedAbove += chancesAbove[i];
+        evening.above += i < above.size() && above[i] ? 1 : 0;
+    }
+    const std::vector<double> exactly = poissonBinomial(chancesAbove);
+    const auto count = static_cast<std::size_t>(evening.above);
+    double tail = 0.0;
+    if (static_cast<double>(evening.above) >= evening.expectedAbove) {
+        for (std::size_t k = count; k < exactly.size(); ++k) {
+            tail += exactly[k];
+        }
+    } else {
+        for (std::size_t k = 0; k <= count; ++k) {
+            tail += exactly[k];
+        }
+    }
+    evening.chance = std::min(tail, 1.0);
+    return evening;
+}
+
+std::int64_t oneIn(double chance)
+{
+    constexpr auto kMost = std::numeric_limits<std::int64_t>::max();
+    if (!(chance > 0.0) || 1.0 / chance >= static_cast<double>(kMost)) {
+        return kMost;
+    }
+    return std::max<std::int64_t>(1, std::llround(1.0 / chance));
+}
+
+std::size_t eveningStart(const std::vector<std::int64_t>& when, std::int64_t now)
+{
+    if (when.empty() || now - when.back() >= kEveningPauseMs) {
+        return when.size();
+    }
+    std::size_t start = when.size() - 1;
+    while (start > 0 && when[start] - when[start - 1] < kEveningPauseMs) {
+        --start;
+    }
+    return start;
+}
+
+} // namespace velmora

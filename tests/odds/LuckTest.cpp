@@ -1,0 +1,130 @@
+#include "odds/Luck.h"
+#include "steps/StepTable.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+constexpr std::int64_t kHour = 60 * 60 * 1000;
+
+RollRecord rolled(int step, int karmaLevel, RollRecord::Outcome outcome, std::int64_t total)
+{
+    RollRecord roll;
+    roll.step = step;
+    roll.karmaLevel = karmaLevel;
+    roll.outcome = outcome;
+    roll.total = total;
+    roll.modifier = stepDefinition(step).modifier;
+    return roll;
+}
+
+// Worked from the dice: an exploding die of n faces shows 1..n-1 with 1/n
+// each, and n plus a new roll with 1/n.
+TEST(Luck, OfRollsWorkedByHand)
+{
+    using Outcome = RollRecord::Outcome;
+    const struct {
+        const char* what;
+        int step;
+        int karma;
+        Outcome outcome;
+        std::int64_t total;
+        double luck;
+    } cases[] = {
+        // d4 - 2: "Patzer!" 1/4 and total 2 with 1/4 below, half of total 3's 1/4.
+        {"step 1, sum 1 (3-2)", 1, 0, Outcome::Sum, 3, 0.625},
+        {"step 1, Patzer!", 1, 0, Outcome::Fumble, 1, 0.125},
+        // d4 + d6: below total 5 are the pairs 1+1 (Patzer!), 1+2, 1+3,
+        // 2+1, 2+2, 3+1: 6/24; equal are 1+4, 2+3, 3+2: 3/24, half of it.
+        {"step 1 at karma +6, sum 3 (5-2)", 1, 2, Outcome::Sum, 5, 0.3125},
+        {"step 3, Patzer!", 3, 0, Outcome::Fumble, 1, 0.125},
+        {"step 3 at karma +4, Patzer!", 3, 1, Outcome::Fumble, 2, 1.0 / 32},
+        // d20 + d4: the d20 shows a in 1..19, the d4 at most 19 - a; summed
+        // over a, P(d4 <= m) for m = 0..18 is 15.6708984375, over 20. Equal:
+        // 3/20 * (1/4 + 1/16 + 1/64 + 1/256 + 1/1024) = 1023/20480.
+        {"step 14, sum 20", 14, 0, Outcome::Sum, 20, 15.6708984375 / 20 + 1023.0 / 20480 / 2},
+        // d20 + d20 + d12 + d10 + d8: all ones once in 384000; a sum of 6 is
+        // one die showing 2, in five ways.
+        {"step 40, Patzer!", 40, 0, Outcome::Fumble, 5, 0.5 / 384000},
+        {"step 40, sum 6", 40, 0, Outcome::Sum, 6, 3.5 / 384000},
+    };
+    OddsCache cache;
+    for (const auto& c : cases) {
+        const std::optional<double> luck =
+            luckOf(cache.odds(c.step, c.karma), rolled(c.step, c.karma, c.outcome, c.total));
+        ASSERT_TRUE(luck.has_value()) << c.what;
+        EXPECT_NEAR(*luck, c.luck, 1e-9) << c.what;
+    }
+    EXPECT_FALSE(luckOf(cache.odds(5, 0), rolled(5, 0, Outcome::Error, 0)).has_value());
+    EXPECT_EQ(luckPercent(0.625), 63);
+    EXPECT_EQ(luckPercent(0.8085205078125), 81);
+    EXPECT_EQ(luckPercent(0.5 / 384000), 0);
+}
+
+// Step 3's d4 has its mean at 10/3: above it only where it explodes.
+TEST(Luck, AboveTheMean)
+{
+    OddsCache cache;
+    EXPECT_NEAR(chanceAboveMean(cache.odds(3, 0)), 0.25, 1e-12);
+    EXPECT_TRUE(aboveMean(cache.odds(3, 0), rolled(3, 0, RollRecord::Outcome::Sum, 5)));
+    EXPECT_FALSE(aboveMean(cache.odds(3, 0), rolled(3, 0, RollRecord::Outcome::Sum, 3)));
+    // 14.4 for d20 + d4.
+    EXPECT_TRUE(aboveMean(cache.odds(14, 0), rolled(14, 0, RollRecord::Outcome::Sum, 15)));
+    EXPECT_FALSE(aboveMean(cache.odds(14, 0), rolled(14, 0, RollRecord::Outcome::Sum, 14)));
+}
+
+// Evenings of two and three rolls, worked by hand.
+TEST(Luck, EveningsWorkedByHand)
+{
+    const struct {
+        const char* what;
+        std::vector<double> chances;
+        std::vector<bool> above;
+        double expected;
+        double chance;
+        std::int64_t oneIn;
+    } cases[] = {
+        // P(0) = 1/2 * 3/4, P(1) = 1/2 * 3/4 + 1/2 * 1/4, P(2) = 1/8.
+        {"both above", {0.5, 0.25}, {true, true}, 0.75, 0.125, 8},
+        {"one above, more than expected", {0.5, 0.25}, {false, true}, 0.75, 0.625, 2},
+        {"none above, fewer than expected", {0.5, 0.25}, {false, false}, 0.75, 0.375, 3},
+        {"three of step 3, all above", {0.25, 0.25, 0.25}, {true, true, true}, 0.75, 1.0 / 64, 64},
+        {"three of step 3, none above", {0.25, 0.25, 0.25}, {false, false, false}, 0.75, 27.0 / 64, 2},
+        {"no roll", {}, {}, 0.0, 1.0, 1},
+    };
+    for (const auto& c : cases) {
+        const EveningOdds evening = eveningOdds(c.chances, c.above);
+        EXPECT_EQ(evening.rolls, static_cast<int>(c.chances.size())) << c.what;
+        EXPECT_NEAR(evening.expectedAbove, c.expected, 1e-12) << c.what;
+        EXPECT_NEAR(evening.chance, c.chance, 1e-12) << c.what;
+        EXPECT_EQ(oneIn(evening.chance), c.oneIn) << c.what;
+    }
+    EXPECT_EQ(oneIn(0.0), INT64_MAX);
+}
+
+TEST(Luck, TheEveningStartsAfterThreeHoursWithoutARoll)
+{
+    const struct {
+        const char* what;
+        std::vector<std::int64_t> when;
+        std::int64_t now;
+        std::size_t start;
+    } cases[] = {
+        {"a pause of four hours", {0, 1 * kHour, 5 * kHour, 6 * kHour}, 6 * kHour + 1, 2},
+        {"a pause of exactly three hours", {0, 3 * kHour}, 3 * kHour + 1, 1},
+        {"just under three hours", {0, 3 * kHour - 1}, 3 * kHour, 0},
+        {"three hours since the last roll: nothing yet tonight", {0, kHour}, 4 * kHour, 2},
+        {"a clock set back is no pause", {5 * kHour, 0}, kHour, 0},
+        {"no roll", {}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(eveningStart(c.when, c.now), c.start) << c.what;
+    }
+}
+
+} // namespace
+} // namespace velmora
