@@ -1,4 +1,5 @@
 #include "odds/Luck.h"
+#include "odds/Evening.h"
 #include "steps/StepTable.h"
 
 #include <gtest/gtest.h>
@@ -124,6 +125,42 @@ TEST(Luck, TheEveningStartsAfterThreeHoursWithoutARoll)
     for (const auto& c : cases) {
         EXPECT_EQ(eveningStart(c.when, c.now), c.start) << c.what;
     }
+}
+
+// Tonight in groups: after the pause only, errors in none, a talent's rolls
+// in its own group as well. Step 3's luck as worked above: 1/8 for
+// "Patzer!", 5/8 for a sum of 3, 25/32 for 5, the only one above the mean.
+TEST(Luck, TonightAllAndEachTalent)
+{
+    using Outcome = RollRecord::Outcome;
+    RollLog log;
+    auto add = [&log](RollRecord roll, std::int64_t at, const char* talent) {
+        roll.character = *talent != 0 ? "Arven" : "";
+        roll.talent = talent;
+        log.add(roll, "20:00:00", 0, at);
+    };
+    add(rolled(3, 0, Outcome::Sum, 5), 0, "");
+    add(rolled(3, 0, Outcome::Sum, 5), 4 * kHour, "");
+    add(rolled(3, 0, Outcome::Fumble, 1), 8 * kHour, "");
+    add(rolled(3, 0, Outcome::Sum, 5), 8 * kHour + 1, "Schwertkampf");
+    add(rolled(3, 0, Outcome::Error, 0), 8 * kHour + 2, "Schwertkampf");
+    add(rolled(3, 0, Outcome::Sum, 3), 8 * kHour + 3, "Schwertkampf");
+    OddsCache cache;
+    const std::vector<EveningGroup> evening = tonight(log, 9 * kHour, cache);
+    ASSERT_EQ(evening.size(), 2U);
+    const EveningGroup& all = evening[0];
+    EXPECT_TRUE(all.talent.empty());
+    EXPECT_EQ(all.odds.rolls, 3);
+    EXPECT_EQ(all.odds.above, 1);
+    EXPECT_NEAR(all.odds.chance, 37.0 / 64, 1e-9); // at least one of three at 1/4
+    EXPECT_NEAR(all.meanLuck, (0.125 + 0.625 + 0.78125) / 3, 1e-9);
+    EXPECT_EQ(all.bands, (std::array<int, 10>{0, 1, 0, 0, 0, 0, 1, 1, 0, 0}));
+    const EveningGroup& talent = evening[1];
+    EXPECT_EQ(talent.character, "Arven");
+    EXPECT_EQ(talent.talent, "Schwertkampf");
+    EXPECT_EQ(talent.odds.rolls, 2);
+    EXPECT_NEAR(talent.odds.chance, 7.0 / 16, 1e-9);
+    EXPECT_TRUE(tonight(log, 12 * kHour, cache).empty()) << "three hours after the last roll";
 }
 
 } // namespace
