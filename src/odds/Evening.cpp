@@ -1,7 +1,5 @@
 #include "odds/Evening.h"
 
-#include "steps/StepTable.h"
-
 #include <algorithm>
 
 namespace velmora {
@@ -43,17 +41,13 @@ std::vector<EveningGroup> tonight(const RollLog& log, std::int64_t now, OddsCach
     std::vector<Gathered> groups(1);
     for (std::size_t i = eveningStart(when, now); i < log.size(); ++i) {
         const RollRecord& roll = log[i].roll;
-        if (roll.step < kFirstStep || roll.step > kLastStep || roll.karmaLevel < kNoKarma
-            || roll.karmaLevel > kHighestKarmaLevel) {
-            continue;
-        }
-        const RollOdds& rollOdds = odds.odds(roll.step, roll.karmaLevel);
-        const std::optional<double> luck = luckOf(rollOdds, roll);
+        const RollOdds* rollOdds = oddsOf(odds, roll);
+        const std::optional<double> luck = rollOdds != nullptr ? luckOf(*rollOdds, roll) : std::nullopt;
         if (!luck) {
             continue;
         }
-        const double chanceAbove = chanceAboveMean(rollOdds);
-        const bool isAbove = aboveMean(rollOdds, roll);
+        const double chanceAbove = chanceAboveMean(*rollOdds);
+        const bool isAbove = aboveMean(*rollOdds, roll);
         groups[0].add(*luck, chanceAbove, isAbove);
         if (roll.talent.empty()) {
             continue;

@@ -1,5 +1,7 @@
 #include "odds/Luck.h"
 
+#include "steps/StepTable.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -11,6 +13,15 @@ namespace {
 std::int64_t shownValue(const RollRecord& roll) { return roll.total - roll.modifier; }
 
 } // namespace
+
+const RollOdds* oddsOf(OddsCache& odds, const RollRecord& roll)
+{
+    if (roll.step < kFirstStep || roll.step > kLastStep || roll.karmaLevel < kNoKarma
+        || roll.karmaLevel > kHighestKarmaLevel) {
+        return nullptr;
+    }
+    return &odds.odds(roll.step, roll.karmaLevel);
+}
 
 std::optional<double> luckOf(const RollOdds& odds, const RollRecord& roll)
 {

@@ -9,6 +9,10 @@
 
 namespace velmora {
 
+// The odds of the roll's step and karma; none for a roll outside the
+// table, as a damaged log may hold.
+const RollOdds* oddsOf(OddsCache& odds, const RollRecord& roll);
+
 // Where a roll stands among all the rolls that its step and karma could
 // give: the chance of a lower result plus half the chance of the same one,
 // "Patzer!" lower than every sum. A roll at the median stands near 0.5.

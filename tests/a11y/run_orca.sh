@@ -164,14 +164,24 @@ key ctrl+h
 said_anew "$before" "^(notification )?Verlauf\.?$"
 check "after Ctrl+H Orca said the dock's name: '$(spoken | tail -n +"$((before + 1))" | grep -m1 -E 'Verlauf')'"
 said_anew "$before" "^D20 [0-9]"
-# The newest row, cell by cell: its time, result, step, karma and dice.
-entry=$(spoken | tail -n +"$((before + 1))" | grep -B4 -m1 -E '^D20 [0-9]' | tr '\n' ' ')
-grep -qE "^[0-9]{1,2} Uhr( [0-9]{1,2})?\. (Summe [0-9]+|Patzer!)\.? Stufe 14\. kein Karma\. D20" <<<"$entry" \
+# The newest row, cell by cell: its time, result, luck, step, karma and dice.
+entry=$(spoken | tail -n +"$((before + 1))" | grep -B5 -m1 -E '^D20 [0-9]' | tr '\n' ' ')
+grep -qE "^[0-9]{1,2} Uhr( [0-9]{1,2})?\. (Summe [0-9]+|Patzer!)\.? Glück [0-9]+ %\.? Stufe 14\. kein Karma\. D20" <<<"$entry" \
   || fail "Orca read the newest roll as: $entry"
 grep -qE "[:()·–]|Doppelpunkt|Mittelpunkt" <<<"$entry" && fail "Orca was given punctuation that it names aloud: $entry"
 words=$(wc -w <<<"$entry")
 [ "$words" -le 25 ] || fail "Orca read the newest roll in $words words: $entry"
 check "after Ctrl+H Orca said, in $words words: '$entry'"
+# Tonight's summary follows the table, read as it takes the focus.
+before=$(spoken | wc -l)
+key Tab
+said_anew "$before" "^Heute, [0-9]+ Würfe, Glück im Mittel [0-9]+ %, [0-9]+ über dem Mittel, erwartet [0-9]+,[0-9], so ein Abend 1 von [0-9]+"
+tonight=$(spoken | tail -n +"$((before + 1))" | grep -m1 "^Heute")
+[ "$(wc -w <<<"$tonight")" -lt 25 ] || fail "Orca read tonight's summary in $(wc -w <<<"$tonight") words"
+check "on tonight's summary Orca said: '$tonight'"
+before=$(spoken | wc -l)
+key shift+Tab
+said_anew "$before" "^D20 [0-9]"
 # Every roll in the log, oldest first, as Orca told them.
 key ctrl+a ctrl+c
 logged() {

@@ -66,6 +66,18 @@ TEST(RollLog, CtrlHShowsTheRollsNewestFirstAndEscapeGivesTheFocusBack)
     EXPECT_EQ(cell(table, 0, RollLogView::What), QStringLiteral("Stufe 03"));
     EXPECT_EQ(cell(table, 0, RollLogView::Result), QStringLiteral("Summe 3"));
     EXPECT_EQ(cell(table, 0, RollLogView::Dice), QStringLiteral("D4 3"));
+    // Step 3's d4: "Patzer!" and a 2 lie below a 3, each 1/4, half of its own
+    // 1/4 counts; a 2 has "Patzer!" below it.
+    EXPECT_EQ(cell(table, 0, RollLogView::Luck), QStringLiteral("63 %"));
+    EXPECT_EQ(cell(table, 1, RollLogView::Luck), QStringLiteral("38 %"));
+    EXPECT_EQ(table->item(0, RollLogView::Luck)->data(Qt::AccessibleTextRole).toString(), QStringLiteral("Glück 63 %"));
+    // Neither is above the mean of 10/3; each would be with 1/4, both with
+    // 1/16: none of two comes 9 evenings in 16.
+    EXPECT_EQ(log->tonight()->text(),
+        QStringLiteral(
+            "Heute: 2 Würfe, Glück im Mittel 50 %, 0 über dem Mittel (erwartet 0,5); so ein Abend: 1 von 2"));
+    EXPECT_EQ(log->tonight()->accessibleName(),
+        QStringLiteral("Heute, 2 Würfe, Glück im Mittel 50 %, 0 über dem Mittel, erwartet 0,5, so ein Abend 1 von 2."));
     EXPECT_EQ(QApplication::focusWidget(), table);
     EXPECT_EQ(table->currentRow(), 0);
 

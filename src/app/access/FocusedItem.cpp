@@ -2,9 +2,12 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QItemSelectionModel>
 #include <QMetaObject>
+#include <QPointer>
 #include <QWidget>
 
 #include <algorithm>
@@ -87,7 +90,38 @@ protected:
     }
 };
 
+class DialogFocus : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::WindowActivate && qobject_cast<QDialog*>(watched) != nullptr
+            && QAccessible::isActive()) {
+            QPointer<QWidget> dialog = static_cast<QWidget*>(watched);
+            QMetaObject::invokeMethod(
+                this,
+                [dialog] {
+                    QWidget* focused = QApplication::focusWidget();
+                    if (!dialog.isNull() && dialog->isActiveWindow() && focused != nullptr
+                        && focused->window() == dialog) {
+                        QAccessibleEvent focus(focused, QAccessible::Focus);
+                        QAccessible::updateAccessibility(&focus);
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
 } // namespace
+
+void tellDialogFocusWhenActive(QObject* owner)
+{
+    QCoreApplication::instance()->installEventFilter(new DialogFocus(owner));
+}
 
 void keepCurrentWithFocus(QAbstractItemView* table) { table->installEventFilter(new CurrentWithFocus(table)); }
 

@@ -3,6 +3,7 @@
 #include <functional>
 
 class QAbstractItemView;
+class QObject;
 class QWidget;
 
 namespace velmora {
@@ -21,6 +22,12 @@ void tellFocusedCellLater(QAbstractItemView* table);
 // only as the current cell changes, and a screen reader that tabs into the
 // table again hears the table and no cell.
 void tellCellOnFocus(QAbstractItemView* table);
+
+// Tells a dialog's focused control again once the dialog is active: Orca 48
+// heard the window's activation after the control's focus now and then, and
+// then the dialog's name but not the field the keys go to. Watches the whole
+// application for as long as `owner` lives.
+void tellDialogFocusWhenActive(QObject* owner);
 
 // A table's current cell only while the table has the focus: Qt tells
 // assistive technology that the current cell is focused, whether its table

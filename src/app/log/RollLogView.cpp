@@ -4,6 +4,8 @@
 #include "app/access/FocusedItem.h"
 #include "app/desktop/FlowLayout.h"
 #include "app/session/Session.h"
+#include "odds/Evening.h"
+#include "text/LuckText.h"
 #include "text/RollText.h"
 
 #include <QApplication>
@@ -49,7 +51,8 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     note->setWordWrap(true);
     m_table->setObjectName(QStringLiteral("rolls"));
     m_table->setAccessibleName(tr("Würfe"));
-    m_table->setHorizontalHeaderLabels({tr("Zeit"), tr("Ergebnis"), tr("Wurf"), tr("Karma"), tr("Würfel")});
+    m_table->setHorizontalHeaderLabels(
+        {tr("Zeit"), tr("Ergebnis"), tr("Glück"), tr("Wurf"), tr("Karma"), tr("Würfel")});
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -59,7 +62,7 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     QHeaderView* header = m_table->horizontalHeader();
     // The result whole, whatever its width; the dice take what is left and
     // show the rest as a tooltip.
-    for (const int column : {Time, Karma, Result}) {
+    for (const int column : {Time, Karma, Result, Luck}) {
         header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     }
     header->setSectionResizeMode(What, QHeaderView::Interactive);
@@ -72,9 +75,16 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
         }
     });
     note->setBuddy(m_table);
+    m_tonight = new QLabel(this);
+    m_tonight->setObjectName(QStringLiteral("tonight"));
+    m_tonight->setWordWrap(true);
+    // Reached by Tab and read there, as a screen reader reads a text.
+    m_tonight->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    m_tonight->setFocusPolicy(Qt::StrongFocus);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(note);
     layout->addWidget(m_table);
+    layout->addWidget(m_tonight);
     auto* buttons = new FlowLayout;
     auto* save = new QPushButton(tr("&Speichern …"), this);
     auto* clear = new QPushButton(tr("Verlauf l&eeren …"), this);
@@ -99,14 +109,18 @@ void RollLogView::setRow(int row, const RollLog::Entry& entry)
     const rolltext::LogCells said = rolltext::spokenLogCells(entry.roll, entry.time);
     // The whole roll on one line, for a cell that is cut off.
     const QString line = qt(rolltext::logLine(entry.roll, entry.time));
-    const std::string* texts[] = {&shown.time, &shown.result, &shown.what, &shown.karma, &shown.dice};
-    const std::string* words[] = {&said.time, &said.result, &said.what, &said.karma, &said.dice};
+    const RollOdds* odds = oddsOf(sharedOdds(), entry.roll);
+    const std::optional<double> luck = odds != nullptr ? luckOf(*odds, entry.roll) : std::nullopt;
+    const std::string luckShown = luck ? rolltext::luckCell(*luck) : std::string();
+    const std::string luckSaid = luck ? rolltext::spokenLuck(*luck) : std::string();
+    const std::string* texts[] = {&shown.time, &shown.result, &luckShown, &shown.what, &shown.karma, &shown.dice};
+    const std::string* words[] = {&said.time, &said.result, &luckSaid, &said.what, &said.karma, &said.dice};
     for (int column = 0; column < Columns; ++column) {
         auto* item = new QTableWidgetItem(qt(*texts[column]));
         item->setToolTip(line);
         // Heard without the punctuation that a screen reader names.
         item->setData(Qt::AccessibleTextRole, qt(*words[column]));
-        if (column == Result) {
+        if (column == Result || column == Luck) {
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         }
         m_table->setItem(row, column, item);
@@ -148,7 +162,7 @@ QSize RollLogView::sizeHint() const
 {
     // Every column whole but the dice, and some of those.
     int width = m_table->frameWidth() * 2 + m_table->verticalScrollBar()->sizeHint().width();
-    for (const int column : {Time, Result, What, Karma}) {
+    for (const int column : {Time, Result, Luck, What, Karma}) {
         width += m_table->columnWidth(column);
     }
     width += m_table->fontMetrics().horizontalAdvance(QStringLiteral("D20 20+7, D8 3"));
@@ -178,6 +192,7 @@ void RollLogView::fill()
     }
     fitColumns();
     showWhetherEmpty();
+    showTonight();
     if (const int row = rowOf(current); row >= 0) {
         chooseRow(m_table, row);
     }
@@ -205,6 +220,7 @@ void RollLogView::rollAdded()
     }
     fitColumns();
     showWhetherEmpty();
+    showTonight();
     if (reading) {
         // The range follows the new row only once the table lays itself
         // out again; the view must not wait for that.
@@ -224,10 +240,33 @@ void RollLogView::rollAdded()
     }
 }
 
+void RollLogView::showTonight()
+{
+    const std::vector<EveningGroup> evening =
+        velmora::tonight(m_log, QDateTime::currentMSecsSinceEpoch(), sharedOdds());
+    QStringList shown;
+    QStringList said;
+    for (const EveningGroup& group : evening) {
+        shown << qt(rolltext::eveningLine(group));
+        said << qt(rolltext::spokenEvening(group));
+    }
+    if (evening.empty()) {
+        shown << tr("Heute noch kein Wurf.");
+        said << shown.constLast();
+    }
+    // Qt tells every setting, changed or not, and each roll comes here.
+    if (m_tonight->text() != shown.join(QLatin1Char('\n'))) {
+        m_tonight->setText(shown.join(QLatin1Char('\n')));
+        m_tonight->setAccessibleName(said.join(QLatin1Char(' ')));
+    }
+}
+
 void RollLogView::showEvent(QShowEvent* event)
 {
     // Another Velmora's latest rolls, before the player acts on what is shown.
     m_session.keeper().lookForChanges();
+    // A new evening may have begun while it was hidden.
+    showTonight();
     QWidget::showEvent(event);
 }
 

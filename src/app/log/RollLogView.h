@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class QLabel;
 class QTableWidget;
 
 namespace velmora {
@@ -24,7 +25,7 @@ class RollLogView : public QWidget {
 public:
     // The result right after the time, where the eye finds it and no
     // long talent's name pushes it out of sight.
-    enum Column { Time, Result, What, Karma, Dice, Columns };
+    enum Column { Time, Result, Luck, What, Karma, Dice, Columns };
 
     QSize sizeHint() const override;
 
@@ -41,6 +42,8 @@ public:
     static QString clearQuestion(std::size_t rolls);
 
     QTableWidget* table() const { return m_table; }
+    // Tonight's rolls against fair dice, all and each talent's, a line each.
+    QLabel* tonight() const { return m_tonight; }
     // The selected rolls as plain text, newest first, an empty line between.
     QString selectedText() const;
     // The file's text: all the rolls, or the selected ones.
@@ -70,11 +73,13 @@ private:
     const RollLog::Entry* entryAt(int row) const;
     int rowOf(std::uint64_t id) const;
     void fitColumns();
+    void showTonight();
 
     Session& m_session;
     const RollLog& m_log;
     Announcer* m_announcer = nullptr;
     QTableWidget* m_table;
+    QLabel* m_tonight = nullptr;
     HeldKeys m_heldKeys;
 };
 

@@ -1,6 +1,7 @@
 #include "app/window/MainWindow.h"
 
 #include "app/access/Announcer.h"
+#include "app/access/FocusedItem.h"
 #include "app/access/LateKeys.h"
 #include "app/desktop/Placement.h"
 #include "app/log/RollLogView.h"
@@ -36,6 +37,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
     setDockOptions(AnimatedDocks | AllowNestedDocks | AllowTabbedDocks);
     createMenus();
     QApplication::instance()->installEventFilter(new LateKeys(this));
+    tellDialogFocusWhenActive(this);
     // The board's size and the menu bar's, as the window's client area.
     resize(Board::designSize() + QSize(0, menuBar()->sizeHint().height()));
     connect(&session.keeper(), &Keeper::layoutRead, this, &MainWindow::restoreLayout);

@@ -1,0 +1,52 @@
+#include "text/LuckText.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace velmora::rolltext {
+
+namespace {
+
+// One decimal, with the German comma.
+std::string decimal(double value)
+{
+    const long long tenths = std::llround(value * 10.0);
+    return std::to_string(tenths / 10) + "," + std::to_string(std::llabs(tenths % 10));
+}
+
+std::string rolls(int count) { return std::to_string(count) + (count == 1 ? " Wurf" : " Würfe"); }
+
+std::string name(const EveningGroup& group, bool spoken)
+{
+    if (group.talent.empty()) {
+        return "Heute";
+    }
+    if (group.character.empty()) {
+        return group.talent;
+    }
+    return group.character + (spoken ? ", " : ": ") + group.talent;
+}
+
+} // namespace
+
+std::string luckCell(double luck) { return std::to_string(luckPercent(luck)) + " %"; }
+
+std::string spokenLuck(double luck) { return "Glück " + luckCell(luck); }
+
+std::string eveningLine(const EveningGroup& group)
+{
+    const EveningOdds& odds = group.odds;
+    return name(group, false) + ": " + rolls(odds.rolls) + ", Glück im Mittel " + luckCell(group.meanLuck) + ", "
+        + std::to_string(odds.above) + " über dem Mittel (erwartet " + decimal(odds.expectedAbove)
+        + "); so ein Abend: 1 von " + std::to_string(oneIn(odds.chance));
+}
+
+std::string spokenEvening(const EveningGroup& group)
+{
+    const EveningOdds& odds = group.odds;
+    return name(group, true) + ", " + rolls(odds.rolls) + ", Glück im Mittel " + luckCell(group.meanLuck) + ", "
+        + std::to_string(odds.above) + " über dem Mittel, erwartet " + decimal(odds.expectedAbove)
+        + ", so ein Abend 1 von " + std::to_string(oneIn(odds.chance)) + ".";
+}
+
+} // namespace velmora::rolltext

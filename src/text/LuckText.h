@@ -1,0 +1,20 @@
+#pragma once
+
+#include "odds/Evening.h"
+
+#include <string>
+
+namespace velmora::rolltext {
+
+// A roll's luck as the log shows it, "73 %", and as it is said, "Glück 73 %".
+std::string luckCell(double luck);
+std::string spokenLuck(double luck);
+
+// Tonight at a glance: "Heute: 30 Würfe, Glück im Mittel 54 %, 17 über dem
+// Mittel (erwartet 14,2); so ein Abend: 1 von 6". A talent's group starts
+// with its name instead, "Arven: Schwertkampf: 4 Würfe, …".
+std::string eveningLine(const EveningGroup& group);
+// The same for speech, without colons and parentheses, in under 25 words.
+std::string spokenEvening(const EveningGroup& group);
+
+} // namespace velmora::rolltext
