@@ -209,12 +209,12 @@ def check_log(frame, transcript, notifications):
     check(rows == 9, f"the log lists the 9 rolls ({rows})")
     newest = table_cells(rolls, 0)
     result = spoken_result(check_step10(transcript_lines(transcript), None))
-    check(newest[1] == result and newest[2] == "Stufe 10" and newest[3] == "kein Karma"
-          and re.fullmatch(r"\d{1,2} Uhr( \d{1,2})?", newest[0])
-          and not any(re.search(r"[:()\u00b7+-]", cell) for cell in newest[:4]),
+    check(newest[1] == result and re.fullmatch(r"Glück \d{1,3} %", newest[2]) and newest[3] == "Stufe 10"
+          and newest[4] == "kein Karma" and re.fullmatch(r"\d{1,2} Uhr( \d{1,2})?", newest[0])
+          and not any(re.search(r"[:()\u00b7+-]", cell) for cell in newest[:5]),
           f"the newest roll's cells in words: {newest}")
-    check(dice_of(notifications_words[-1]) == newest[4],
-          f"its dice as the notification told them: {newest[4]!r}")
+    check(dice_of(notifications_words[-1]) == newest[5],
+          f"its dice as the notification told them: {newest[5]!r}")
     return rolls
 
 
