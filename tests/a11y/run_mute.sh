@@ -7,6 +7,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/harness.sh"
 source "$here/../../scripts/xsession.sh"
+source "$here/fake_status.sh"
 on_private_bus "$@"
 harness mute "$1"
 rounds=${2:-1}
@@ -14,19 +15,7 @@ rounds=${2:-1}
 NO_WM=1 start_x_session
 ms() { echo $((($(date +%s%N) - $1) / 1000000)); }
 for round in $(seq "$rounds"); do
-  coproc fake { exec /usr/bin/python3 "$here/fake_status.py" --late 2>"$work/fake.log"; }
-  fake_pid=$fake_PID # bash forgets it once the service ends
-  pids+=("$fake_pid")
-  exec {to_fake}>&"${fake[1]}" {from_fake}<&"${fake[0]}"
-  tell() {
-    local said=""
-    echo "$*" >&"$to_fake"
-    read -r -t 60 said <&"$from_fake" || true
-    [ "$said" = "$1" ] || fail "the false service did not finish '$*'"
-  }
-  ready=""
-  read -r -t 30 ready <&"$from_fake" || true
-  [ "$ready" = ready ] || fail "the false status service did not start"
+  start_fake_status --late
   tell stuck
 
   start_program env

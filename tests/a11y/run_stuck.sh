@@ -7,23 +7,12 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/harness.sh"
 source "$here/../../scripts/xsession.sh"
+source "$here/fake_status.sh"
 on_private_bus "$@"
 harness stuck "$1"
 
 NO_WM=1 start_x_session
-coproc fake { exec /usr/bin/python3 "$here/fake_status.py" 2>"$work/fake.log"; }
-pids+=("$fake_PID")
-exec {to_fake}>&"${fake[1]}" {from_fake}<&"${fake[0]}"
-# Sends a command and waits for the service to say that it is done.
-tell() {
-  local said=""
-  echo "$*" >&"$to_fake"
-  read -r -t 60 said <&"$from_fake" || true
-  [ "$said" = "$1" ] || fail "the false service did not finish '$*'"
-}
-ready=""
-read -r -t 30 ready <&"$from_fake" || true
-[ "$ready" = ready ] || fail "the false status service did not start"
+start_fake_status
 
 start_program env
 # The watch reads the status once after the first frame.
