@@ -1,4 +1,5 @@
 #include "app/WindowRig.h"
+#include "app/log/LuckChart.h"
 #include "app/log/RollLogView.h"
 #include "app/talents/TalentsView.h"
 
@@ -6,6 +7,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QImage>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -78,6 +80,29 @@ TEST(RollLog, CtrlHShowsTheRollsNewestFirstAndEscapeGivesTheFocusBack)
             "Heute: 2 Würfe, Glück im Mittel 50 %, 0 über dem Mittel (erwartet 0,5); so ein Abend: 1 von 2"));
     EXPECT_EQ(log->tonight()->accessibleName(),
         QStringLiteral("Heute, 2 Würfe, Glück im Mittel 50 %, 0 über dem Mittel, erwartet 0,5, so ein Abend 1 von 2."));
+    // 38 % and 63 %: one roll in the fourth band and one in the seventh,
+    // drawn and in the table; fair dice give a fifth of a roll to each.
+    QTableWidget* bands = log->luckTable();
+    ASSERT_EQ(bands->rowCount(), 10);
+    for (int band = 0; band < 10; ++band) {
+        EXPECT_EQ(cell(bands, band, 1), band == 3 || band == 6 ? QStringLiteral("1") : QStringLiteral("0")) << band;
+        EXPECT_EQ(cell(bands, band, 2), QStringLiteral("0,2")) << band;
+    }
+    EXPECT_EQ(cell(bands, 3, 0), QStringLiteral("30 bis 40 %"));
+    const QImage drawn = log->luckChart()->grab().toImage();
+    const QColor bar = log->luckChart()->palette().color(QPalette::Highlight);
+    const auto barAt = [&drawn, &bar](double share) {
+        const int x = static_cast<int>(share * drawn.width());
+        for (int y = 0; y < drawn.height(); ++y) {
+            if (drawn.pixelColor(x, y) == bar) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_FALSE(barAt(0.1)) << "no roll below 10 %";
+    EXPECT_TRUE(barAt(0.39)) << "the 38 % roll's band";
+    EXPECT_TRUE(barAt(0.66)) << "the 63 % roll's band";
     EXPECT_EQ(QApplication::focusWidget(), table);
     EXPECT_EQ(table->currentRow(), 0);
 

@@ -3,6 +3,7 @@
 #include "app/access/Announcer.h"
 #include "app/access/FocusedItem.h"
 #include "app/desktop/FlowLayout.h"
+#include "app/log/LuckChart.h"
 #include "app/session/Session.h"
 #include "odds/Evening.h"
 #include "text/LuckText.h"
@@ -13,6 +14,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -81,10 +83,24 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     // Reached by Tab and read there, as a screen reader reads a text.
     m_tonight->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     m_tonight->setFocusPolicy(Qt::StrongFocus);
+    m_luckChart = new LuckChart(this);
+    m_luckTable = new QTableWidget(this);
+    m_luckTable->setObjectName(QStringLiteral("luckBands"));
+    m_luckTable->setAccessibleName(tr("Glück heute, in Zehnteln"));
+    m_luckTable->setSelectionMode(QAbstractItemView::NoSelection);
+    m_luckTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_luckTable->setTabKeyNavigation(false);
+    m_luckTable->verticalHeader()->hide();
+    m_luckTable->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    tellCellOnFocus(m_luckTable);
+    auto* luck = new QHBoxLayout;
+    luck->addWidget(m_luckChart, 1);
+    luck->addWidget(m_luckTable);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(note);
     layout->addWidget(m_table);
     layout->addWidget(m_tonight);
+    layout->addLayout(luck);
     auto* buttons = new FlowLayout;
     auto* save = new QPushButton(tr("&Speichern …"), this);
     auto* clear = new QPushButton(tr("Verlauf l&eeren …"), this);
@@ -254,6 +270,8 @@ void RollLogView::showTonight()
         shown << tr("Heute noch kein Wurf.");
         said << shown.constLast();
     }
+    m_luckChart->setBands(evening.empty() ? std::array<int, 10>{} : evening.front().bands);
+    fillLuckTable(m_luckTable, m_luckChart->bands());
     // Qt tells every setting, changed or not, and each roll comes here.
     if (m_tonight->text() != shown.join(QLatin1Char('\n'))) {
         m_tonight->setText(shown.join(QLatin1Char('\n')));

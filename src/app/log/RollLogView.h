@@ -11,6 +11,8 @@ class QTableWidget;
 
 namespace velmora {
 
+class LuckChart;
+
 class Announcer;
 class Session;
 
@@ -44,6 +46,9 @@ public:
     QTableWidget* table() const { return m_table; }
     // Tonight's rolls against fair dice, all and each talent's, a line each.
     QLabel* tonight() const { return m_tonight; }
+    // Tonight's luck in ten bands, drawn and as a table.
+    LuckChart* luckChart() const { return m_luckChart; }
+    QTableWidget* luckTable() const { return m_luckTable; }
     // The selected rolls as plain text, newest first, an empty line between.
     QString selectedText() const;
     // The file's text: all the rolls, or the selected ones.
@@ -80,6 +85,8 @@ private:
     Announcer* m_announcer = nullptr;
     QTableWidget* m_table;
     QLabel* m_tonight = nullptr;
+    LuckChart* m_luckChart = nullptr;
+    QTableWidget* m_luckTable = nullptr;
     HeldKeys m_heldKeys;
 };
 

@@ -1,0 +1,129 @@
+#include "app/log/LuckChart.h"
+
+#include <QHeaderView>
+#include <QLocale>
+#include <QPainter>
+#include <QTableWidget>
+
+#include <algorithm>
+#include <numeric>
+
+namespace velmora {
+
+namespace {
+
+int total(const std::array<int, 10>& bands) { return std::accumulate(bands.begin(), bands.end(), 0); }
+
+QString bandName(int band) { return LuckChart::tr("%1 bis %2 %").arg(band * 10).arg(band * 10 + 10); }
+
+QString fairCount(const std::array<int, 10>& bands)
+{
+    return QLocale(QLocale::German).toString(total(bands) / 10.0, 'f', 1);
+}
+
+} // namespace
+
+LuckChart::LuckChart(QWidget* parent) : QWidget(parent)
+{
+    setAccessibleName(tr("Glück heute, in Zehnteln"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+}
+
+void LuckChart::setBands(const std::array<int, 10>& bands)
+{
+    if (bands != m_bands) {
+        m_bands = bands;
+        update();
+    }
+}
+
+QSize LuckChart::sizeHint() const
+{
+    const QFontMetrics metrics(font());
+    return {metrics.horizontalAdvance(QLatin1Char('0')) * 40, metrics.height() * 8};
+}
+
+QSize LuckChart::minimumSizeHint() const
+{
+    const QFontMetrics metrics(font());
+    return {metrics.horizontalAdvance(QLatin1Char('0')) * 24, metrics.height() * 6};
+}
+
+void LuckChart::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QFontMetrics metrics(font());
+    const QColor text = palette().color(QPalette::Text);
+    QColor grid = text;
+    grid.setAlphaF(0.2);
+    const int line = metrics.height();
+    const int rolls = total(m_bands);
+    const int most = std::max({1, *std::max_element(m_bands.begin(), m_bands.end()), (rolls + 9) / 10});
+
+    const int left = metrics.horizontalAdvance(QString::number(most)) + 10;
+    const QRect plot(QPoint(left, line / 2 + 4), QPoint(width() - 10, height() - line - 8));
+    if (plot.width() < 40 || plot.height() < 20) {
+        return;
+    }
+    const bool mirrored = layoutDirection() == Qt::RightToLeft;
+    const auto mx = [&](double x) { return mirrored ? width() - x : x; };
+    const auto yAt = [&](double count) { return plot.bottom() - count * plot.height() / most; };
+    const double bandWidth = plot.width() / 10.0;
+
+    // The axis and its counts.
+    painter.setPen(grid);
+    painter.drawLine(QPointF(mx(plot.left()), plot.bottom()), QPointF(mx(plot.right()), plot.bottom()));
+    painter.setPen(text);
+    for (const int count : {0, most}) {
+        painter.drawText(QRectF(mx(0) - (mirrored ? left - 4 : 0), yAt(count) - line / 2.0, left - 4, line),
+            Qt::AlignRight | Qt::AlignVCenter | Qt::AlignAbsolute, QString::number(count));
+    }
+    // The bars, one a band, with a gap between.
+    QColor bar = palette().color(QPalette::Highlight);
+    for (int band = 0; band < 10; ++band) {
+        const double x = plot.left() + band * bandWidth;
+        const QRectF rect(
+            QPointF(mx(mirrored ? x + bandWidth - 2 : x + 2), yAt(m_bands[static_cast<std::size_t>(band)])),
+            QPointF(mx(mirrored ? x + 2 : x + bandWidth - 2), plot.bottom()));
+        painter.fillRect(rect.normalized(), bar);
+    }
+    // What fair dice give, a tenth of the rolls in each band.
+    QPen fair(text, 2, Qt::DashLine);
+    painter.setPen(fair);
+    const double flat = yAt(rolls / 10.0);
+    painter.drawLine(QPointF(mx(plot.left()), flat), QPointF(mx(plot.right()), flat));
+    // The scale beneath: 0, 50 and 100 %.
+    painter.setPen(text);
+    for (const int percent : {0, 50, 100}) {
+        const double x = mx(plot.left() + percent / 10.0 * bandWidth);
+        const QString label = percent == 100 ? tr("100 %") : QString::number(percent);
+        const double w = metrics.horizontalAdvance(label);
+        painter.drawText(
+            QRectF(std::clamp(x - w / 2, 0.0, width() - w), plot.bottom() + 4, w, line), Qt::AlignCenter, label);
+    }
+}
+
+void fillLuckTable(QTableWidget* table, const std::array<int, 10>& bands)
+{
+    table->setColumnCount(3);
+    table->setRowCount(10);
+    table->setHorizontalHeaderLabels({LuckChart::tr("Glück"), LuckChart::tr("Würfe"), LuckChart::tr("faire Würfel")});
+    for (int band = 0; band < 10; ++band) {
+        const QString texts[] = {
+            bandName(band), QString::number(bands[static_cast<std::size_t>(band)]), fairCount(bands)};
+        for (int column = 0; column < 3; ++column) {
+            QTableWidgetItem* item = table->item(band, column);
+            if (item == nullptr) {
+                item = new QTableWidgetItem;
+                item->setFlags(Qt::ItemIsEnabled);
+                table->setItem(band, column, item);
+            }
+            if (item->text() != texts[column]) {
+                item->setText(texts[column]);
+            }
+        }
+    }
+}
+
+} // namespace velmora

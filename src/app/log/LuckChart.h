@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class QTableWidget;
+
+namespace velmora {
+
+// Tonight's luck in ten bands of 10 %, as bars beside the flat line that
+// fair dice give, drawn as the odds window draws its curves.
+class LuckChart : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit LuckChart(QWidget* parent = nullptr);
+
+    void setBands(const std::array<int, 10>& bands);
+    const std::array<int, 10>& bands() const { return m_bands; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::array<int, 10> m_bands{};
+};
+
+// The same numbers for a screen reader: a row for each band, its rolls and
+// what fair dice give.
+void fillLuckTable(QTableWidget* table, const std::array<int, 10>& bands);
+
+} // namespace velmora
