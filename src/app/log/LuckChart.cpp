@@ -124,6 +124,7 @@ void fillLuckTable(QTableWidget* table, const std::array<int, 10>& bands)
             }
         }
     }
+    table->resizeColumnsToContents();
 }
 
 } // namespace velmora

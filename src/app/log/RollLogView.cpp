@@ -98,9 +98,12 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     luck->addWidget(m_luckTable);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(note);
-    layout->addWidget(m_table);
+    // The rolls take what room there is; tonight's numbers beneath as high
+    // as the chart, the table scrolling.
+    layout->addWidget(m_table, 1);
     layout->addWidget(m_tonight);
     layout->addLayout(luck);
+    m_luckTable->setMaximumHeight(m_luckChart->sizeHint().height());
     auto* buttons = new FlowLayout;
     auto* save = new QPushButton(tr("&Speichern …"), this);
     auto* clear = new QPushButton(tr("Verlauf l&eeren …"), this);
