@@ -2,6 +2,7 @@
 
 #include "karma/KarmaState.h"
 #include "steps/StepTable.h"
+#include "text/LuckText.h"
 #include "text/TranscriptModel.h"
 #include "text/TranscriptText.h"
 
@@ -101,9 +102,12 @@ std::string header(const RollRecord& roll)
 
 std::string result(const RollRecord& roll) { return outcome(roll, false); }
 
-std::string copy(const RollRecord& roll)
+std::string copy(const RollRecord& roll, std::optional<double> luck)
 {
     std::string text = header(roll);
+    if (luck) {
+        text += ", " + spokenLuck(*luck);
+    }
     for (const std::string& line : bandLines(roll)) {
         if (!line.empty()) {
             text += "\n" + line;

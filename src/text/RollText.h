@@ -3,6 +3,7 @@
 #include "steps/RollRecord.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,10 @@ std::string header(const RollRecord& roll);
 // How the roll ended, on one line: "Summe 32", "Summe 3 (5-2)", "Patzer!",
 // or the error.
 std::string result(const RollRecord& roll);
-// The roll as plain text for the clipboard: the header, then the band's
-// lines without the empty ones, one a line.
-std::string copy(const RollRecord& roll);
+// The roll as plain text for the clipboard: the header, with the roll's
+// luck where it is given ("Stufe 14, Glück 73 %"), then the band's lines
+// without the empty ones, one a line.
+std::string copy(const RollRecord& roll, std::optional<double> luck = std::nullopt);
 // The roll as one line of the log, after its time of day "hh:mm:ss":
 // "20:14:03 Stufe 14, Karma +6 · D20 20+7, D4 3, Karma D6 2 · Summe 32".
 std::string logLine(const RollRecord& roll, const std::string& time);

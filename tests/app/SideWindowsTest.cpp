@@ -7,7 +7,9 @@
 #include "app/talents/TalentsView.h"
 #include "app/window/Board.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDockWidget>
 #include <QFile>
 #include <QHeaderView>
@@ -183,6 +185,44 @@ TEST(SideWindows, TheLayoutComesBackAsLeftOnAScreenThatExists)
     EXPECT_TRUE(talents->isVisible() && talents->isFloating());
     EXPECT_TRUE(area.contains(talents->frameGeometry()))
         << talents->frameGeometry().x() << "," << talents->frameGeometry().y();
+}
+
+// The copy carries the roll's luck only once the player asks for it, and
+// the choice outlives the program.
+TEST(SideWindows, TheCopyCarriesTheLuckOnlyWhenAskedAndTheChoiceIsKept)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QFile::remove(Database::userPaths().database);
+    const auto copied = [](WindowRig& rig) {
+        rig.source.push(3, 4); // step 1, d4 - 2: sum 1, luck 1/4 + 1/4 + 1/8
+        rig.click(rig.step(1));
+        rig.window.board()->copyRoll();
+        const QString text = QApplication::clipboard()->text();
+        return text.left(text.indexOf(QLatin1Char('\n')));
+    };
+    const auto luckAction = [](WindowRig& rig) {
+        for (QAction* a : rig.window.findChildren<QAction*>()) {
+            if (a->text() == QStringLiteral("Kopie mit &Glück")) {
+                return a;
+            }
+        }
+        return static_cast<QAction*>(nullptr);
+    };
+    {
+        WindowRig rig;
+        rig.window.restoreKept();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return rig.session.keeper().loaded(); }));
+        EXPECT_EQ(copied(rig), QStringLiteral("Stufe 01"));
+        QAction* luck = luckAction(rig);
+        ASSERT_NE(luck, nullptr);
+        EXPECT_FALSE(luck->isChecked());
+        luck->trigger();
+        EXPECT_EQ(copied(rig), QStringLiteral("Stufe 01, Glück 63 %"));
+    }
+    WindowRig next;
+    next.window.restoreKept();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return luckAction(next)->isChecked(); }));
+    EXPECT_EQ(copied(next), QStringLiteral("Stufe 01, Glück 63 %"));
 }
 
 } // namespace

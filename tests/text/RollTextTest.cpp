@@ -142,6 +142,9 @@ TEST(RollText, ATalentsRollIsNamedInEveryFormButTheBand)
     EXPECT_EQ(rolltext::header(talent), "Arven: Schwertkampf (Stufe 14), Karma +6");
     EXPECT_EQ(rolltext::copy(talent).substr(0, rolltext::copy(talent).find('\n')),
         "Arven: Schwertkampf (Stufe 14), Karma +6");
+    const std::string lucky = rolltext::copy(talent, 0.73);
+    EXPECT_EQ(lucky.substr(0, lucky.find('\n')), "Arven: Schwertkampf (Stufe 14), Karma +6, Glück 73 %");
+    EXPECT_EQ(lucky.substr(lucky.find('\n')), rolltext::copy(talent).substr(rolltext::copy(talent).find('\n')));
     EXPECT_EQ(rolltext::logLine(talent, "21:15:02"),
         "21:15:02 Arven: Schwertkampf (Stufe 14), Karma +6 · D20 20+7, D4 3, Karma D6 2 · Summe 32");
     EXPECT_EQ(rolltext::spokenLogLine(talent, "21:15:02"),

@@ -308,7 +308,7 @@ QString RollLogView::selectedText() const
     for (int row = 0; row < m_table->rowCount(); ++row) {
         const RollLog::Entry* entry = entryAt(row);
         if (entry != nullptr && m_table->item(row, Time)->isSelected()) {
-            rolls << qt(rolltext::copy(entry->roll));
+            rolls << qt(m_session.copyText(entry->roll));
         }
     }
     return rolls.join(QStringLiteral("\n\n"));
@@ -327,7 +327,7 @@ QString RollLogView::savedText(bool selectedOnly) const
         const QString date = entry->when > 0
             ? german.toString(QDateTime::fromMSecsSinceEpoch(entry->when).date(), QStringLiteral("dd.MM.yyyy")) + ' '
             : QString();
-        rolls << date + qt(entry->time) + ' ' + qt(rolltext::copy(entry->roll));
+        rolls << date + qt(entry->time) + ' ' + qt(m_session.copyText(entry->roll));
     }
     return rolls.join(QStringLiteral("\n\n"));
 }

@@ -1,5 +1,6 @@
 #include "app/session/Session.h"
 
+#include "odds/Luck.h"
 #include "steps/RollReportingErrors.h"
 #include "steps/StepTable.h"
 #include "text/RollText.h"
@@ -8,6 +9,11 @@
 #include <utility>
 
 namespace velmora {
+namespace {
+
+const QString kLuckInCopy = QStringLiteral("luck_in_copy");
+
+} // namespace
 
 void KarmaHolder::setLampColour(int lamp, std::uint32_t systemColour)
 {
@@ -21,6 +27,32 @@ Session::Session(RandomSource& source, Clock& clock, Database::Paths paths, QObj
     , m_keeper(std::move(paths))
 {
     connect(&m_keeper, &Keeper::logReplaced, this, &Session::logReplaced);
+    connect(&m_keeper, &Keeper::settingsRead, this, [this](const QHash<QString, QByteArray>& settings) {
+        if (!m_luckInCopyChosen && settings.value(kLuckInCopy) == QByteArrayLiteral("1")) {
+            m_luckInCopy = true;
+            emit luckInCopyChanged(true);
+        }
+    });
+}
+
+std::string Session::copyText(const RollRecord& roll) const
+{
+    std::optional<double> luck;
+    if (m_luckInCopy) {
+        if (const RollOdds* odds = oddsOf(sharedOdds(), roll)) {
+            luck = luckOf(*odds, roll);
+        }
+    }
+    return rolltext::copy(roll, luck);
+}
+
+void Session::setLuckInCopy(bool on)
+{
+    m_luckInCopyChosen = true;
+    if (std::exchange(m_luckInCopy, on) != on) {
+        m_keeper.keepSetting(kLuckInCopy, on ? QByteArrayLiteral("1") : QByteArrayLiteral("0"));
+        emit luckInCopyChanged(on);
+    }
 }
 
 void Session::rollStep(int step) { roll(step, {}, {}); }

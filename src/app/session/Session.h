@@ -70,6 +70,12 @@ public:
     // the log took in.
     const std::optional<RollRecord>& lastRoll() const { return m_lastRoll; }
 
+    // The roll as the clipboard takes it, with its luck where the player
+    // asked for that: off unless chosen, and kept for the next start.
+    std::string copyText(const RollRecord& roll) const;
+    bool luckInCopy() const { return m_luckInCopy; }
+    void setLuckInCopy(bool on);
+
     Keeper& keeper() { return m_keeper; }
     const RollLog& log() const { return m_keeper.log(); }
     // Empties the log, here and in the database: of all it shows, or of these rolls.
@@ -82,6 +88,7 @@ signals:
     // The log changed otherwise than by a roll here: another program's
     // rolls, a clearing, the kept rolls read.
     void logReplaced();
+    void luckInCopyChanged(bool on);
 
 private:
     void roll(int step, std::string character, std::string talent);
@@ -93,6 +100,9 @@ private:
     Keeper m_keeper;
     std::optional<RollRecord> m_lastRoll;
     std::optional<int> m_chosenButton;
+    bool m_luckInCopy = false;
+    // Chosen before the kept choice was read: the player's stands.
+    bool m_luckInCopyChosen = false;
 };
 
 } // namespace velmora

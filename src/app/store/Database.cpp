@@ -704,7 +704,14 @@ Database::Layout Database::layout()
         QSqlQuery rows = sql.run(QStringLiteral("SELECT name, value FROM layout"));
         while (sql.ok() && rows.next()) {
             const QString name = rows.value(0).toString();
-            (name == QLatin1String("geometry") ? found.geometry : found.state) = rows.value(1).toByteArray();
+            const QByteArray value = rows.value(1).toByteArray();
+            if (name == QLatin1String("geometry")) {
+                found.geometry = value;
+            } else if (name == QLatin1String("state")) {
+                found.state = value;
+            } else {
+                found.settings.insert(name, value);
+            }
         }
     }
     found.fault = sql.fault();
@@ -723,6 +730,18 @@ Database::Fault Database::keepLayout(const QByteArray& geometry, const QByteArra
             sql.run(QStringLiteral("INSERT OR REPLACE INTO layout (name, value) VALUES (?, ?)"),
                 {QString::fromLatin1(name), *value});
         }
+    });
+}
+
+Database::Fault Database::keepSetting(const QString& name, const QByteArray& value)
+{
+    if (!m_open) {
+        return Fault::CannotOpen;
+    }
+    Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
+    return sql.transaction([&] {
+        sql.run(QString::fromLatin1(kLayoutTable));
+        sql.run(QStringLiteral("INSERT OR REPLACE INTO layout (name, value) VALUES (?, ?)"), {name, value});
     });
 }
 

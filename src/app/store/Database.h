@@ -4,6 +4,7 @@
 #include "talents/Roster.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -92,15 +93,17 @@ public:
     // one transaction; nothing changes where it is refused.
     Talents changeTalents(const std::function<Refusal(Roster&)>& change);
 
-    // The main window's geometry and its docks' state as Qt saves them;
-    // empty before the first was kept.
+    // The main window's geometry and its docks' state as Qt saves them,
+    // empty before the first was kept; and the player's settings by name.
     struct Layout {
         QByteArray geometry;
         QByteArray state;
+        QHash<QString, QByteArray> settings;
         Fault fault = Fault::None;
     };
     Layout layout();
     Fault keepLayout(const QByteArray& geometry, const QByteArray& state);
+    Fault keepSetting(const QString& name, const QByteArray& value);
 
     // Changes whenever another connection commits.
     std::optional<std::int64_t> dataVersion();

@@ -251,7 +251,10 @@ private:
         sendSnapshot();
         if (!std::exchange(m_layoutSent, true)) {
             const Database::Layout layout = m_database.layout();
-            post([layout](Keeper& k) { emit k.layoutRead(layout.geometry, layout.state); });
+            post([layout](Keeper& k) {
+                emit k.settingsRead(layout.settings);
+                emit k.layoutRead(layout.geometry, layout.state);
+            });
         }
         // Every page read only now: the rolls are shown before a large
         // file has been read through.
@@ -315,6 +318,9 @@ private:
             break;
         case Keeper::Op::Kind::Layout:
             fault = m_database.keepLayout(op.geometry, op.state);
+            break;
+        case Keeper::Op::Kind::Setting:
+            fault = m_database.keepSetting(op.name, op.value);
             break;
         case Keeper::Op::Kind::Talents: {
             Database::Talents changed = m_database.changeTalents(op.change);
@@ -382,6 +388,7 @@ private:
                 op.change(roster);
                 break;
             case Keeper::Op::Kind::Layout:
+            case Keeper::Op::Kind::Setting:
                 break;
             }
         }
@@ -541,6 +548,16 @@ void Keeper::keepLayout(const QByteArray& geometry, const QByteArray& state)
     op.number = ++m_sent;
     op.geometry = geometry;
     op.state = state;
+    send(std::move(op));
+}
+
+void Keeper::keepSetting(const QString& name, const QByteArray& value)
+{
+    Op op;
+    op.kind = Op::Kind::Setting;
+    op.number = ++m_sent;
+    op.name = name;
+    op.value = value;
     send(std::move(op));
 }
 

@@ -4,6 +4,8 @@
 #include "steps/RollLog.h"
 #include "talents/Roster.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -59,6 +61,8 @@ public:
 
     // The window's layout, kept for the next start.
     void keepLayout(const QByteArray& geometry, const QByteArray& state);
+    // One of the player's settings, kept for the next start.
+    void keepSetting(const QString& name, const QByteArray& value);
 
     // Asks the database whether another program changed it: cheap, and
     // done every second anyway.
@@ -66,7 +70,7 @@ public:
 
     // One change for the database, numbered as sent.
     struct Op {
-        enum class Kind { Roll, Clear, Talents, Layout };
+        enum class Kind { Roll, Clear, Talents, Layout, Setting };
         Kind kind = Kind::Roll;
         std::uint64_t number = 0;
         RollLog::Entry roll;
@@ -74,6 +78,8 @@ public:
         std::function<Refusal(Roster&)> change;
         QByteArray geometry; // of a layout
         QByteArray state;
+        QString name; // of a setting
+        QByteArray value;
     };
 
 signals:
@@ -84,6 +90,8 @@ signals:
     // Once, as the database was opened: the layout that the last run kept,
     // empty where there was none or the database could not be read.
     void layoutRead(const QByteArray& geometry, const QByteArray& state);
+    // Just before it: the settings that the last run kept.
+    void settingsRead(const QHash<QString, QByteArray>& settings);
     // One plain German sentence or two, once per cause per session.
     void problem(const QString& message);
 

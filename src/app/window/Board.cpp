@@ -245,7 +245,7 @@ void Board::copyRoll()
         m_announcer->announce(tr("Noch kein Wurf"));
         return;
     }
-    QApplication::clipboard()->setText(QString::fromStdString(rolltext::copy(*last)));
+    QApplication::clipboard()->setText(QString::fromStdString(m_session.copyText(*last)));
     m_announcer->announce(tr("Wurf kopiert"));
 }
 

@@ -77,6 +77,12 @@ void MainWindow::createMenus()
             m_logView->askToClear();
         },
         Qt::WindowShortcut);
+    edit->addSeparator();
+    QAction* luck = edit->addAction(tr("Kopie mit &Glück"));
+    luck->setCheckable(true);
+    luck->setChecked(m_session.luckInCopy());
+    connect(luck, &QAction::toggled, &m_session, &Session::setLuckInCopy);
+    connect(&m_session, &Session::luckInCopyChanged, luck, &QAction::setChecked);
 
     QMenu* view = menuBar()->addMenu(tr("&Ansicht"));
     m_talentsAction = action(view, tr("&Talente"), QKeySequence(Qt::CTRL | Qt::Key_T), [this] { showTalents(); });
