@@ -46,7 +46,12 @@ std::optional<double> luckOf(const RollOdds& odds, const RollRecord& roll)
     return std::nullopt;
 }
 
-int luckPercent(double luck) { return static_cast<int>(std::floor(luck * 100.0 + 0.5)); }
+int luckPercent(double luck)
+{
+    // The odds are exact to 1e-12, not to the last bit: 0.175 comes out as
+    // 0.17499999999999999, a half that must still go up.
+    return static_cast<int>(std::floor(luck * 100.0 + 0.5 + 1e-9));
+}
 
 double chanceAboveMean(const RollOdds& odds)
 {

@@ -47,6 +47,9 @@ TEST(Luck, OfRollsWorkedByHand)
         // d20 + d4: the d20 shows a in 1..19, the d4 at most 19 - a; summed
         // over a, P(d4 <= m) for m = 0..18 is 15.6708984375, over 20. Equal:
         // 3/20 * (1/4 + 1/16 + 1/64 + 1/256 + 1/1024) = 1023/20480.
+        // Below 7: a + b <= 6, over a = 1..5 P(d4 <= 6 - a) = 13/16 + 3/4 +
+        // 3/4 + 1/2 + 1/4 = 49/16; equal: 1+6, 2+5 at 1/16, 4+3, 5+2, 6+1 at 1/4.
+        {"step 14, sum 7", 14, 0, Outcome::Sum, 7, 49.0 / 320 + 14.0 / 320 / 2},
         {"step 14, sum 20", 14, 0, Outcome::Sum, 20, 15.6708984375 / 20 + 1023.0 / 20480 / 2},
         // d20 + d20 + d12 + d10 + d8: all ones once in 384000; a sum of 6 is
         // one die showing 2, in five ways.
@@ -62,6 +65,7 @@ TEST(Luck, OfRollsWorkedByHand)
     }
     EXPECT_FALSE(luckOf(cache.odds(5, 0), rolled(5, 0, Outcome::Error, 0)).has_value());
     EXPECT_EQ(luckPercent(0.625), 63);
+    EXPECT_EQ(luckPercent(*luckOf(cache.odds(14, 0), rolled(14, 0, Outcome::Sum, 7))), 18) << "17.5 % goes up";
     EXPECT_EQ(luckPercent(0.8085205078125), 81);
     EXPECT_EQ(luckPercent(0.5 / 384000), 0);
 }
