@@ -241,6 +241,16 @@ before=$(spoken | wc -l)
 key Return
 said_anew "$before" "^(notification )?Bogen, (Summe [0-9]+\.|Patzer!) D"
 check "a talent added by Ctrl+N and rolled by Return: '$(spoken | grep -E "^(notification )?Bogen, " | tail -1)'"
+# A name offered for renaming, selected, is read whole.
+before=$(spoken | wc -l)
+key F2
+said_anew "$before" "(selected|ausgewählt)\.?$"
+selected=$(spoken | tail -n +"$((before + 1))" | grep -E "(selected|ausgewählt)\.?$" | head -1)
+grep -qE "^Bogen (selected|ausgewählt)" <<<"$selected" || fail "Orca read the selected name as: '$selected'"
+check "F2 on 'Bogen': '$selected'"
+before=$(spoken | wc -l)
+key Escape
+said_anew "$before" "^Bogen"
 # The character box by its mnemonic, with the chosen character and no "&".
 before=$(spoken | wc -l)
 key alt+c

@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QString>
 
@@ -49,5 +50,47 @@ public:
 protected:
     QPushButton* button() const { return static_cast<QPushButton*>(widget()); }
 };
+
+// A line edit as Qt's own interface tells it, but with its text's attribute
+// run covering the whole text: Qt's gives an empty run at each offset, and
+// Orca, which splits what it says by such runs, then drops the last letter
+// of a field's selected text ("Boge ausgewählt" for "Bogen").
+class AccessibleLineEdit : public QAccessibleWidget,
+                           public QAccessibleTextInterface,
+                           public QAccessibleEditableTextInterface {
+public:
+    explicit AccessibleLineEdit(QLineEdit* edit);
+
+    void* interface_cast(QAccessible::InterfaceType type) override;
+    QAccessible::State state() const override;
+    QString text(QAccessible::Text t) const override;
+    void setText(QAccessible::Text t, const QString& text) override;
+
+    void selection(int index, int* start, int* end) const override;
+    int selectionCount() const override;
+    void addSelection(int start, int end) override;
+    void removeSelection(int index) override;
+    void setSelection(int index, int start, int end) override;
+    int cursorPosition() const override;
+    void setCursorPosition(int position) override;
+    QString text(int start, int end) const override;
+    int characterCount() const override;
+    QRect characterRect(int offset) const override;
+    int offsetAtPoint(const QPoint& point) const override;
+    void scrollToSubstring(int start, int end) override;
+    QString attributes(int offset, int* start, int* end) const override;
+
+    void deleteText(int start, int end) override;
+    void insertText(int offset, const QString& text) override;
+    void replaceText(int start, int end, const QString& text) override;
+
+private:
+    QLineEdit* edit() const { return static_cast<QLineEdit*>(widget()); }
+    // What the field shows: a password's dots, never its letters.
+    QString shown() const;
+};
+
+// Every QLineEdit of the program, a dialog's included, gets the interface above.
+void installAccessibleLineEdits();
 
 } // namespace velmora

@@ -1,5 +1,6 @@
 #include "app/window/MainWindow.h"
 
+#include "app/access/AccessibleFactory.h"
 #include "app/access/Announcer.h"
 #include "app/access/FocusedItem.h"
 #include "app/access/LateKeys.h"
@@ -30,6 +31,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
     , m_session(session)
     , m_board(new Board(session, this))
 {
+    installAccessibleLineEdits();
     setObjectName(QStringLiteral("velmora"));
     setWindowTitle(tr("Velmora - Stand-Alone-Version"));
     setCentralWidget(m_board);
