@@ -179,8 +179,15 @@ said_anew "$before" "^Heute, [0-9]+ Würfe, Glück im Mittel [0-9]+ %, [0-9]+ ü
 tonight=$(spoken | tail -n +"$((before + 1))" | grep -m1 "^Heute")
 [ "$(wc -w <<<"$tonight")" -lt 25 ] || fail "Orca read tonight's summary in $(wc -w <<<"$tonight") words"
 check "on tonight's summary Orca said: '$tonight'"
+# Then the chart's numbers as a table, row by row.
 before=$(spoken | wc -l)
-key shift+Tab
+key Tab
+said_anew "$before" "^0 bis 10 %"
+key Down
+said_anew "$before" "^10 bis 20 %"
+check "in tonight's luck table Orca said: '$(spoken | tail -n +"$((before + 1))" | tr '\n' '|')'"
+before=$(spoken | wc -l)
+key shift+Tab shift+Tab
 said_anew "$before" "^D20 [0-9]"
 # Every roll in the log, oldest first, as Orca told them.
 key ctrl+a ctrl+c
