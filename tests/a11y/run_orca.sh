@@ -231,7 +231,14 @@ key ctrl+t
 said_anew "$before" "Schwertkampf|Wahrnehmung"
 before=$(spoken | wc -l)
 key ctrl+n
-said_anew "$before" "Name des Talents"
+# Orca 48, when it gets to Ctrl+N only after the dialog has taken the X
+# focus, moves its own focus to the dialog's field without a word, and then
+# takes Qt's focus events for the field as news of a focus it already has:
+# it says the dialog alone. A race in Orca, noted here, not mended.
+said_anew "$before" "Name des Talents|^Talent hinzufügen dialog"
+heard_field() { spoken | tail -n +"$((before + 1))" | grep -q "Name des Talents"; }
+for _ in $(seq 30); do heard_field && break; sleep 0.1; done
+heard_field || check "the new talent's dialog was heard without its field: Orca took the field silently"
 xdotool type --delay 40 Bogen
 before=$(spoken | wc -l)
 key Return
