@@ -16,6 +16,9 @@ public:
     // The step the digits typed so far name, if any. nowMs: a monotonic
     // clock reading in milliseconds.
     std::optional<int> type(char digit, std::uint64_t nowMs);
+    // A roll or any other key ends the number: "1" Space "3" is step 1,
+    // then step 3, not 13.
+    void end() { m_digits.clear(); }
 
 private:
     std::string m_digits;

@@ -44,6 +44,32 @@ TEST(Keyboard, TypedDigitsFocusTheStepAndNothingRolls)
     EXPECT_EQ(rig.karmaLabel()->text(), QStringLiteral("0"));
 }
 
+// Typed quickly, as a player who knows the keys: a roll ends the number, so
+// the digits after it name a step of their own.
+TEST(Keyboard, ARollEndsATypedNumber)
+{
+    const struct {
+        std::vector<Qt::Key> keys;
+        std::vector<int> rolled;
+    } cases[] = {
+        {{Qt::Key_1, Qt::Key_Space, Qt::Key_3, Qt::Key_Space}, {1, 3}},
+        {{Qt::Key_3, Qt::Key_Space, Qt::Key_1, Qt::Key_Space}, {3, 1}},
+        {{Qt::Key_3, Qt::Key_Return, Qt::Key_1, Qt::Key_4, Qt::Key_Space}, {3, 14}},
+    };
+    for (const auto& c : cases) {
+        WindowRig rig;
+        rig.source.repeatForever(1, 20);
+        start(rig, QStringLiteral("karmabutton5"));
+        std::vector<int> rolled;
+        QObject::connect(
+            &rig.session, &Session::rolled, [&rolled](const RollRecord& roll) { rolled.push_back(roll.step); });
+        for (const Qt::Key key : c.keys) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+        }
+        EXPECT_EQ(rolled, c.rolled);
+    }
+}
+
 TEST(Keyboard, PlusAndMinusStepTheKarmaAsItsButtonsWouldAndKeepTheFocus)
 {
     WindowRig rig;

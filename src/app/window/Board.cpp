@@ -31,6 +31,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSet>
 
 #include <algorithm>
 #include <utility>
@@ -206,6 +207,7 @@ QWidget* Board::createControl(const ControlDesign& design)
 
 void Board::rolled(const RollRecord& roll)
 {
+    m_typing.end(); // however it was rolled: a click too ends a typed number
     m_view->transcriptChanged();
     if (QAccessible::isActive()) {
         const Announcement result = rollAnnouncement(roll);
@@ -337,6 +339,7 @@ bool Board::eventFilter(QObject* watched, QEvent* event)
     }
     if (event->type() == QEvent::KeyPress) {
         const auto& key = *static_cast<QKeyEvent*>(event);
+        endTypingUnlessDigit(key);
         const bool repeat = m_heldKeys.pressIsRepeat(key);
         auto* control = static_cast<QWidget*>(watched);
         return menuKey(control, key) || clickKey(control, key, repeat) || typedDigit(key, repeat)
@@ -351,6 +354,9 @@ void Board::keyPressEvent(QKeyEvent* event)
 {
     // A control's keys were tracked by the event filter on their way here.
     const bool fromControl = focusWidget() != nullptr && focusWidget() != this;
+    if (!fromControl) {
+        endTypingUnlessDigit(*event);
+    }
     const bool repeat = fromControl || m_heldKeys.pressIsRepeat(*event);
     if (fromControl || (!typedDigit(*event, repeat) && !karmaKey(*event, repeat))) {
         QWidget::keyPressEvent(event);
@@ -386,6 +392,16 @@ bool Board::clickKey(QWidget* control, const QKeyEvent& event, bool repeat)
         button->click();
     }
     return true;
+}
+
+void Board::endTypingUnlessDigit(const QKeyEvent& event)
+{
+    // Shift alone is half of a "+" on many layouts, not a key of its own.
+    static const QSet<int> modifiers{Qt::Key_Shift, Qt::Key_Control, Qt::Key_Alt, Qt::Key_AltGr, Qt::Key_Meta};
+    const QString text = event.text();
+    if (!modifiers.contains(event.key()) && !(text.size() == 1 && text.front().isDigit())) {
+        m_typing.end();
+    }
 }
 
 bool Board::typedDigit(const QKeyEvent& event, bool repeat)

@@ -79,6 +79,7 @@ private:
     // + and - for the karma, an arrow on the grid. A held key acts once.
     bool menuKey(QWidget* control, const QKeyEvent& event);
     bool clickKey(QWidget* control, const QKeyEvent& event, bool repeat);
+    void endTypingUnlessDigit(const QKeyEvent& event);
     bool typedDigit(const QKeyEvent& event, bool repeat);
     bool karmaKey(const QKeyEvent& event, bool repeat);
     bool gridMove(const QKeyEvent& event);
