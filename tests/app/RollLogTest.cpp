@@ -1,13 +1,17 @@
 #include "app/WindowRig.h"
 #include "app/log/LuckChart.h"
 #include "app/log/RollLogView.h"
+#include "app/store/Database.h"
 #include "app/talents/TalentsView.h"
+#include "odds/Luck.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -50,6 +54,37 @@ TEST(RollLog, CtrlCCopiesTheLatestRollWhateverHasTheFocusAndNothingBeforeTheFirs
 }
 
 QString cell(QTableWidget* table, int row, int column) { return table->item(row, column)->text(); }
+
+// Tonight ends three hours after its last roll, also while the log stays
+// open and nothing is rolled.
+TEST(RollLog, TonightEndsThreeHoursAfterItsLastRollWithNoRollToTellIt)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QFile::remove(Database::userPaths().database);
+    {
+        Database kept(Database::userPaths());
+        ASSERT_EQ(kept.open().fault, Database::Fault::None);
+        RollLog::Entry entry;
+        entry.id = 77;
+        entry.when = QDateTime::currentMSecsSinceEpoch() - kEveningPauseMs + 1500;
+        entry.time = "20:00:00";
+        entry.roll.step = 3;
+        entry.roll.dice = {{4, false, {3}}};
+        entry.roll.outcome = RollRecord::Outcome::Sum;
+        entry.roll.total = 3;
+        ASSERT_EQ(kept.addRoll(entry), Database::Fault::None);
+    }
+    WindowRig rig;
+    rig.window.restoreKept();
+    rig.window.showLog();
+    QLabel* tonight = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        tonight = rig.window.logView() != nullptr ? rig.window.logView()->tonight() : nullptr;
+        return tonight != nullptr && tonight->text().startsWith(QStringLiteral("Heute: 1 Wurf"));
+    }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tonight->text() == QStringLiteral("Heute noch kein Wurf."); }, 5000))
+        << tonight->text().toStdString();
+}
 
 TEST(RollLog, CtrlHShowsTheRollsNewestFirstAndEscapeGivesTheFocusBack)
 {

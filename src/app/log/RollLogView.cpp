@@ -25,6 +25,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -83,6 +84,9 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     // Reached by Tab and read there, as a screen reader reads a text.
     m_tonight->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     m_tonight->setFocusPolicy(Qt::StrongFocus);
+    m_eveningEnds = new QTimer(this);
+    m_eveningEnds->setSingleShot(true);
+    connect(m_eveningEnds, &QTimer::timeout, this, &RollLogView::showTonight);
     m_luckChart = new LuckChart(this);
     m_luckTable = new QTableWidget(this);
     m_luckTable->setObjectName(QStringLiteral("luckBands"));
@@ -261,8 +265,15 @@ void RollLogView::rollAdded()
 
 void RollLogView::showTonight()
 {
-    const std::vector<EveningGroup> evening =
-        velmora::tonight(m_log, QDateTime::currentMSecsSinceEpoch(), sharedOdds());
+    const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
+    const std::vector<EveningGroup> evening = velmora::tonight(m_log, now, sharedOdds());
+    if (!evening.empty() && m_log.size() > 0) {
+        // A moment after the end, so that the evening is over when it is read.
+        const std::int64_t left = m_log.latest().when + kEveningPauseMs - now + 100;
+        m_eveningEnds->start(static_cast<int>(std::clamp<std::int64_t>(left, 1000, kEveningPauseMs + 100)));
+    } else {
+        m_eveningEnds->stop();
+    }
     QStringList shown;
     QStringList said;
     for (const EveningGroup& group : evening) {

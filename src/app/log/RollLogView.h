@@ -9,6 +9,8 @@
 class QLabel;
 class QTableWidget;
 
+class QTimer;
+
 namespace velmora {
 
 class LuckChart;
@@ -85,6 +87,8 @@ private:
     Announcer* m_announcer = nullptr;
     QTableWidget* m_table;
     QLabel* m_tonight = nullptr;
+    // Tonight ends three hours after its last roll, whether or not one follows.
+    QTimer* m_eveningEnds = nullptr;
     LuckChart* m_luckChart = nullptr;
     QTableWidget* m_luckTable = nullptr;
     HeldKeys m_heldKeys;
