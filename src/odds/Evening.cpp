@@ -1,6 +1,7 @@
 #include "odds/Evening.h"
 
 #include <algorithm>
+#include <map>
 
 namespace velmora {
 
@@ -12,13 +13,15 @@ struct Gathered {
     std::vector<double> chancesAbove;
     std::vector<bool> above;
 
-    void add(double luck, double chanceAbove, bool isAbove)
+    void add(double luck, double chanceAbove, bool isAbove, const std::array<double, 10>& fair)
     {
         luckSum += luck;
         chancesAbove.push_back(chanceAbove);
         above.push_back(isAbove);
-        const int band = std::clamp(static_cast<int>(luck * 10.0), 0, 9);
-        ++group.bands[static_cast<std::size_t>(band)];
+        ++group.bands[static_cast<std::size_t>(luckBand(luck))];
+        for (std::size_t band = 0; band < fair.size(); ++band) {
+            group.fair[band] += fair[band];
+        }
     }
 
     EveningGroup done()
@@ -39,6 +42,8 @@ std::vector<EveningGroup> tonight(const RollLog& log, std::int64_t now, OddsCach
         when.push_back(log[i].when);
     }
     std::vector<Gathered> groups(1);
+    // Each step and karma's once: a full log holds a thousand rolls of a few.
+    std::map<const RollOdds*, std::array<double, 10>> fairOf;
     for (std::size_t i = eveningStart(when, now); i < log.size(); ++i) {
         const RollRecord& roll = log[i].roll;
         const RollOdds* rollOdds = oddsOf(odds, roll);
@@ -48,7 +53,11 @@ std::vector<EveningGroup> tonight(const RollLog& log, std::int64_t now, OddsCach
         }
         const double chanceAbove = chanceAboveMean(*rollOdds);
         const bool isAbove = aboveMean(*rollOdds, roll);
-        groups[0].add(*luck, chanceAbove, isAbove);
+        auto fair = fairOf.find(rollOdds);
+        if (fair == fairOf.end()) {
+            fair = fairOf.emplace(rollOdds, fairBands(*rollOdds)).first;
+        }
+        groups[0].add(*luck, chanceAbove, isAbove, fair->second);
         if (roll.talent.empty()) {
             continue;
         }
@@ -61,7 +70,7 @@ std::vector<EveningGroup> tonight(const RollLog& log, std::int64_t now, OddsCach
             groups.back().group.talent = roll.talent;
             group = groups.end() - 1;
         }
-        group->add(*luck, chanceAbove, isAbove);
+        group->add(*luck, chanceAbove, isAbove, fair->second);
     }
     std::vector<EveningGroup> evening;
     if (groups[0].chancesAbove.empty()) {

@@ -20,8 +20,10 @@ struct EveningGroup {
     // chance of so unusual an evening.
     double meanLuck = 0.0;
     EveningOdds odds;
-    // How many of them had a luck of 0-10 %, 10-20 %, … 90-100 %.
+    // How many of them had a luck of 0-10 %, 10-20 %, … 90-100 %, and how
+    // many fair dice give in each.
     std::array<int, 10> bands{};
+    std::array<double, 10> fair{};
 };
 
 // All of tonight first, then one group for each talent rolled tonight, in

@@ -12,6 +12,13 @@ namespace {
 
 std::int64_t shownValue(const RollRecord& roll) { return roll.total - roll.modifier; }
 
+// Below: the fumbles and the sums under this one.
+double luckOfShown(const RollOdds& odds, int value)
+{
+    const double below = odds.fumbleChance() + odds.chanceAtLeast(odds.lowestShown()) - odds.chanceAtLeast(value);
+    return below + odds.chanceOf(value) / 2.0;
+}
+
 } // namespace
 
 const RollOdds* oddsOf(OddsCache& odds, const RollRecord& roll)
@@ -34,16 +41,27 @@ std::optional<double> luckOf(const RollOdds& odds, const RollRecord& roll)
             // Beyond what the odds keep, less than 1e-12 from the top.
             return 1.0;
         }
-        const int value = static_cast<int>(std::max<std::int64_t>(shown, odds.lowestShown()));
-        // Below: the fumbles and the sums under this one.
-        const double below = odds.fumbleChance() + odds.chanceAtLeast(odds.lowestShown()) - odds.chanceAtLeast(value);
-        return below + odds.chanceOf(value) / 2.0;
+        return luckOfShown(odds, static_cast<int>(std::max<std::int64_t>(shown, odds.lowestShown())));
     }
     case RollRecord::Outcome::Unfinished:
     case RollRecord::Outcome::Error:
         break;
     }
     return std::nullopt;
+}
+
+int luckBand(double luck) { return std::clamp(static_cast<int>(luck * 10.0), 0, 9); }
+
+std::array<double, 10> fairBands(const RollOdds& odds)
+{
+    std::array<double, 10> bands{};
+    // Each value's luck as luckOf() works it out, so that a roll lands in
+    // the band that its own share was counted in.
+    bands[static_cast<std::size_t>(luckBand(odds.fumbleChance() / 2.0))] += odds.fumbleChance();
+    for (int value = odds.lowestShown(); value <= odds.highestShown(); ++value) {
+        bands[static_cast<std::size_t>(luckBand(luckOfShown(odds, value)))] += odds.chanceOf(value);
+    }
+    return bands;
 }
 
 int luckPercent(double luck)

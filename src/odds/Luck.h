@@ -3,6 +3,7 @@
 #include "odds/Odds.h"
 #include "steps/RollRecord.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -20,6 +21,13 @@ const RollOdds* oddsOf(OddsCache& odds, const RollRecord& roll);
 std::optional<double> luckOf(const RollOdds& odds, const RollRecord& roll);
 // In whole percent, halves rounded up.
 int luckPercent(double luck);
+
+// The band of ten, 0-10 % to 90-100 %, that a luck falls in.
+int luckBand(double luck);
+// Under fair dice, the share of rolls of these odds whose luck falls in each
+// band: not a tenth each, since a die's few faces give few values of luck
+// (a d4 alone never gives 0-10 %).
+std::array<double, 10> fairBands(const RollOdds& odds);
 
 // Whether the roll's sum lies above the mean of its step and karma; a
 // "Patzer!" never does.

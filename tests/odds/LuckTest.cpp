@@ -70,6 +70,19 @@ TEST(Luck, OfRollsWorkedByHand)
     EXPECT_EQ(luckPercent(0.5 / 384000), 0);
 }
 
+// What fair dice give in each band: step 3's d4 puts "Patzer!" at 1/8, a 2
+// at 3/8 and a 3 at 5/8, a quarter each; of the exploded 4s, 5 at 25/32, 6 at
+// 27/32 and all above at 29/32 or more. Nothing ever lands in 0-10 %.
+TEST(Luck, FairDiceFillTheBandsAsTheirFewValuesFall)
+{
+    OddsCache cache;
+    const std::array<double, 10> step3 = fairBands(cache.odds(3, 0));
+    const double expected[10] = {0, 0.25, 0, 0.25, 0, 0, 0.25, 1.0 / 16, 1.0 / 16, 1.0 / 8};
+    for (std::size_t band = 0; band < 10; ++band) {
+        EXPECT_NEAR(step3[band], expected[band], 1e-12) << band;
+    }
+}
+
 // Step 3's d4 has its mean at 10/3: above it only where it explodes.
 TEST(Luck, AboveTheMean)
 {

@@ -6,20 +6,15 @@
 #include <QTableWidget>
 
 #include <algorithm>
-#include <numeric>
+#include <cmath>
 
 namespace velmora {
 
 namespace {
 
-int total(const std::array<int, 10>& bands) { return std::accumulate(bands.begin(), bands.end(), 0); }
-
 QString bandName(int band) { return LuckChart::tr("%1 bis %2 %").arg(band * 10).arg(band * 10 + 10); }
 
-QString fairCount(const std::array<int, 10>& bands)
-{
-    return QLocale(QLocale::German).toString(total(bands) / 10.0, 'f', 1);
-}
+QString fairCount(double count) { return QLocale(QLocale::German).toString(count, 'f', 1); }
 
 } // namespace
 
@@ -29,10 +24,11 @@ LuckChart::LuckChart(QWidget* parent) : QWidget(parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
-void LuckChart::setBands(const std::array<int, 10>& bands)
+void LuckChart::setBands(const std::array<int, 10>& bands, const std::array<double, 10>& fair)
 {
-    if (bands != m_bands) {
+    if (bands != m_bands || fair != m_fair) {
         m_bands = bands;
+        m_fair = fair;
         update();
     }
 }
@@ -58,8 +54,8 @@ void LuckChart::paintEvent(QPaintEvent* /*event*/)
     QColor grid = text;
     grid.setAlphaF(0.2);
     const int line = metrics.height();
-    const int rolls = total(m_bands);
-    const int most = std::max({1, *std::max_element(m_bands.begin(), m_bands.end()), (rolls + 9) / 10});
+    const int most = std::max({1, *std::max_element(m_bands.begin(), m_bands.end()),
+        static_cast<int>(std::ceil(*std::max_element(m_fair.begin(), m_fair.end())))});
 
     const int left = metrics.horizontalAdvance(QString::number(most)) + 10;
     const QRect plot(QPoint(left, line / 2 + 4), QPoint(width() - 10, height() - line - 8));
@@ -88,11 +84,14 @@ void LuckChart::paintEvent(QPaintEvent* /*event*/)
             QPointF(mx(mirrored ? x + 2 : x + bandWidth - 2), plot.bottom()));
         painter.fillRect(rect.normalized(), bar);
     }
-    // What fair dice give, a tenth of the rolls in each band.
-    QPen fair(text, 2, Qt::DashLine);
-    painter.setPen(fair);
-    const double flat = yAt(rolls / 10.0);
-    painter.drawLine(QPointF(mx(plot.left()), flat), QPointF(mx(plot.right()), flat));
+    // What fair dice give in each band, as steps from band to band.
+    painter.setPen(QPen(text, 2, Qt::DashLine));
+    QPolygonF fair;
+    for (int band = 0; band < 10; ++band) {
+        const double y = yAt(m_fair[static_cast<std::size_t>(band)]);
+        fair << QPointF(mx(plot.left() + band * bandWidth), y) << QPointF(mx(plot.left() + (band + 1) * bandWidth), y);
+    }
+    painter.drawPolyline(fair);
     // The scale beneath: 0, 50 and 100 %.
     painter.setPen(text);
     for (const int percent : {0, 50, 100}) {
@@ -104,14 +103,14 @@ void LuckChart::paintEvent(QPaintEvent* /*event*/)
     }
 }
 
-void fillLuckTable(QTableWidget* table, const std::array<int, 10>& bands)
+void fillLuckTable(QTableWidget* table, const std::array<int, 10>& bands, const std::array<double, 10>& fair)
 {
     table->setColumnCount(3);
     table->setRowCount(10);
     table->setHorizontalHeaderLabels({LuckChart::tr("Glück"), LuckChart::tr("Würfe"), LuckChart::tr("faire Würfel")});
     for (int band = 0; band < 10; ++band) {
-        const QString texts[] = {
-            bandName(band), QString::number(bands[static_cast<std::size_t>(band)]), fairCount(bands)};
+        const QString texts[] = {bandName(band), QString::number(bands[static_cast<std::size_t>(band)]),
+            fairCount(fair[static_cast<std::size_t>(band)])};
         for (int column = 0; column < 3; ++column) {
             QTableWidgetItem* item = table->item(band, column);
             if (item == nullptr) {

@@ -284,8 +284,10 @@ void RollLogView::showTonight()
         shown << tr("Heute noch kein Wurf.");
         said << shown.constLast();
     }
-    m_luckChart->setBands(evening.empty() ? std::array<int, 10>{} : evening.front().bands);
-    fillLuckTable(m_luckTable, m_luckChart->bands());
+    const EveningGroup none;
+    const EveningGroup& all = evening.empty() ? none : evening.front();
+    m_luckChart->setBands(all.bands, all.fair);
+    fillLuckTable(m_luckTable, all.bands, all.fair);
     // Qt tells every setting, changed or not, and each roll comes here.
     if (m_tonight->text() != shown.join(QLatin1Char('\n'))) {
         m_tonight->setText(shown.join(QLatin1Char('\n')));
