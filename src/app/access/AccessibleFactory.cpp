@@ -136,6 +136,20 @@ void AccessibleLineEdit::replaceText(int start, int end, const QString& text)
     edit()->setText(edit()->text().replace(start, end - start, text));
 }
 
-void installAccessibleLineEdits() { installAccessibleInterface<QLineEdit, AccessibleLineEdit>(); }
+void installAccessibleLineEdits()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory([](const QString& className, QObject* object) -> QAccessibleInterface* {
+            // A spin box's own field has none, as in Qt: the spin box tells its text.
+            if (className == QLatin1String("QLineEdit") && object->isWidgetType()
+                && object->objectName() != QLatin1String("qt_spinbox_lineedit")) {
+                return new AccessibleLineEdit(static_cast<QLineEdit*>(object));
+            }
+            return nullptr;
+        });
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
 
 } // namespace velmora
