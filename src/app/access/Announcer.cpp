@@ -4,12 +4,45 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QLabel>
+#include <QPointer>
 #include <QTimer>
 #include <QtGlobal>
 
 namespace velmora {
 namespace {
+
+// The notice's words, as a label without a widget of its own: a QLabel
+// would send a screen reader two events more for each notice (its name set,
+// then shown), and a run of rolls would flood Orca 43.
+class NoticeWords : public QAccessibleInterface {
+public:
+    explicit NoticeWords(Notice* notice) : m_notice(notice) {}
+
+    bool isValid() const override { return m_notice != nullptr; }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return m_notice != nullptr ? m_notice->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_notice); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name && m_notice != nullptr ? m_notice->said() : QString();
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override { return m_notice != nullptr ? parent()->rect() : QRect(); }
+    QAccessible::Role role() const override { return QAccessible::StaticText; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.invisible = m_notice == nullptr || !m_notice->isVisible();
+        return state;
+    }
+
+private:
+    QPointer<Notice> m_notice;
+};
 
 // A notification whose words stand in a label inside it, as screen readers
 // take them: Orca 43 flashes a notification's unrelated labels on braille
@@ -19,26 +52,43 @@ namespace {
 // result once, first, and braille and the list hold all of it.
 class AccessibleNotice : public QAccessibleWidget {
 public:
-    explicit AccessibleNotice(Notice* notice) : QAccessibleWidget(notice, QAccessible::Notification) {}
+    explicit AccessibleNotice(Notice* notice)
+        : QAccessibleWidget(notice, QAccessible::Notification)
+        , m_words(QAccessible::registerAccessibleInterface(new NoticeWords(notice)))
+    {
+    }
+    ~AccessibleNotice() override { QAccessible::deleteAccessibleInterface(m_words); }
+    AccessibleNotice(const AccessibleNotice&) = delete;
+    AccessibleNotice& operator=(const AccessibleNotice&) = delete;
 
     QString text(QAccessible::Text t) const override
     {
         return t == QAccessible::Name || t == QAccessible::Description ? QString() : QAccessibleWidget::text(t);
     }
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override
+    {
+        return index == 0 ? QAccessible::accessibleInterface(m_words) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child == QAccessible::accessibleInterface(m_words) ? 0 : -1;
+    }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+
+private:
+    QAccessible::Id m_words;
 };
 
 } // namespace
 
-Notice::Notice(const QString& said, QWidget* window) : QWidget(window)
+Notice::Notice(const QString& said, QWidget* window) : QWidget(window), m_said(said)
 {
     installAccessibleInterface<Notice, AccessibleNotice>();
     setObjectName(QStringLiteral("announcement"));
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setGeometry(0, 0, 0, 0);
-    auto* label = new QLabel(said, this);
-    label->setObjectName(QStringLiteral("said"));
-    label->setGeometry(0, 0, 0, 0);
 }
 
 Announcer::Announcer(QWidget* window) : QObject(window), m_window(window) {}

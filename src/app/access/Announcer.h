@@ -12,6 +12,11 @@ class Notice : public QWidget {
 
 public:
     Notice(const QString& said, QWidget* window);
+
+    const QString& said() const { return m_said; }
+
+private:
+    QString m_said;
 };
 
 // Tells a screen reader what changes away from the focus: the result of a

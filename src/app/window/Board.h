@@ -15,6 +15,7 @@
 #include <memory>
 
 class QLabel;
+class QTimer;
 
 namespace velmora {
 
@@ -88,6 +89,7 @@ private:
     void applyTranscriptColour();
     void rolled(const RollRecord& roll);
     void karmaChanged(int button);
+    void reportKarmaStates();
     // The band and the message bar share the space beneath the controls.
     void placeMessageBar();
     int barHeight() const;
@@ -102,6 +104,7 @@ private:
     std::array<KarmaButton*, kKarmaLamps> m_karmaButtons{};
     std::unique_ptr<ButtonGrid> m_grid;
     StepOddsHook* m_odds = nullptr;
+    QTimer* m_karmaSettles = nullptr;
     StepTyping m_typing;
     HeldKeys m_heldKeys;
     QElapsedTimer m_sinceStart;

@@ -55,15 +55,22 @@ IndicatorLamp::IndicatorLamp(int level, QWidget* parent) : QLabel(parent), m_lev
 
 void IndicatorLamp::setSystemColour(std::uint32_t reference)
 {
-    const bool wasLit = isLit();
     m_reference = reference;
-    if (wasLit != isLit() && QAccessible::isActive()) {
+    update();
+}
+
+void IndicatorLamp::reportState()
+{
+    if (m_reportedLit == isLit()) {
+        return;
+    }
+    m_reportedLit = isLit();
+    if (QAccessible::isActive()) {
         QAccessible::State changed;
         changed.checked = true;
         QAccessibleStateChangeEvent event(this, changed);
         QAccessible::updateAccessibility(&event);
     }
-    update();
 }
 
 QColor IndicatorLamp::shownColour() const { return resolveColour(m_reference); }

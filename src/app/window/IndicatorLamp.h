@@ -19,6 +19,9 @@ public:
     std::uint32_t systemColour() const { return m_reference; }
     QColor shownColour() const;
     bool isLit() const;
+    // Sends assistive technology the lamp's checked state if it changed
+    // since last told.
+    void reportState();
     QString accessibleLampName() const;
     QString accessibleLampDescription() const;
 
@@ -28,6 +31,7 @@ protected:
 private:
     int m_level;
     std::uint32_t m_reference;
+    bool m_reportedLit = false;
 };
 
 } // namespace velmora

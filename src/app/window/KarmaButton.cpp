@@ -3,7 +3,6 @@
 #include "app/access/AccessibleFactory.h"
 
 #include <QAccessible>
-#include <QTimer>
 
 namespace velmora {
 namespace {
@@ -42,26 +41,22 @@ KarmaButton::KarmaButton(const QString& caption, QWidget* parent) : CaptionButto
     installAccessibleInterface<KarmaButton, AccessibleKarmaButton>();
 }
 
-void KarmaButton::setChosen(bool chosen)
+void KarmaButton::reportState()
 {
-    if (chosen == m_chosen) {
+    if (m_reportedChosen == m_chosen) {
         return;
     }
-    m_chosen = chosen;
+    m_reportedChosen = m_chosen;
+    if (!QAccessible::isActive()) {
+        return;
+    }
     QAccessible::State changed;
     changed.checked = true;
     QAccessibleStateChangeEvent event(this, changed);
     QAccessible::updateAccessibility(&event);
-    // A screen reader that caches descriptions hears the new one only so;
-    // once the karma keys pause, so that a quick run of them is no flood.
-    if (!m_describing) {
-        m_describing = true;
-        QTimer::singleShot(250, this, [this] {
-            m_describing = false;
-            QAccessibleEvent described(this, QAccessible::DescriptionChanged);
-            QAccessible::updateAccessibility(&described);
-        });
-    }
+    // A screen reader that caches descriptions hears the new one only so.
+    QAccessibleEvent described(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&described);
 }
 
 } // namespace velmora

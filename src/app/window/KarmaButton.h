@@ -14,11 +14,14 @@ public:
     KarmaButton(const QString& caption, QWidget* parent = nullptr);
 
     bool isChosen() const { return m_chosen; }
-    void setChosen(bool chosen);
+    void setChosen(bool chosen) { m_chosen = chosen; }
+    // Sends assistive technology the checked state and the description if
+    // they changed since last told.
+    void reportState();
 
 private:
     bool m_chosen = false;
-    bool m_describing = false;
+    bool m_reportedChosen = false;
 };
 
 } // namespace velmora
