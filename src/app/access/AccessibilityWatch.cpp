@@ -4,6 +4,8 @@
 
 #include <QAccessible>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -28,6 +30,7 @@ const QString statusService = QStringLiteral("org.a11y.Bus");
 const QString statusPath = QStringLiteral("/org/a11y/bus");
 const QString statusInterface = QStringLiteral("org.a11y.Status");
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+constexpr const char* alwaysOn = "QT_LINUX_ACCESSIBILITY_ALWAYS_ON";
 
 enum HookIndex { HookDataVersion = 0, HookDataSize = 1, AddQObjectHook = 3 };
 using AddQObjectCallback = void (*)(QObject*);
@@ -104,6 +107,16 @@ void removeHook()
     hookInstalled = false;
 }
 
+QDBusMessage statusQuestion()
+{
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(statusService, statusPath, propertiesInterface, QStringLiteral("GetAll"));
+    call << statusInterface;
+    // A question must not start the accessibility bus.
+    call.setAutoStartService(false);
+    return call;
+}
+
 bool statusOn(const QVariantMap& properties)
 {
     return properties.value(QStringLiteral("IsEnabled")).toBool()
@@ -112,13 +125,43 @@ bool statusOn(const QVariantMap& properties)
 
 } // namespace
 
-AccessibilityWatch::AccessibilityWatch() { installHook(); }
+AccessibilityWatch::AccessibilityWatch()
+{
+    installHook();
+    spareQtAMuteService();
+}
 
 AccessibilityWatch::~AccessibilityWatch() { removeHook(); }
+
+void AccessibilityWatch::spareQtAMuteService()
+{
+    // Qt's bridge, which the first widget starts, asks a status service that
+    // is already there two questions and waits for each answer up to 25 s.
+    // One that does not answer ours in time is taken as mute, and the bridge
+    // asks it nothing: Qt's switch for platforms without a status makes it
+    // take accessibility as on and ask only for the bus, without waiting.
+    if (qEnvironmentVariableIsSet(alwaysOn) || qEnvironmentVariableIsSet("AT_SPI_BUS_ADDRESS")) {
+        return;
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    // The bus daemon answers this one itself, as it does Qt's same question.
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(statusService)) {
+        return;
+    }
+    const QDBusMessage reply = bus.call(statusQuestion(), QDBus::Block, kFirstAnswerWithin);
+    const QDBusError::ErrorType error = QDBusError(reply).type();
+    if (error == QDBusError::NoReply || error == QDBusError::Timeout) {
+        qputenv(alwaysOn, "1");
+        m_sparedMute = true;
+    }
+}
 
 void AccessibilityWatch::watchAfterFirstFrame(QWidget* window)
 {
     removeHook();
+    if (m_sparedMute) {
+        qunsetenv(alwaysOn); // Qt read it once, as the bridge started
+    }
     m_reader = foundReader.load();
     m_readAgain = foundSlot;
     if (m_reader.isNull()) {
@@ -179,13 +222,9 @@ void AccessibilityWatch::readStatus()
     if (m_reading) {
         return;
     }
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(statusService, statusPath, propertiesInterface, QStringLiteral("GetAll"));
-    call << statusInterface;
-    // A question must not start the accessibility bus.
-    call.setAutoStartService(false);
     m_reading = true;
-    auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, kAnswerWithin), this);
+    auto* pending =
+        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(statusQuestion(), kAnswerWithin), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, &AccessibilityWatch::statusRead);
 }
 

@@ -22,6 +22,8 @@ namespace velmora {
 // this keeps the window waiting: the watch starts after the first frame,
 // asks one question at a time with a time limit, and acts on a change only,
 // so that a stuck or flooding service costs neither a freeze nor memory.
+// Before the window exists it asks once, for half a second at most, so
+// that Qt's bridge is kept from a service that would not answer it.
 class AccessibilityWatch : public QObject {
     Q_OBJECT
 
@@ -46,15 +48,19 @@ private:
     void readStatus();
     void statusRead(QDBusPendingCallWatcher* call);
     void bringUp();
+    void spareQtAMuteService();
 
     // How long a question to the status may take; longer, and it is off.
     static constexpr int kAnswerWithin = 2000;
+    // The same before the window exists, which waits for the answer.
+    static constexpr int kFirstAnswerWithin = 500;
 
     QPointer<QObject> m_reader;
     QByteArray m_readAgain;
     bool m_watching = false;
     bool m_reading = false;
     bool m_on = false;
+    bool m_sparedMute = false;
 };
 
 } // namespace velmora
