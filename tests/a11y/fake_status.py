@@ -3,6 +3,7 @@
 hostile one behaves. It owns org.a11y.Bus and says that accessibility is off
 until told otherwise on its standard input, a command a line:
   stuck        answer no question any more
+  answer       answer questions again (those held stay unanswered)
   flood N      say N times that IsEnabled changed to true
   own          take the name (started with --late, it has not)
 Each command is acknowledged with its name on standard output once done."""
@@ -37,6 +38,8 @@ def command(channel, condition, connection):
     words = line.split()
     if words[:1] == ["stuck"]:
         stuck = True
+    elif words[:1] == ["answer"]:
+        stuck = False
     elif words[:1] == ["own"]:
         Gio.bus_own_name_on_connection(connection, "org.a11y.Bus", Gio.BusNameOwnerFlags.NONE, None, None)
         connection.flush_sync(None)

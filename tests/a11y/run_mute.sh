@@ -38,6 +38,12 @@ for round in $(seq "$rounds"); do
   questions=$(grep -c "^held" "$work/fake.log" || true)
   check "round $round: a service that came 2.5 s after the start and never answered; five clicks drawn within$times ms (before it came: $quiet ms, this check's own time included); asked $questions times"
   [ "$slowest" -le 1000 ] || fail "round $round: a click took $slowest ms to be drawn"
+  # Silent while the program asked: asked again, once it answers, as a
+  # bus that is only slow must be.
+  tell answer
+  answered() { grep -q "^answered" "$work/fake.log"; }
+  wait_for "round $round: the service, answering again, was not asked again" answered
+  check "round $round: the service, answering again, was asked again"
   kill "$app" "$fake_pid" 2>/dev/null || true
   wait "$app" 2>/dev/null || true
   exec {to_fake}>&- {from_fake}<&-

@@ -18,6 +18,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string_view>
 #include <thread>
@@ -234,10 +235,18 @@ void AccessibilityWatch::statusRead(QDBusPendingCallWatcher* call)
     m_reading = false;
     const QDBusPendingReply<QVariantMap> reply = *call;
     // A service that does not answer changes nothing: to ask Qt's reader,
-    // which waits, would be to wait for it too.
+    // which waits, would be to wait for it too. It is asked again later, less
+    // and less often: a bus that has just started may answer slowly on a
+    // busy machine, and a silent one costs a question a minute at most.
     if (reply.isError()) {
+        const QDBusError::ErrorType error = reply.error().type();
+        if (error == QDBusError::NoReply || error == QDBusError::Timeout) {
+            QTimer::singleShot(m_askAgainIn, this, &AccessibilityWatch::readStatus);
+            m_askAgainIn = std::min(2 * m_askAgainIn, kAskAgainAtMost);
+        }
         return;
     }
+    m_askAgainIn = kAnswerWithin;
     const bool on = statusOn(reply.value());
     if (on == m_on) {
         return;

@@ -54,6 +54,7 @@ private:
     static constexpr int kAnswerWithin = 2000;
     // The same before the window exists, which waits for the answer.
     static constexpr int kFirstAnswerWithin = 500;
+    static constexpr int kAskAgainAtMost = 64'000;
 
     QPointer<QObject> m_reader;
     QByteArray m_readAgain;
@@ -61,6 +62,7 @@ private:
     bool m_reading = false;
     bool m_on = false;
     bool m_sparedMute = false;
+    int m_askAgainIn = kAnswerWithin;
 };
 
 } // namespace velmora
