@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QtGlobal>
 
+#include <utility>
+
 namespace velmora {
 namespace {
 
@@ -121,6 +123,28 @@ void Announcer::announce(const QString& message, const QString& details)
     notice->show();
     QTimer::singleShot(kKeptMilliseconds, notice, [notice] { delete notice; });
 #endif
+}
+
+PacedUpdate::PacedUpdate(std::function<void()> update, QObject* parent) : QObject(parent), m_update(std::move(update))
+{
+    m_pause.setSingleShot(true);
+    m_pause.setInterval(kPauseMilliseconds);
+    connect(&m_pause, &QTimer::timeout, this, [this] {
+        if (m_pending) {
+            m_pending = false;
+            m_update();
+        }
+    });
+}
+
+void PacedUpdate::request()
+{
+    if (m_pause.isActive()) {
+        m_pending = true;
+    } else {
+        m_update();
+    }
+    m_pause.start();
 }
 
 } // namespace velmora

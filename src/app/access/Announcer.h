@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <QWidget>
+
+#include <functional>
 
 namespace velmora {
 
@@ -46,6 +49,27 @@ signals:
 
 private:
     QWidget* m_window;
+};
+
+// An update that sends a screen reader events, run at once; those asked for
+// while the last is less than a quarter second old are run as one when the
+// requests pause. Orca 43 queues every event it is sent and drops notices
+// once fifty wait, and a quick run of karma keys and rolls sent it more than
+// it could take; what is told at the pause is the latest state.
+class PacedUpdate : public QObject {
+    Q_OBJECT
+
+public:
+    PacedUpdate(std::function<void()> update, QObject* parent);
+
+    void request();
+
+    static constexpr int kPauseMilliseconds = 250;
+
+private:
+    std::function<void()> m_update;
+    QTimer m_pause;
+    bool m_pending = false;
 };
 
 } // namespace velmora

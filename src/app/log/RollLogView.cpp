@@ -87,6 +87,7 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     m_eveningEnds = new QTimer(this);
     m_eveningEnds->setSingleShot(true);
     connect(m_eveningEnds, &QTimer::timeout, this, &RollLogView::showTonight);
+    m_tonightPaced = new PacedUpdate([this] { showTonight(); }, this);
     m_luckChart = new LuckChart(this);
     m_luckTable = new QTableWidget(this);
     m_luckTable->setObjectName(QStringLiteral("luckBands"));
@@ -243,7 +244,7 @@ void RollLogView::rollAdded()
     }
     fitColumns();
     showWhetherEmpty();
-    showTonight();
+    m_tonightPaced->request(); // each change of the summary is an event
     if (reading) {
         // The range follows the new row only once the table lays itself
         // out again; the view must not wait for that.

@@ -16,6 +16,7 @@ namespace velmora {
 class LuckChart;
 
 class Announcer;
+class PacedUpdate;
 class Session;
 
 // The roll log, "Verlauf": the latest rolls, newest first, one row each
@@ -89,6 +90,7 @@ private:
     QLabel* m_tonight = nullptr;
     // Tonight ends three hours after its last roll, whether or not one follows.
     QTimer* m_eveningEnds = nullptr;
+    PacedUpdate* m_tonightPaced = nullptr;
     LuckChart* m_luckChart = nullptr;
     QTableWidget* m_luckTable = nullptr;
     HeldKeys m_heldKeys;

@@ -149,7 +149,9 @@ TalentsView::TalentsView(Session& session, QWidget* parent)
     connect(m_talentButtons[3], &QPushButton::clicked, this, &TalentsView::changeStep);
     connect(m_talentButtons[4], &QPushButton::clicked, this, &TalentsView::deleteTalent);
     connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { rollRow(row); });
-    connect(&session, &Session::karmaChanged, this, &TalentsView::showKarma);
+    // Each change of the label is an event.
+    auto* karmaPaced = new PacedUpdate([this] { showKarma(); }, this);
+    connect(&session, &Session::karmaChanged, karmaPaced, &PacedUpdate::request);
     connect(&session, &Session::rolled, this, &TalentsView::rolled);
     connect(&session, &Session::logReplaced, this, &TalentsView::showResults);
     connect(&m_keeper, &Keeper::rosterReplaced, this, [this] {

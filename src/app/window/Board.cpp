@@ -32,7 +32,6 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QSet>
-#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -121,10 +120,7 @@ Board::Board(Session& session, QWidget* parent) : QWidget(parent), m_session(ses
     m_sinceStart.start();
     // Last, so that it stands outside the design's order of controls.
     m_announcer = new Announcer(this);
-    m_karmaSettles = new QTimer(this);
-    m_karmaSettles->setSingleShot(true);
-    m_karmaSettles->setInterval(250);
-    connect(m_karmaSettles, &QTimer::timeout, this, &Board::reportKarmaStates);
+    m_karmaStates = new PacedUpdate([this] { reportKarmaStates(); }, this);
 
     connect(&session, &Session::rolled, this, &Board::rolled);
     connect(&session, &Session::karmaChanged, this, &Board::karmaChanged);
@@ -231,14 +227,9 @@ void Board::karmaChanged(int button)
     for (std::size_t i = 0; i < m_karmaButtons.size(); ++i) {
         m_karmaButtons[i]->setChosen(static_cast<int>(i) + 1 == button);
     }
-    // Orca queues each state event, and one change is four (two lamps, two
-    // buttons): a quick run of karma keys and rolls flooded Orca 43, which
-    // then dropped the notices. So the first change is told at once and
-    // what follows once the keys pause, each control's net change only.
-    if (!m_karmaSettles->isActive()) {
-        reportKarmaStates();
-    }
-    m_karmaSettles->start();
+    // Four state events a change (two lamps, two buttons), each control's
+    // net change only.
+    m_karmaStates->request();
     if (QAccessible::isActive()) {
         const Announcement choice = karmaAnnouncement(button);
         m_announcer->announce(choice.message, choice.details);

@@ -15,11 +15,11 @@
 #include <memory>
 
 class QLabel;
-class QTimer;
 
 namespace velmora {
 
 class Announcer;
+class PacedUpdate;
 class ButtonGrid;
 class IndicatorLamp;
 class KarmaButton;
@@ -104,7 +104,7 @@ private:
     std::array<KarmaButton*, kKarmaLamps> m_karmaButtons{};
     std::unique_ptr<ButtonGrid> m_grid;
     StepOddsHook* m_odds = nullptr;
-    QTimer* m_karmaSettles = nullptr;
+    PacedUpdate* m_karmaStates = nullptr;
     StepTyping m_typing;
     HeldKeys m_heldKeys;
     QElapsedTimer m_sinceStart;
