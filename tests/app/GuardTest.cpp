@@ -3,9 +3,11 @@
 #include "app/band/TranscriptView.h"
 #include "app/desktop/HeldKeys.h"
 #include "app/desktop/Placement.h"
+#include "app/log/RollLogView.h"
 #include "app/odds/OddsText.h"
 #include "app/odds/OddsWindow.h"
 #include "app/odds/StepOddsHook.h"
+#include "app/talents/TalentsView.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAccessible>
@@ -13,6 +15,7 @@
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QSpinBox>
@@ -167,6 +170,30 @@ TEST(Announcer, AKarmaChangeChangesFewDescriptionsAndTooltipsStayTrue)
     }
     EXPECT_LE(changed, 1) << "the focused step's at most";
     EXPECT_EQ(tip(40), stepButtonDescription(40, 1));
+}
+
+// A quick run of rolls and karma keys updates what a screen reader is told
+// of only once more when it pauses: then with the latest.
+TEST(Announcer, PacedLabelsSettleOnTheLatest)
+{
+    fixtures::WindowRig rig;
+    rig.window.showLog();
+    rig.window.showTalents();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&rig] { return rig.window.logView() != nullptr && rig.window.talentsView() != nullptr; }));
+    auto* karma = rig.window.talentsView()->findChild<QLabel*>(QStringLiteral("talentKarma"));
+    ASSERT_NE(karma, nullptr);
+    for (int roll = 0; roll < 3; ++roll) {
+        rig.session.stepKarma(1);
+        rig.source.push(2, 4);
+        rig.source.push(1, 4);
+        rig.session.rollStep(3);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&rig] {
+        return rig.window.logView()->tonight()->text().startsWith(QStringLiteral("Heute: 3 Würfe"));
+    })) << rig.window.logView()->tonight()->text().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([karma] { return karma->text() == QStringLiteral("Karma +8"); }))
+        << karma->text().toStdString();
 }
 
 // The odds window says its step as it opens, and a typed step once the
