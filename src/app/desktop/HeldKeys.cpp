@@ -1,7 +1,9 @@
 #include "app/desktop/HeldKeys.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
 
 namespace velmora {
@@ -16,6 +18,30 @@ int keyOf(const QKeyEvent& event)
 }
 
 } // namespace
+
+HeldKeys& HeldKeys::instance()
+{
+    static QPointer<HeldKeys> keys;
+    if (keys.isNull()) {
+        keys = new HeldKeys(QCoreApplication::instance());
+        QCoreApplication::instance()->installEventFilter(keys);
+    }
+    return *keys;
+}
+
+bool HeldKeys::eventFilter(QObject* watched, QEvent* event)
+{
+    // A release is seen once for each widget that it passes on its way up;
+    // marking a key as let go twice does no harm.
+    if (event->type() == QEvent::KeyRelease) {
+        release(*static_cast<QKeyEvent*>(event));
+    } else if (event->type() == QEvent::ApplicationStateChange
+        && QGuiApplication::applicationState() != Qt::ApplicationActive) {
+        // Keys let go in another program's window never come here.
+        m_keys.clear();
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 bool HeldKeys::pressIsRepeat(const QKeyEvent& press)
 {
@@ -59,9 +85,7 @@ bool ReturnPresses::eventFilter(QObject* watched, QEvent* event)
     if (!plain || (key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter)) {
         return false;
     }
-    if (event->type() == QEvent::KeyRelease) {
-        m_held.release(key);
-    } else if (!m_held.pressIsRepeat(key)) {
+    if (event->type() == QEvent::KeyPress && !HeldKeys::instance().pressIsRepeat(key)) {
         static_cast<QAbstractButton*>(watched)->click();
     }
     return true;

@@ -8,19 +8,28 @@ class QWidget;
 
 namespace velmora {
 
-// Tells the repeats of a held key from new presses. Qt flags most repeats,
-// but on X11 it misses some, which then come as a release and a press of
-// the same key at the same server time.
-class HeldKeys {
+// Tells the repeats of a held key from new presses, one rule for the whole
+// program. Qt flags most repeats, but on X11 it misses some, which then come
+// as a release and a press of the same key at the same server time. Every
+// release is seen here, wherever it went (a dialog, a menu, a dock), so that
+// a key let go in a dialog its press opened is not taken as still held when
+// it is pressed again.
+class HeldKeys : public QObject {
 public:
-    // Whether this press repeats a key that is held down.
+    // The program's one record, watching every release from its first use.
+    static HeldKeys& instance();
+
+    // Whether this press repeats a key that is held down. Asked once for
+    // each press, by the control that acts on it.
     bool pressIsRepeat(const QKeyEvent& press);
-    void release(const QKeyEvent& release);
-    // A key released where this window does not see it must not count as
-    // held the next time it is pressed here.
-    void forget() { m_keys.clear(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    using QObject::QObject;
+    void release(const QKeyEvent& release);
+
     struct Key {
         bool down = false;
         quint64 releasedAt = 0;
@@ -40,7 +49,6 @@ protected:
 
 private:
     using QObject::QObject;
-    HeldKeys m_held;
 };
 
 } // namespace velmora

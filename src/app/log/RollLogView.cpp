@@ -3,6 +3,7 @@
 #include "app/access/Announcer.h"
 #include "app/access/FocusedItem.h"
 #include "app/desktop/FlowLayout.h"
+#include "app/desktop/HeldKeys.h"
 #include "app/log/LuckChart.h"
 #include "app/session/Session.h"
 #include "odds/Evening.h"
@@ -415,12 +416,9 @@ bool RollLogView::eventFilter(QObject* watched, QEvent* event)
         }
         break;
     }
-    case QEvent::KeyRelease:
-        m_heldKeys.release(*static_cast<QKeyEvent*>(event));
-        break;
     case QEvent::KeyPress: {
         const auto* key = static_cast<QKeyEvent*>(event);
-        const bool repeat = m_heldKeys.pressIsRepeat(*key);
+        const bool repeat = HeldKeys::instance().pressIsRepeat(*key);
         const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
         if (key->matches(QKeySequence::Copy)) {
             const QString text = selectedText();
@@ -439,10 +437,6 @@ bool RollLogView::eventFilter(QObject* watched, QEvent* event)
             }
             return true;
         }
-        if (plain && key->key() == Qt::Key_Escape) {
-            emit escaped();
-            return true;
-        }
         break;
     }
     default:
@@ -455,16 +449,6 @@ void RollLogView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     fitWrappedRows(this, m_table);
-}
-
-// Escape from any control of the dock that leaves it to us, as from the table.
-void RollLogView::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        emit escaped();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 } // namespace velmora

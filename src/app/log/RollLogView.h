@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/desktop/HeldKeys.h"
 #include "steps/RollLog.h"
 
 #include <QPointer>
@@ -60,12 +59,9 @@ public:
 signals:
     // Return or a double click on an entry.
     void rollAgain(const RollRecord& roll);
-    // Escape: the focus goes back to the board.
-    void escaped();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -93,7 +89,6 @@ private:
     PacedUpdate* m_tonightPaced = nullptr;
     LuckChart* m_luckChart = nullptr;
     QTableWidget* m_luckTable = nullptr;
-    HeldKeys m_heldKeys;
 };
 
 } // namespace velmora

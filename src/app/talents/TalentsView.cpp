@@ -3,6 +3,7 @@
 #include "app/access/Announcer.h"
 #include "app/access/FocusedItem.h"
 #include "app/desktop/FlowLayout.h"
+#include "app/desktop/HeldKeys.h"
 #include "app/odds/OddsText.h"
 #include "app/session/Session.h"
 #include "app/store/Keeper.h"
@@ -240,13 +241,10 @@ bool TalentsView::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::FocusIn) {
         tellFocusedCellLater(m_table);
     }
-    if (event->type() == QEvent::KeyRelease) {
-        m_heldKeys.release(*static_cast<QKeyEvent*>(event));
-    }
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // One rule for held keys, as on the board: a held key acts once.
-        const bool repeat = m_heldKeys.pressIsRepeat(*key);
+        const bool repeat = HeldKeys::instance().pressIsRepeat(*key);
         const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
         // Shift too: on many layouts "+" is a shifted key.
         if ((key->key() == Qt::Key_Plus || key->key() == Qt::Key_Minus)
@@ -285,9 +283,6 @@ bool TalentsView::eventFilter(QObject* watched, QEvent* event)
                 if (!repeat) {
                     deleteTalent();
                 }
-                return true;
-            case Qt::Key_Escape:
-                emit escaped();
                 return true;
             default:
                 break;
@@ -565,16 +560,6 @@ void TalentsView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     fitWrappedRows(this, m_table);
-}
-
-// Escape from any control of the dock that leaves it to us, as from the table.
-void TalentsView::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        emit escaped();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 } // namespace velmora

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/desktop/HeldKeys.h"
 #include "steps/RollRecord.h"
 #include "talents/Roster.h"
 
@@ -44,13 +43,8 @@ public:
     // What "Charakter löschen" asks, in the form that the count takes.
     static QString deleteQuestion(const QString& name, std::size_t talents);
 
-signals:
-    // Escape: the focus goes back to the board.
-    void escaped();
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -97,7 +91,6 @@ private:
     QList<QPushButton*> m_characterButtons;
     QLabel* m_karma = nullptr;
     QLabel* m_latest = nullptr;
-    HeldKeys m_heldKeys;
 };
 
 } // namespace velmora

@@ -6,6 +6,7 @@
 #include "app/access/KeyboardMenu.h"
 #include "app/band/Legibility.h"
 #include "app/band/TranscriptView.h"
+#include "app/desktop/HeldKeys.h"
 #include "app/odds/StepOddsHook.h"
 #include "app/session/Session.h"
 #include "app/window/ButtonGrid.h"
@@ -347,14 +348,12 @@ bool Board::eventFilter(QObject* watched, QEvent* event)
     // Before the button: it would move the focus along the tab order, and
     // click on every release, the unflagged repeats' too.
     if (event->type() == QEvent::KeyRelease) {
-        const auto& key = *static_cast<QKeyEvent*>(event);
-        m_heldKeys.release(key);
-        return clicksButton(key);
+        return clicksButton(*static_cast<QKeyEvent*>(event));
     }
     if (event->type() == QEvent::KeyPress) {
         const auto& key = *static_cast<QKeyEvent*>(event);
         endTypingUnlessDigit(key);
-        const bool repeat = m_heldKeys.pressIsRepeat(key);
+        const bool repeat = HeldKeys::instance().pressIsRepeat(key);
         auto* control = static_cast<QWidget*>(watched);
         return menuKey(control, key) || clickKey(control, key, repeat) || typedDigit(key, repeat)
             || karmaKey(key, repeat) || gridMove(key);
@@ -371,18 +370,10 @@ void Board::keyPressEvent(QKeyEvent* event)
     if (!fromControl) {
         endTypingUnlessDigit(*event);
     }
-    const bool repeat = fromControl || m_heldKeys.pressIsRepeat(*event);
+    const bool repeat = fromControl || HeldKeys::instance().pressIsRepeat(*event);
     if (fromControl || (!typedDigit(*event, repeat) && !karmaKey(*event, repeat))) {
         QWidget::keyPressEvent(event);
     }
-}
-
-void Board::keyReleaseEvent(QKeyEvent* event)
-{
-    if (focusWidget() == nullptr || focusWidget() == this) {
-        m_heldKeys.release(*event);
-    }
-    QWidget::keyReleaseEvent(event);
 }
 
 bool Board::menuKey(QWidget* control, const QKeyEvent& event)
@@ -474,9 +465,6 @@ void Board::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::PaletteChange && m_view != nullptr) {
         applyTranscriptColour();
-    }
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
-        m_heldKeys.forget();
     }
     QWidget::changeEvent(event);
 }

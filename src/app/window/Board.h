@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/desktop/HeldKeys.h"
 #include "karma/KarmaState.h"
 #include "steps/RollRecord.h"
 #include "steps/StepTyping.h"
@@ -69,7 +68,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -106,7 +104,6 @@ private:
     StepOddsHook* m_odds = nullptr;
     PacedUpdate* m_karmaStates = nullptr;
     StepTyping m_typing;
-    HeldKeys m_heldKeys;
     QElapsedTimer m_sinceStart;
     int m_focusedStep = 0;
     int m_shownBar = 0;

@@ -3,6 +3,7 @@
 #include "app/access/AccessibleFactory.h"
 #include "app/access/Announcer.h"
 #include "app/access/FocusedItem.h"
+#include "app/access/KeyboardHome.h"
 #include "app/access/LateKeys.h"
 #include "app/desktop/Placement.h"
 #include "app/log/RollLogView.h"
@@ -37,6 +38,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
     setCentralWidget(m_board);
     // Docks side by side or stacked as the player drags them.
     setDockOptions(AnimatedDocks | AllowNestedDocks | AllowTabbedDocks);
+    m_keyboardHome = new KeyboardHome(this, m_board, [this] { m_board->takeFocusBack(); });
     createMenus();
     QApplication::instance()->installEventFilter(new LateKeys(this));
     tellDialogFocusWhenActive(this);
@@ -102,10 +104,7 @@ void MainWindow::createMenus()
     // F10 opens the menu bar, as on most desktops.
     auto* menuKey = new QAction(this);
     menuKey->setShortcut(QKeySequence(Qt::Key_F10));
-    connect(menuKey, &QAction::triggered, this, [this, file] {
-        menuBar()->setFocus(Qt::MenuBarFocusReason);
-        menuBar()->setActiveAction(file->menuAction());
-    });
+    connect(menuKey, &QAction::triggered, m_keyboardHome, &KeyboardHome::toggleMenuBar);
     addAction(menuKey);
     // What a step's or the board's context menu offers besides its own.
     m_board->addAction(copy);
@@ -152,8 +151,6 @@ void MainWindow::createDocks()
     m_logView = new RollLogView(m_session, this);
     m_logDock = makeDock(m_logView, tr("Verlauf"), QStringLiteral("logDock"), m_logAction);
     connect(m_logView, &RollLogView::rollAgain, &m_session, &Session::rollAgain);
-    connect(m_logView, &RollLogView::escaped, m_board, &Board::takeFocusBack);
-    connect(m_talentsView, &TalentsView::escaped, m_board, &Board::takeFocusBack);
 }
 
 void MainWindow::showLog()

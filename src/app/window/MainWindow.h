@@ -10,6 +10,7 @@ class QDockWidget;
 namespace velmora {
 
 class Board;
+class KeyboardHome;
 class RollLogView;
 class Session;
 class TalentsView;
@@ -61,6 +62,7 @@ private:
     Board* m_board = nullptr;
     RollLogView* m_logView = nullptr;
     TalentsView* m_talentsView = nullptr;
+    KeyboardHome* m_keyboardHome = nullptr;
     QDockWidget* m_logDock = nullptr;
     QDockWidget* m_talentsDock = nullptr;
     QAction* m_logAction = nullptr;

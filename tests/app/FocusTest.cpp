@@ -1,0 +1,206 @@
+#include "WindowRig.h"
+
+#include "app/log/RollLogView.h"
+#include "app/talents/TalentsView.h"
+#include "talents/Roster.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDockWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStandardPaths>
+#include <QTabBar>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace velmora {
+namespace {
+
+using fixtures::WindowRig;
+
+struct Key {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+};
+
+// Where a person's keys go: to the popup menu that is open, else to the focus.
+QWidget* keyTarget()
+{
+    QWidget* popup = QApplication::activePopupWidget();
+    return popup != nullptr ? popup : QApplication::focusWidget();
+}
+
+void type(const std::vector<Key>& keys)
+{
+    for (const Key& k : keys) {
+        QWidget* target = keyTarget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, k.key, k.modifiers);
+        QApplication::processEvents();
+    }
+}
+
+void activate(WindowRig& rig)
+{
+    rig.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
+}
+
+// Each way out of the menu bar gives the keys back to the control that had
+// them: "1" "4" Space then rolls step 14, as it would have before F10.
+TEST(Focus, LeavingTheMenuBarGivesTheKeysBack)
+{
+    const std::vector<std::vector<Key>> ways{
+        {{Qt::Key_F10}, {Qt::Key_Escape}},
+        {{Qt::Key_F10}, {Qt::Key_Down}, {Qt::Key_Escape}, {Qt::Key_Escape}},
+        {{Qt::Key_F10}, {Qt::Key_F10}},
+        {{Qt::Key_F10}, {Qt::Key_Down}, {Qt::Key_F10}},
+        {{Qt::Key_F10}, {Qt::Key_Right}, {Qt::Key_Alt}},
+        {{Qt::Key_F10}, {Qt::Key_Right}, {Qt::Key_Down}, {Qt::Key_Escape}, {Qt::Key_Escape}},
+        // A menu's own entry that moves no focus: the keys come back too.
+        {{Qt::Key_F10}, {Qt::Key_Right}, {Qt::Key_Down}, {Qt::Key_Return}},
+    };
+    for (std::size_t way = 0; way < ways.size(); ++way) {
+        WindowRig rig;
+        rig.source.repeatForever(1, 20);
+        activate(rig);
+        rig.karmaButton(2)->setFocus();
+        type(ways[way]);
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "way " << way;
+        EXPECT_EQ(QApplication::focusWidget(), rig.karmaButton(2)) << "way " << way;
+        type({{Qt::Key_1}, {Qt::Key_4}, {Qt::Key_Space}});
+        ASSERT_EQ(rig.session.log().size(), 1U) << "way " << way;
+        EXPECT_EQ(rig.session.log().latest().roll.step, 14) << "way " << way;
+        // Shift+F10 then opens the control's menu, and Escape closes it.
+        type({{Qt::Key_F10, Qt::ShiftModifier}});
+        EXPECT_NE(qobject_cast<QMenu*>(QApplication::activePopupWidget()), nullptr) << "way " << way;
+        type({{Qt::Key_Escape}});
+        EXPECT_EQ(QApplication::focusWidget(), rig.step(14)) << "way " << way;
+    }
+}
+
+// Escape from anything in a dock, its tab bar too, goes back to the board,
+// where the typed digits then choose a step.
+TEST(Focus, EscapeFromAnywhereInADockGoesBackToTheBoard)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    WindowRig rig;
+    activate(rig);
+    rig.step(7)->setFocus();
+    rig.window.showTalents();
+    rig.window.showLog();
+    const auto inDock = [&](QDockWidget* dock) {
+        std::vector<QWidget*> found;
+        for (QWidget* widget : dock->findChildren<QWidget*>()) {
+            if (widget->focusPolicy() != Qt::NoFocus && widget->isVisibleTo(dock) && widget->isEnabled()) {
+                found.push_back(widget);
+            }
+        }
+        return found;
+    };
+    std::vector<QWidget*> places = inDock(rig.window.talentsDock());
+    for (QWidget* widget : inDock(rig.window.logDock())) {
+        places.push_back(widget);
+    }
+    // The tabs of the two docks stacked as one.
+    for (QTabBar* tabs : rig.window.findChildren<QTabBar*>(Qt::FindDirectChildrenOnly)) {
+        if (tabs->isVisible()) {
+            places.push_back(tabs);
+        }
+    }
+    ASSERT_GE(places.size(), 6U);
+    for (QWidget* place : places) {
+        rig.window.showTalents(); // a closed dock's tab is raised again
+        if (!place->isVisible()) {
+            rig.window.showLog();
+        }
+        if (!place->isVisible()) {
+            continue;
+        }
+        place->setFocus(Qt::TabFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), place) << place->metaObject()->className();
+        type({{Qt::Key_Escape}});
+        EXPECT_EQ(QApplication::focusWidget(), rig.step(7))
+            << place->metaObject()->className() << " " << place->objectName().toStdString();
+        type({{Qt::Key_2}, {Qt::Key_3}});
+        EXPECT_EQ(QApplication::focusWidget(), rig.step(23)) << place->metaObject()->className();
+        rig.step(7)->setFocus();
+    }
+}
+
+// A click on the board where no control is takes the keys to the board.
+TEST(Focus, AClickOnTheBoardsEmptySpaceTakesTheKeysThere)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    WindowRig rig;
+    activate(rig);
+    rig.step(3)->setFocus();
+    rig.window.showTalents();
+    ASSERT_TRUE(rig.window.talentsDock()->isAncestorOf(QApplication::focusWidget()));
+    // Beneath the controls, in the band.
+    QWidget* board = rig.window.board();
+    const QPoint empty(board->width() / 2, board->height() - 5);
+    QWidget* under = board->childAt(empty);
+    ASSERT_TRUE(under == nullptr || qobject_cast<QAbstractButton*>(under) == nullptr);
+    QTest::mouseClick(
+        under != nullptr ? under : board, Qt::LeftButton, {}, under != nullptr ? under->mapFrom(board, empty) : empty);
+    EXPECT_EQ(QApplication::focusWidget(), rig.step(3));
+    rig.source.repeatForever(1, 20);
+    type({{Qt::Key_Space}});
+    ASSERT_EQ(rig.session.log().size(), 1U);
+    EXPECT_EQ(rig.session.log().latest().roll.step, 3);
+}
+
+// A dialog's key acts each time it is pressed, also where its release went
+// to the dialog it opened, as it does when the dialog closes on the press.
+TEST(Focus, ADialogsKeyActsAgainWhenItsReleaseWentToTheDialog)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    const Key keys[] = {{Qt::Key_F2}, {Qt::Key_Delete}, {Qt::Key_Insert}, {Qt::Key_N, Qt::ControlModifier}};
+    WindowRig rig;
+    ASSERT_FALSE(rig.session.keeper().changeTalents([](Roster& roster) {
+        if (Refusal refusal = roster.addCharacter("Mira")) {
+            return refusal;
+        }
+        return roster.addTalent(0, "Wahrnehmung", 9);
+    }));
+    activate(rig);
+    rig.window.showTalents();
+    auto* table = rig.window.talentsView()->findChild<QTableWidget*>(QStringLiteral("talentTable"));
+    ASSERT_NE(table, nullptr);
+    for (const Key& k : keys) {
+        int opened = 0;
+        int escapeKept = 0;
+        for (int round = 0; round < 2; ++round) {
+            table->setFocus();
+            table->selectRow(0);
+            QTimer::singleShot(0, [&opened, &escapeKept, k] {
+                if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                    ++opened;
+                    QTest::keyRelease(dialog, k.key, k.modifiers);
+                    // A dialog opened from a dock is no part of it: Escape closes it.
+                    dialog->activateWindow();
+                    EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+                    QTest::keyClick(dialog->focusWidget() != nullptr ? dialog->focusWidget() : dialog, Qt::Key_Escape);
+                    if (dialog->isVisible()) {
+                        ++escapeKept;
+                        dialog->reject();
+                    }
+                }
+            });
+            QTest::keyPress(table, k.key, k.modifiers);
+            QApplication::processEvents();
+        }
+        EXPECT_EQ(opened, 2) << "key " << k.key;
+        EXPECT_EQ(escapeKept, 0) << "key " << k.key;
+    }
+}
+
+} // namespace
+} // namespace velmora
