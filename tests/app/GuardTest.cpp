@@ -263,6 +263,30 @@ TEST(Accessible, TextRunsCoverTheWholeTextAndPasswordsStayHidden)
         QAccessible::queryAccessibleInterface(field)->text(QAccessible::Value).contains(QStringLiteral("Bogen")));
 }
 
+// A reader's review asks for any offset, those beyond the text too.
+TEST(Accessible, AFieldsCharactersStandInItAndNoneOutsideItsText)
+{
+    fixtures::WindowRig rig;
+    auto* field = new QLineEdit(QStringLiteral("Bogen"), &rig.window);
+    field->setGeometry(10, 10, 200, 30);
+    field->show();
+    QAccessibleTextInterface* iface = QAccessible::queryAccessibleInterface(field)->textInterface();
+    ASSERT_NE(iface, nullptr);
+    const QRect shown(field->mapToGlobal(QPoint(0, 0)), field->size());
+    int left = -1;
+    for (const int offset : {-7, -1, 0, 1, 2, 3, 4, 5, 6, 1000}) {
+        const QRect box = iface->characterRect(offset);
+        if (offset < 0 || offset >= 5) {
+            EXPECT_TRUE(box.isEmpty()) << offset;
+            continue;
+        }
+        EXPECT_GT(box.width(), 0) << offset;
+        EXPECT_GT(box.left(), left) << offset;
+        EXPECT_TRUE(shown.contains(box)) << offset;
+        left = box.left();
+    }
+}
+
 TEST(Placement, TheSideWindowStaysOnTheScreen)
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();

@@ -103,9 +103,12 @@ QRect AccessibleLineEdit::characterRect(int offset) const
                                ->subElementRect(QStyle::SE_LineEditContents, &option, edit())
                                .marginsRemoved(edit()->textMargins());
     const QString text = shown();
+    if (offset < 0 || offset >= text.size()) {
+        return {};
+    }
     const QFontMetrics metrics = edit()->fontMetrics();
     const int x = contents.left() + metrics.horizontalAdvance(text.left(offset));
-    const int width = offset < text.size() ? metrics.horizontalAdvance(text.at(offset)) : 0;
+    const int width = metrics.horizontalAdvance(text.at(offset));
     const int y = contents.top() + (contents.height() - metrics.height()) / 2;
     return QRect(edit()->mapToGlobal(QPoint(x, y)), QSize(width, metrics.height()));
 }
