@@ -36,9 +36,11 @@ constexpr const char* alwaysOn = "QT_LINUX_ACCESSIBILITY_ALWAYS_ON";
 enum HookIndex { HookDataVersion = 0, HookDataSize = 1, AddQObjectHook = 3 };
 using AddQObjectCallback = void (*)(QObject*);
 
-quintptr previousAddHook = 0;
+// Qt calls the hook from every thread that creates an object: what it reads
+// is written before the hook is published, and the hook's slot atomically.
+std::atomic<quintptr> previousAddHook = 0;
 bool hookInstalled = false;
-std::thread::id hookThread;
+std::atomic<std::thread::id> hookThread;
 // Written by the hook in the main thread only; other threads' objects pass by.
 std::atomic<QObject*> foundReader = nullptr;
 QByteArray foundSlot;
@@ -64,8 +66,8 @@ QByteArray readAgainSlot(const QMetaObject* meta)
 // it creates, and is recognised by its class while its constructor runs.
 void objectAdded(QObject* object)
 {
-    if (previousAddHook != 0) {
-        reinterpret_cast<AddQObjectCallback>(previousAddHook)(object);
+    if (const quintptr previous = previousAddHook.load(std::memory_order_acquire); previous != 0) {
+        reinterpret_cast<AddQObjectCallback>(previous)(object);
     }
     if (std::this_thread::get_id() != hookThread || foundReader.load() != nullptr || object->parent() == nullptr) {
         return;
@@ -88,6 +90,8 @@ quintptr* hookData()
     return data;
 }
 
+std::atomic_ref<quintptr> addHook() { return std::atomic_ref<quintptr>(hookData()[AddQObjectHook]); }
+
 void installHook()
 {
     quintptr* hooks = hookData();
@@ -95,15 +99,17 @@ void installHook()
         return;
     }
     hookThread = std::this_thread::get_id();
-    previousAddHook = hooks[AddQObjectHook];
-    hooks[AddQObjectHook] = reinterpret_cast<quintptr>(&objectAdded);
+    previousAddHook.store(addHook().load(std::memory_order_acquire), std::memory_order_release);
+    addHook().store(reinterpret_cast<quintptr>(&objectAdded), std::memory_order_release);
     hookInstalled = true;
 }
 
 void removeHook()
 {
-    if (hookInstalled && hookData()[AddQObjectHook] == reinterpret_cast<quintptr>(&objectAdded)) {
-        hookData()[AddQObjectHook] = previousAddHook;
+    if (hookInstalled) {
+        quintptr ours = reinterpret_cast<quintptr>(&objectAdded);
+        // Only where no later tool has put its own hook over ours.
+        addHook().compare_exchange_strong(ours, previousAddHook.load(), std::memory_order_acq_rel);
     }
     hookInstalled = false;
 }
@@ -152,17 +158,18 @@ void AccessibilityWatch::spareQtAMuteService()
     const QDBusMessage reply = bus.call(statusQuestion(), QDBus::Block, kFirstAnswerWithin);
     const QDBusError::ErrorType error = QDBusError(reply).type();
     if (error == QDBusError::NoReply || error == QDBusError::Timeout) {
+        // Before the store's thread and the bridge exist; Qt's D-Bus and X
+        // threads read the environment through the lock that this takes.
         qputenv(alwaysOn, "1");
-        m_sparedMute = true;
     }
 }
 
 void AccessibilityWatch::watchAfterFirstFrame(QWidget* window)
 {
+    // The switch set for a mute service stays: Qt read it once, as the
+    // bridge started, and to unset it now, with the store's and the
+    // bridge's threads running, would race their reads of the environment.
     removeHook();
-    if (m_sparedMute) {
-        qunsetenv(alwaysOn); // Qt read it once, as the bridge started
-    }
     m_reader = foundReader.load();
     m_readAgain = foundSlot;
     if (m_reader.isNull()) {

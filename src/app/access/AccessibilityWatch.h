@@ -61,7 +61,6 @@ private:
     bool m_watching = false;
     bool m_reading = false;
     bool m_on = false;
-    bool m_sparedMute = false;
     int m_askAgainIn = kAnswerWithin;
 };
 
