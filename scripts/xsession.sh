@@ -152,6 +152,18 @@ start_program() {
   wait_for "the window was not drawn" drawn
 }
 
+# Closes the window as its close box would, and waits for the program to
+# end with code 0.
+close_program() {
+  wmctrl -c "$title" || fail "wmctrl could not close the window"
+  status=0
+  ended() { ! kill -0 "$app" 2>/dev/null; }
+  # Under the sanitizers, the leak check at exit takes seconds.
+  wait_for "the program did not end after its window was closed" ended
+  wait "$app" || status=$?
+  [ "$status" -eq 0 ] || { cat "$work/program.log" >&2; fail "exit code $status after close"; }
+}
+
 # Looks at the window through Xlib, straight from the server, many times a
 # second where ImageMagick takes a fraction of a second a look.
 #   x_look colours                the number of distinct colours in the window

@@ -85,6 +85,31 @@ TEST(Focus, LeavingTheMenuBarGivesTheKeysBack)
     }
 }
 
+// An entry that opens a dialog: once it is answered, the keys are the
+// board's again, not the menu bar's, where Qt gives the focus back.
+TEST(Focus, AMenuEntrysDialogGivesTheKeysBackWhenItCloses)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    WindowRig rig;
+    rig.source.repeatForever(1, 20);
+    activate(rig);
+    rig.step(9)->setFocus();
+    type({{Qt::Key_Space}, {Qt::Key_F10}, {Qt::Key_Right}});
+    int asked = 0;
+    QTimer::singleShot(0, [&asked] {
+        if (auto* question = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ++asked;
+            question->reject();
+        }
+    });
+    // "Verlauf leeren" in "Bearbeiten", by its mnemonic.
+    type({{Qt::Key_L}});
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(QApplication::focusWidget(), rig.step(9));
+    type({{Qt::Key_Space}});
+    EXPECT_EQ(rig.session.log().size(), 2U);
+}
+
 // Escape from anything in a dock, its tab bar too, goes back to the board,
 // where the typed digits then choose a step.
 TEST(Focus, EscapeFromAnywhereInADockGoesBackToTheBoard)

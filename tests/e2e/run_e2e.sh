@@ -76,16 +76,6 @@ click_seen_in_band() {
   wait_for "the roll at $1,$2 did not show in the band" band_changed
 }
 
-close_program() {
-  wmctrl -c "$title" || fail "wmctrl could not close the window"
-  status=0
-  ended() { ! kill -0 "$app" 2>/dev/null; }
-  # Under the sanitizers, the leak check at exit takes seconds.
-  wait_for "the program did not end after its window was closed" ended
-  wait "$app" || status=$?
-  [ "$status" -eq 0 ] || { cat "$work/program.log" >&2; fail "exit code $status after close"; }
-}
-
 # Centres of controls, in window pixels (twips / 15).
 stufe1=(184 196)
 stufe10=(184 492)

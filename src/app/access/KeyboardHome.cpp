@@ -112,6 +112,12 @@ bool KeyboardHome::eventFilter(QObject* watched, QEvent* event)
         }
         return false;
     }
+    if (type == QEvent::FocusIn && watched == menuBar()) {
+        // Back from a dialog that an entry opened, Qt gives the focus to the
+        // bar again, with no menu title chosen.
+        QTimer::singleShot(0, this, &KeyboardHome::leaveMenuBarIfIdle);
+        return false;
+    }
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease) {
         return false;
     }
