@@ -180,11 +180,14 @@ std::string spokenLogLine(const RollRecord& roll, const std::string& time)
     return text;
 }
 
-std::string announcement(const RollRecord& roll)
+std::string announcement(const RollRecord& roll, bool nameTheStep)
 {
     const std::string result = spokenResult(roll);
     const bool ended = !result.empty() && (result.back() == '.' || result.back() == '!');
-    return (roll.talent.empty() ? "" : roll.talent + ", ") + result + (ended ? " " : ". ") + spokenDice(roll);
+    const std::string what = !roll.talent.empty() ? roll.talent + ", "
+        : nameTheStep                             ? stepCaption(roll.step) + ", "
+                                                  : "";
+    return what + result + (ended ? " " : ". ") + spokenDice(roll);
 }
 
 std::string spokenResult(const RollRecord& roll) { return outcome(roll, true); }

@@ -51,8 +51,10 @@ std::string spokenResult(const RollRecord& roll);
 std::string spokenDice(const RollRecord& roll);
 // All that a screen reader is told of the roll, in this order: the talent
 // where one was rolled, the result, then the dice,
-// "Schwertkampf, Summe 38. D20 20 und 7, D4 3.".
-std::string announcement(const RollRecord& roll);
+// "Schwertkampf, Summe 38. D20 20 und 7, D4 3."; the step first where the
+// listener cannot tell it from the focus, as after a re-roll from the log:
+// "Stufe 14, Summe 38. D20 20 und 7, D4 3.".
+std::string announcement(const RollRecord& roll, bool nameTheStep = false);
 // The log's line for speech, its time of day "hh:mm:ss" last and as said:
 // "Stufe 14, Karma plus 6, Summe 38, 20 Uhr 14", and for a talent
 // "Arven, Schwertkampf, Stufe 14, Karma plus 6, Summe 38, 20 Uhr 14".

@@ -4,6 +4,7 @@
 #include "app/talents/TalentsView.h"
 #include "talents/Roster.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QDockWidget>
@@ -108,6 +109,20 @@ TEST(Focus, AMenuEntrysDialogGivesTheKeysBackWhenItCloses)
     EXPECT_EQ(QApplication::focusWidget(), rig.step(9));
     type({{Qt::Key_Space}});
     EXPECT_EQ(rig.session.log().size(), 2U);
+}
+
+// A screen reader says a menu's name as the keys reach it; Qt gives it the
+// menu's window title, which is empty.
+TEST(Focus, EveryMenuOfTheBarIsNamedForAScreenReader)
+{
+    WindowRig rig;
+    QStringList names;
+    for (QAction* title : rig.window.menuBar()->actions()) {
+        QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(title->menu());
+        ASSERT_NE(menu, nullptr);
+        names << menu->text(QAccessible::Name);
+    }
+    EXPECT_EQ(names.join(QLatin1Char('|')), QStringLiteral("Datei|Bearbeiten|Ansicht|Hilfe"));
 }
 
 // Escape from anything in a dock, its tab bar too, goes back to the board,

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QTest>
 #include <QTimerEvent>
@@ -201,6 +202,30 @@ TEST(Announcer, PacedLabelsSettleOnTheLatest)
     })) << rig.window.logView()->tonight()->text().toStdString();
     EXPECT_TRUE(QTest::qWaitFor([karma] { return karma->text() == QStringLiteral("Karma +8"); }))
         << karma->text().toStdString();
+}
+
+// A roll heard away from the board names the step: a re-roll from the log
+// is told as "Stufe 14, Summe …", one on the step's button as "Summe …".
+TEST(Announcer, ARollAwayFromItsButtonNamesItsStep)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    fixtures::WindowRig rig;
+    const Listening reader;
+    rig.source.repeatForever(3, 20);
+    QStringList told;
+    QObject::connect(
+        rig.window.board()->announcer(), &Announcer::announced, [&told](const QString& words) { told << words; });
+    rig.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
+    rig.step(14)->setFocus();
+    QTest::keyClick(rig.step(14), Qt::Key_Space);
+    rig.window.showLog();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_EQ(rig.session.log().size(), 2U);
+    ASSERT_TRUE(QTest::qWaitFor([&told] { return told.size() >= 2; }));
+    EXPECT_TRUE(told.first().startsWith(QStringLiteral("Summe "))) << told.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(told.last().startsWith(QStringLiteral("Stufe 14, Summe ")))
+        << told.join(QLatin1Char('|')).toStdString();
 }
 
 // The odds window says its step as it opens, and a typed step once the

@@ -150,6 +150,7 @@ TEST(RollText, ATalentsRollIsNamedInEveryFormButTheBand)
     EXPECT_EQ(rolltext::spokenLogLine(talent, "21:15:02"),
         "Arven, Schwertkampf, Stufe 14, Karma plus 6, Summe 32, 21 Uhr 15");
     EXPECT_EQ(rolltext::announcement(talent), "Schwertkampf, Summe 32. D20 20 und 7, D4 3, Karma D6 2.");
+    EXPECT_EQ(rolltext::announcement(talent, true), rolltext::announcement(talent));
 }
 
 // What a screen reader is told: the result first, then the dice, one
@@ -171,6 +172,9 @@ TEST(RollText, TheAnnouncementTellsTheResultBeforeTheDice)
     EXPECT_EQ(rolltext::announcement(sum), "Summe 30. D20 20 und 7, D4 3.");
     EXPECT_EQ(rolltext::announcement(fumble), "Patzer! D6 1, D6 1.");
     EXPECT_EQ(rolltext::announcement(error), "Fehler, Überlauf, der Wurf wurde abgebrochen. D6 1, D6 1.");
+    // Named where the focus does not tell it; a talent names itself.
+    EXPECT_EQ(rolltext::announcement(sum, true), "Stufe 14, Summe 30. D20 20 und 7, D4 3.");
+    EXPECT_EQ(rolltext::announcement(fumble, true), "Stufe 08, Patzer! D6 1, D6 1.");
 }
 
 TEST(RollLog, KeepsTheLatestThousandRollsOldestFirst)

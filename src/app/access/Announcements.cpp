@@ -7,9 +7,9 @@
 
 namespace velmora {
 
-Announcement rollAnnouncement(const RollRecord& roll)
+Announcement rollAnnouncement(const RollRecord& roll, bool nameTheStep)
 {
-    return {QString::fromStdString(rolltext::announcement(roll)), {}};
+    return {QString::fromStdString(rolltext::announcement(roll, nameTheStep)), {}};
 }
 
 Announcement karmaAnnouncement(int button)

@@ -15,7 +15,7 @@ struct Announcement {
 
 // The result of a roll, then its dice, in words that a screen reader speaks
 // without naming punctuation, as one message.
-Announcement rollAnnouncement(const RollRecord& roll);
+Announcement rollAnnouncement(const RollRecord& roll, bool nameTheStep = false);
 
 // The karma choice that a click on karma button 1..5 made.
 Announcement karmaAnnouncement(int button);

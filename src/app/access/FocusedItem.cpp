@@ -148,4 +148,18 @@ int chosenRow(const QAbstractItemView* table)
     return rows.isEmpty() ? -1 : rows.front().row();
 }
 
+void tellCellRenamed(QAbstractItemView* table, int row, int column)
+{
+    if (!QAccessible::isActive()) {
+        return;
+    }
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(table);
+    QAccessibleTableInterface* cells = face != nullptr ? face->tableInterface() : nullptr;
+    QAccessibleInterface* cell = cells != nullptr ? cells->cellAt(row, column) : nullptr;
+    if (cell != nullptr) {
+        QAccessibleEvent event(cell, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
 } // namespace velmora

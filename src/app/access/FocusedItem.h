@@ -18,6 +18,11 @@ void tellFocusedItemLater(QWidget* view, std::function<int()> child);
 // numbers after the headers.
 void tellFocusedCellLater(QAbstractItemView* table);
 
+// Tells assistive technology that a cell's text has changed: a screen
+// reader keeps a cell's name once it has read it (Orca 48), and would go on
+// saying the old one.
+void tellCellRenamed(QAbstractItemView* table, int row, int column);
+
 // Tells the current cell each time the table takes the focus: Qt tells it
 // only as the current cell changes, and a screen reader that tabs into the
 // table again hears the table and no cell.

@@ -121,6 +121,12 @@ void fillLuckTable(QTableWidget* table, const std::array<int, 10>& bands, const 
             if (item->text() != texts[column]) {
                 item->setText(texts[column]);
             }
+            // Read row by row, each number with what it counts.
+            const int count = bands[static_cast<std::size_t>(band)];
+            const QString spoken[] = {texts[0],
+                count == 1 ? LuckChart::tr("1 Wurf") : LuckChart::tr("%1 Würfe").arg(count),
+                LuckChart::tr("faire Würfel %1").arg(texts[2])};
+            item->setData(Qt::AccessibleTextRole, spoken[column]);
         }
     }
     table->resizeColumnsToContents();

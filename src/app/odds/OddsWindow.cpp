@@ -116,6 +116,9 @@ QVariant OddsTableModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return level < 0 ? QString::number(n) : percentText(m_odds[static_cast<std::size_t>(level)]->chanceAtLeast(n));
+    case Qt::AccessibleTextRole:
+        // The row's header, said by its first cell as for the summary.
+        return level < 0 ? headerData(index.row(), Qt::Vertical, Qt::DisplayRole) : QVariant();
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     default:

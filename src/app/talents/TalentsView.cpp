@@ -310,9 +310,17 @@ void TalentsView::showResults()
                 break;
             }
         }
-        auto* item = new QTableWidgetItem(result);
-        item->setData(Qt::AccessibleTextRole, result.isEmpty() ? tr("noch nicht gewürfelt") : result);
-        m_table->setItem(row, 4, item);
+        const QString spoken = result.isEmpty() ? tr("noch nicht gewürfelt") : result;
+        QTableWidgetItem* item = m_table->item(row, 4);
+        if (item == nullptr) {
+            item = new QTableWidgetItem(result);
+            item->setData(Qt::AccessibleTextRole, spoken);
+            m_table->setItem(row, 4, item);
+        } else if (item->text() != result || item->data(Qt::AccessibleTextRole).toString() != spoken) {
+            item->setText(result);
+            item->setData(Qt::AccessibleTextRole, spoken);
+            tellCellRenamed(m_table, row, 4);
+        }
     }
 }
 
@@ -349,7 +357,8 @@ void TalentsView::refresh(int selectRow)
         }
     }
     showResults();
-    m_table->setAccessibleName(current != nullptr ? tr("Talente von %1").arg(qt(current->name)) : tr("Talente"));
+    // Inside the dock that a screen reader names "Talente" as it is entered.
+    m_table->setAccessibleName(current != nullptr ? qt(current->name) : tr("Talente"));
     m_table->setAccessibleDescription(current == nullptr ? tr("Noch kein Charakter; Neuer Charakter legt einen an.")
             : current->talents.empty()                   ? tr("Noch keine Talente; Strg+N fügt eines hinzu.")
                                                          : QString());

@@ -212,7 +212,11 @@ void Board::rolled(const RollRecord& roll)
     m_typing.end(); // however it was rolled: a click too ends a typed number
     m_view->transcriptChanged();
     if (QAccessible::isActive()) {
-        const Announcement result = rollAnnouncement(roll);
+        // Away from the board, as after a re-roll from the log, the listener
+        // hears which step it was.
+        const QWidget* focus =
+            QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : window()->focusWidget();
+        const Announcement result = rollAnnouncement(roll, focus != nullptr && !isAncestorOf(focus));
         m_announcer->announce(result.message, result.details);
     }
 }

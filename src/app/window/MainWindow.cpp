@@ -61,8 +61,15 @@ void MainWindow::createMenus()
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
+    // Named for screen readers, which say a menu's name as it is reached:
+    // Qt gives them its window title, which a menu has not.
+    const auto addMenu = [this](const QString& title) {
+        QMenu* menu = menuBar()->addMenu(title);
+        menu->setAccessibleName(QString(title).remove(QLatin1Char('&')));
+        return menu;
+    };
     // Mnemonics apart from every dock's, which work while the menu bar is there.
-    QMenu* file = menuBar()->addMenu(tr("&Datei"));
+    QMenu* file = addMenu(tr("&Datei"));
     action(file, tr("Verlauf &speichern …"), QKeySequence::Save, [this] {
         createDocks();
         m_logView->saveAs();
@@ -70,7 +77,7 @@ void MainWindow::createMenus()
     file->addSeparator();
     action(file, tr("&Beenden"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
 
-    QMenu* edit = menuBar()->addMenu(tr("&Bearbeiten"));
+    QMenu* edit = addMenu(tr("&Bearbeiten"));
     // The window's own: elsewhere Ctrl+C copies what is selected there.
     QAction* copy = action(
         edit, tr("Wurf &kopieren"), QKeySequence::Copy, [this] { m_board->copyRoll(); }, Qt::WindowShortcut);
@@ -88,7 +95,7 @@ void MainWindow::createMenus()
     connect(luck, &QAction::toggled, &m_session, &Session::setLuckInCopy);
     connect(&m_session, &Session::luckInCopyChanged, luck, &QAction::setChecked);
 
-    QMenu* view = menuBar()->addMenu(tr("&Ansicht"));
+    QMenu* view = addMenu(tr("&Ansicht"));
     m_talentsAction = action(view, tr("&Talente"), QKeySequence(Qt::CTRL | Qt::Key_T), [this] { showTalents(); });
     m_logAction = action(view, tr("&Verlauf"), QKeySequence(Qt::CTRL | Qt::Key_H), [this] { showLog(); });
     for (QAction* dock : {m_talentsAction, m_logAction}) {
@@ -96,7 +103,7 @@ void MainWindow::createMenus()
     }
     action(view, tr("&Chancen der Stufe …"), QKeySequence(Qt::CTRL | Qt::Key_K), [this] { openOddsOfFocusedStep(); });
 
-    QMenu* help = menuBar()->addMenu(tr("&Hilfe"));
+    QMenu* help = addMenu(tr("&Hilfe"));
     action(help, tr("&Tasten"), QKeySequence::HelpContents, [this] { showKeys(); });
     action(
         help, tr("Ü&ber Velmora"), QKeySequence(), [this] { showAbout(); }, Qt::WindowShortcut);
@@ -193,11 +200,9 @@ void MainWindow::toggleDock(QDockWidget* dock, const std::function<void()>& focu
     if (dock->isFloating()) {
         dock->activateWindow();
     }
+    // A screen reader names the dock as the focus enters it: a notice of
+    // its own would say the name twice.
     focusInside();
-    if (opening) {
-        // Heard as it opens, before the focus inside it is read.
-        m_board->announce(dock->windowTitle());
-    }
 }
 
 void MainWindow::fitAroundBoard(QDockWidget* dock, bool shown)
@@ -276,22 +281,23 @@ void MainWindow::openOddsOfFocusedStep()
 
 void MainWindow::showKeys()
 {
+    // Plain lines, each a sentence of its own: a screen reader reads a rich
+    // text table's cells as one run, or not at all (Orca 43).
     QMessageBox::information(this, tr("Tasten"),
-        tr("<table>"
-           "<tr><td>Ziffern</td><td>eine Stufe wählen: 1 4 ist Stufe 14</td></tr>"
-           "<tr><td>Leertaste, Eingabe</td><td>die gewählte Stufe würfeln</td></tr>"
-           "<tr><td>+ und -</td><td>Karma höher oder niedriger</td></tr>"
-           "<tr><td>Pfeiltasten</td><td>über das Brett</td></tr>"
-           "<tr><td>Strg+C</td><td>den letzten Wurf kopieren</td></tr>"
-           "<tr><td>Strg+T</td><td>die Talente öffnen, schließen</td></tr>"
-           "<tr><td>Strg+N</td><td>in den Talenten: ein Talent hinzufügen</td></tr>"
-           "<tr><td>Strg+H</td><td>den Verlauf öffnen, schließen</td></tr>"
-           "<tr><td>Strg+K</td><td>die Chancen der gewählten Stufe</td></tr>"
-           "<tr><td>Strg+S</td><td>den Verlauf speichern</td></tr>"
-           "<tr><td>F10</td><td>das Menü</td></tr>"
-           "<tr><td>Umschalt+F10</td><td>das Kontextmenü</td></tr>"
-           "<tr><td>Strg+Q</td><td>Velmora beenden</td></tr>"
-           "</table>"));
+        tr("Ziffern: eine Stufe wählen, 1 4 ist Stufe 14.\n"
+           "Leertaste, Eingabe: die gewählte Stufe würfeln.\n"
+           "Plus und Minus: Karma höher oder niedriger.\n"
+           "Pfeiltasten: über das Brett.\n"
+           "Escape: zurück zum Brett.\n"
+           "Strg+C: den letzten Wurf kopieren.\n"
+           "Strg+T: die Talente öffnen, schließen.\n"
+           "Strg+N: in den Talenten ein Talent hinzufügen.\n"
+           "Strg+H: den Verlauf öffnen, schließen.\n"
+           "Strg+K: die Chancen der gewählten Stufe.\n"
+           "Strg+S: den Verlauf speichern.\n"
+           "F10: das Menü.\n"
+           "Umschalt+F10: das Kontextmenü.\n"
+           "Strg+Q: Velmora beenden."));
 }
 
 void MainWindow::showAbout()
