@@ -125,6 +125,33 @@ TEST(Focus, EveryMenuOfTheBarIsNamedForAScreenReader)
     EXPECT_EQ(names.join(QLatin1Char('|')), QStringLiteral("Datei|Bearbeiten|Ansicht|Hilfe"));
 }
 
+// Left and Right open the neighbouring menu with none of its entries
+// chosen, as F10 opens the first: a screen reader says the menu's title.
+TEST(Focus, LeftAndRightOpenTheNeighbouringMenuOnItsTitle)
+{
+    WindowRig rig;
+    activate(rig);
+    rig.step(2)->setFocus();
+    type({{Qt::Key_F10}});
+    const struct {
+        Qt::Key key;
+        const char* menu;
+    } moves[] = {{Qt::Key_Right, "Bearbeiten"}, {Qt::Key_Right, "Ansicht"}, {Qt::Key_Left, "Bearbeiten"},
+        {Qt::Key_Left, "Datei"}, {Qt::Key_Left, "Hilfe"}, {Qt::Key_Right, "Datei"}};
+    for (const auto& move : moves) {
+        type({{move.key}});
+        auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(open, nullptr) << move.menu;
+        EXPECT_EQ(open->accessibleName(), QString::fromLatin1(move.menu));
+        EXPECT_EQ(open->activeAction(), nullptr) << move.menu;
+    }
+    type({{Qt::Key_Down}});
+    ASSERT_NE(qobject_cast<QMenu*>(QApplication::activePopupWidget()), nullptr);
+    EXPECT_NE(qobject_cast<QMenu*>(QApplication::activePopupWidget())->activeAction(), nullptr);
+    type({{Qt::Key_Escape}});
+    EXPECT_EQ(QApplication::focusWidget(), rig.step(2));
+}
+
 // Escape from anything in a dock, its tab bar too, goes back to the board,
 // where the typed digits then choose a step.
 TEST(Focus, EscapeFromAnywhereInADockGoesBackToTheBoard)

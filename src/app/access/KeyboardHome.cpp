@@ -62,6 +62,30 @@ void KeyboardHome::leaveMenuBar()
     }
 }
 
+bool KeyboardHome::switchMenu(int key)
+{
+    // From a menu of the bar itself, not from a submenu's entry.
+    auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    const QList<QAction*> titles = menuBar()->actions();
+    const auto at = open != nullptr ? titles.indexOf(open->menuAction()) : -1;
+    if (at < 0
+        || (open->activeAction() != nullptr && open->activeAction()->menu() != nullptr && key == Qt::Key_Right)) {
+        return false;
+    }
+    // The next title opens with none of its entries chosen, as F10 opens
+    // the first: a screen reader then says the menu's title, where Qt's
+    // first entry, chosen at once, would be said alone.
+    const auto step = key == Qt::Key_Right ? 1 : titles.size() - 1;
+    for (auto next = (at + step) % titles.size(); next != at; next = (next + step) % titles.size()) {
+        QAction* title = titles.at(next);
+        if (title->isVisible() && title->isEnabled() && !title->isSeparator()) {
+            menuBar()->setActiveAction(title);
+            return true;
+        }
+    }
+    return false;
+}
+
 void KeyboardHome::leaveMenuBarIfIdle()
 {
     if (QApplication::focusWidget() == menuBar() && QApplication::activePopupWidget() == nullptr
@@ -133,6 +157,9 @@ bool KeyboardHome::eventFilter(QObject* watched, QEvent* event)
             return false;
         }
         m_altAlone = key.key() == Qt::Key_Alt;
+        if (plain && (key.key() == Qt::Key_Left || key.key() == Qt::Key_Right) && switchMenu(key.key())) {
+            return true;
+        }
         // F10 reaches an open menu, not the window's shortcut. Escape leaves
         // the whole bar at once, as F10 entered it, where Qt would close the
         // open menu and keep the keys in the bar.

@@ -32,6 +32,8 @@ private:
     bool inMenuBar() const;
     void leaveMenuBar();
     void leaveMenuBarIfIdle();
+    // Left or Right in an open menu: the neighbouring menu of the bar.
+    bool switchMenu(int key);
     bool inDock(const QWidget* widget) const;
     void goHome();
 
