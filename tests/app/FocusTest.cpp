@@ -224,6 +224,26 @@ TEST(Focus, AClickOnTheBoardsEmptySpaceTakesTheKeysThere)
     EXPECT_EQ(rig.session.log().latest().roll.step, 3);
 }
 
+// A key let go while another program had the keyboard never comes back
+// as a release: pressed again here, it is a new press.
+TEST(Focus, AKeyHeldWhenAnotherProgramTookTheKeyboardIsForgotten)
+{
+    WindowRig rig;
+    rig.source.repeatForever(1, 20);
+    activate(rig);
+    rig.step(5)->setFocus();
+    QTest::keyPress(rig.step(5), Qt::Key_Space);
+    QTest::keyPress(rig.step(5), Qt::Key_Space); // held: no second roll
+    ASSERT_EQ(rig.session.log().size(), 1U);
+    QApplicationStateChangeEvent away(Qt::ApplicationInactive);
+    QCoreApplication::sendEvent(QCoreApplication::instance(), &away);
+    QApplicationStateChangeEvent back(Qt::ApplicationActive);
+    QCoreApplication::sendEvent(QCoreApplication::instance(), &back);
+    QTest::keyPress(rig.step(5), Qt::Key_Space);
+    QTest::keyRelease(rig.step(5), Qt::Key_Space);
+    EXPECT_EQ(rig.session.log().size(), 2U);
+}
+
 // A dialog's key acts each time it is pressed, also where its release went
 // to the dialog it opened, as it does when the dialog closes on the press.
 TEST(Focus, ADialogsKeyActsAgainWhenItsReleaseWentToTheDialog)

@@ -36,7 +36,7 @@ bool HeldKeys::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyRelease) {
         release(*static_cast<QKeyEvent*>(event));
     } else if (event->type() == QEvent::ApplicationStateChange
-        && QGuiApplication::applicationState() != Qt::ApplicationActive) {
+        && static_cast<QApplicationStateChangeEvent*>(event)->applicationState() != Qt::ApplicationActive) {
         // Keys let go in another program's window never come here.
         m_keys.clear();
     }
