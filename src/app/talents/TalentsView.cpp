@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -241,6 +242,10 @@ bool TalentsView::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::FocusIn) {
         tellFocusedCellLater(m_table);
     }
+    if (event->type() == QEvent::KeyRelease && static_cast<QKeyEvent*>(event)->key() == m_pendingKey
+        && !static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
+        openPending();
+    }
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // One rule for held keys, as on the board: a held key acts once.
@@ -257,7 +262,7 @@ bool TalentsView::eventFilter(QObject* watched, QEvent* event)
         // Insert too, which a screen reader takes for its own modifier.
         if (modifiers == Qt::ControlModifier && key->key() == Qt::Key_N) {
             if (!repeat) {
-                addTalent();
+                openOnRelease(key->key(), &TalentsView::addTalent);
             }
             return true;
         }
@@ -271,17 +276,17 @@ bool TalentsView::eventFilter(QObject* watched, QEvent* event)
                 return true;
             case Qt::Key_Insert:
                 if (!repeat) {
-                    addTalent();
+                    openOnRelease(key->key(), &TalentsView::addTalent);
                 }
                 return true;
             case Qt::Key_F2:
                 if (!repeat) {
-                    renameTalent();
+                    openOnRelease(key->key(), &TalentsView::renameTalent);
                 }
                 return true;
             case Qt::Key_Delete:
                 if (!repeat) {
-                    deleteTalent();
+                    openOnRelease(key->key(), &TalentsView::deleteTalent);
                 }
                 return true;
             default:
@@ -290,6 +295,28 @@ bool TalentsView::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void TalentsView::openOnRelease(int key, void (TalentsView::*open)())
+{
+    m_pendingKey = key;
+    m_pendingOpen = open;
+    // Where the release goes elsewhere, the dialog opens all the same.
+    QTimer::singleShot(kReleaseWaitMs, this, [this, serial = ++m_pendingSerial] {
+        if (serial == m_pendingSerial) {
+            openPending();
+        }
+    });
+}
+
+void TalentsView::openPending()
+{
+    const auto open = std::exchange(m_pendingOpen, nullptr);
+    m_pendingKey = 0;
+    ++m_pendingSerial;
+    if (open != nullptr) {
+        (this->*open)();
+    }
 }
 
 void TalentsView::showResults()

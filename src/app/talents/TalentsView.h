@@ -82,6 +82,16 @@ private:
     // As the keeper had it at the last refresh.
     Roster m_roster;
     // The keeper's changed while a question was open.
+    // A dialog that a key opens, once the key is let go: a screen reader
+    // still handling the key's press took the dialog's field as focused
+    // before it said it, and then said the dialog alone (Orca 48).
+    void openOnRelease(int key, void (TalentsView::*open)());
+    void openPending();
+    static constexpr int kReleaseWaitMs = 400;
+    int m_pendingKey = 0;
+    void (TalentsView::*m_pendingOpen)() = nullptr;
+    unsigned m_pendingSerial = 0;
+
     bool m_stale = false;
     QComboBox* m_characters = nullptr;
     QLabel* m_characterLabel = nullptr;
