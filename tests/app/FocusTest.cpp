@@ -307,6 +307,18 @@ TEST(Focus, ADialogsKeyActsAgainAfterItsDialogClosed)
         EXPECT_EQ(opened, 2) << "key " << k.key;
         EXPECT_EQ(escapeKept, 0) << "key " << k.key;
     }
+    // A plain "n" finds a talent by its name, and opens nothing.
+    int stray = 0;
+    QTimer::singleShot(0, [&stray] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ++stray;
+            dialog->reject();
+        }
+    });
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_N);
+    QApplication::processEvents();
+    EXPECT_EQ(stray, 0);
 }
 
 } // namespace
