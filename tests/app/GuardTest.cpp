@@ -310,6 +310,17 @@ TEST(Accessible, AFieldsCharactersStandInItAndNoneOutsideItsText)
         EXPECT_TRUE(shown.contains(box)) << offset;
         left = box.left();
     }
+    // Text and edits only within the text, and none in a field the player
+    // cannot edit.
+    EXPECT_EQ(iface->text(-1, 2), QString());
+    EXPECT_EQ(iface->text(1, 3), QStringLiteral("og"));
+    QAccessibleEditableTextInterface* editable = QAccessible::queryAccessibleInterface(field)->editableTextInterface();
+    ASSERT_NE(editable, nullptr);
+    editable->replaceText(0, 1, QStringLiteral("b"));
+    EXPECT_EQ(field->text(), QStringLiteral("bogen"));
+    field->setReadOnly(true);
+    editable->replaceText(0, 1, QStringLiteral("B"));
+    EXPECT_EQ(field->text(), QStringLiteral("bogen"));
 }
 
 TEST(Placement, TheSideWindowStaysOnTheScreen)
