@@ -128,6 +128,13 @@ TEST(RollLog, CtrlHShowsTheRollsNewestFirstAndEscapeGivesTheFocusBack)
         EXPECT_EQ(cell(bands, band, 2), QString::fromLatin1(fair[band])) << band;
     }
     EXPECT_EQ(cell(bands, 3, 0), QStringLiteral("30 bis 40 %"));
+    // Read row by row, each number says what it counts.
+    const auto spoken = [bands](int row, int column) {
+        return bands->item(row, column)->data(Qt::AccessibleTextRole).toString();
+    };
+    EXPECT_EQ(spoken(3, 1), QStringLiteral("1 Wurf"));
+    EXPECT_EQ(spoken(4, 1), QStringLiteral("0 Würfe"));
+    EXPECT_EQ(spoken(3, 2), QStringLiteral("faire Würfel 0,5"));
     const QImage drawn = log->luckChart()->grab().toImage();
     const QColor bar = log->luckChart()->palette().color(QPalette::Highlight);
     const auto barAt = [&drawn, &bar](double share) {
