@@ -126,6 +126,20 @@ TEST(Focus, EveryMenuOfTheBarIsNamedForAScreenReader)
     EXPECT_EQ(names.join(QLatin1Char('|')), QStringLiteral("Datei|Bearbeiten|Ansicht|Hilfe"));
 }
 
+// From a dock, the menu bar gives the keys back to the dock, not the board.
+TEST(Focus, LeavingTheMenuBarReturnsToTheDockThatHadTheKeys)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    WindowRig rig;
+    activate(rig);
+    rig.step(4)->setFocus();
+    rig.window.showTalents();
+    QWidget* inDock = QApplication::focusWidget();
+    ASSERT_TRUE(rig.window.talentsDock()->isAncestorOf(inDock));
+    type({{Qt::Key_F10}, {Qt::Key_Escape}});
+    EXPECT_EQ(QApplication::focusWidget(), inDock);
+}
+
 // Left and Right open the neighbouring menu with none of its entries
 // chosen, as F10 opens the first: a screen reader says the menu's title.
 TEST(Focus, LeftAndRightOpenTheNeighbouringMenuOnItsTitle)
