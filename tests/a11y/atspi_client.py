@@ -224,9 +224,8 @@ def check_log(frame, transcript, notifications):
             rolls = None
         time.sleep(0.1)
     check(rolls is not None, "Ctrl+H opens the table 'Würfe' in the window")
-    # Named by a screen reader as the focus enters it, from the dock's own
-    # name below: a notice of it would be said on top.
-    check(all(words != "Verlauf" for _, words in notifications.shown), f"no notice names the dock: {notifications.shown}")
+    said = notifications.wait_for(13)
+    check(said is not None and said[1] == "Verlauf", f"the dock's name is said as it opens: {said}")
     dock = rolls
     while dock is not None and dock.get_name() != "Verlauf":
         dock = dock.get_parent()
@@ -294,7 +293,8 @@ def check_talents(app, notifications, told):
     while talents is not None and talents.get_name() != "Talente":
         talents = talents.get_parent()
     check(talents is not None, "Ctrl+T opens the dock 'Talente'")
-    check(all(words != "Talente" for _, words in notifications.shown), f"no notice names the dock: {notifications.shown}")
+    said = notifications.wait_for(15)
+    check(said is not None and said[1] == "Talente", f"the dock's name is said as it opens: {said}")
     unnamed = []
     stack = [talents]
     while stack:
@@ -449,7 +449,7 @@ def main():
     check(said is not None and said[1] == "Wurf kopiert", f"Ctrl+C is confirmed: {said}")
     rolls = check_log(frame, transcript, notifications)
     subprocess.run(["xdotool", "key", "ctrl+a", "ctrl+c"], check=True)
-    said = notifications.wait_for(13)
+    said = notifications.wait_for(14)
     check(said is not None and said[1] == "9 Würfe kopiert", f"Ctrl+A, Ctrl+C in the log is confirmed: {said}")
     # The log's newest first; each names its result after the step.
     logged = [re.sub(r"^(Summe \d+|Patzer!|Fehler, .*?\.).*$", r"\1", table_cells(rolls, row)[1])

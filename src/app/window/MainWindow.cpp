@@ -200,9 +200,12 @@ void MainWindow::toggleDock(QDockWidget* dock, const std::function<void()>& focu
     if (dock->isFloating()) {
         dock->activateWindow();
     }
-    // A screen reader names the dock as the focus enters it: a notice of
-    // its own would say the name twice.
     focusInside();
+    if (opening) {
+        // Heard as it opens: Orca 48 names no dock that the focus enters,
+        // where Orca 43 says it once more as the focus's context.
+        m_board->announce(dock->windowTitle());
+    }
 }
 
 void MainWindow::fitAroundBoard(QDockWidget* dock, bool shown)
