@@ -16,6 +16,24 @@ QString bandName(int band) { return LuckChart::tr("%1 bis %2 %").arg(band * 10).
 
 QString fairCount(double count) { return QLocale(QLocale::German).toString(count, 'f', 1); }
 
+// A cell of the band table that says what its number counts, worked out from
+// its text: a second stored value would be a second change, and a second
+// event for a screen reader, with every roll.
+class SpokenBandCell : public QTableWidgetItem {
+public:
+    QVariant data(int role) const override
+    {
+        if (role != Qt::AccessibleTextRole || column() == 0) {
+            return QTableWidgetItem::data(role);
+        }
+        const QString number = text();
+        if (column() == 2) {
+            return LuckChart::tr("faire Würfel %1").arg(number);
+        }
+        return number == QStringLiteral("1") ? LuckChart::tr("1 Wurf") : LuckChart::tr("%1 Würfe").arg(number);
+    }
+};
+
 } // namespace
 
 LuckChart::LuckChart(QWidget* parent) : QWidget(parent)
@@ -114,19 +132,13 @@ void fillLuckTable(QTableWidget* table, const std::array<int, 10>& bands, const 
         for (int column = 0; column < 3; ++column) {
             QTableWidgetItem* item = table->item(band, column);
             if (item == nullptr) {
-                item = new QTableWidgetItem;
+                item = new SpokenBandCell;
                 item->setFlags(Qt::ItemIsEnabled);
                 table->setItem(band, column, item);
             }
             if (item->text() != texts[column]) {
                 item->setText(texts[column]);
             }
-            // Read row by row, each number with what it counts.
-            const int count = bands[static_cast<std::size_t>(band)];
-            const QString spoken[] = {texts[0],
-                count == 1 ? LuckChart::tr("1 Wurf") : LuckChart::tr("%1 Würfe").arg(count),
-                LuckChart::tr("faire Würfel %1").arg(texts[2])};
-            item->setData(Qt::AccessibleTextRole, spoken[column]);
         }
     }
     table->resizeColumnsToContents();
