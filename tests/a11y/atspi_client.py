@@ -285,7 +285,7 @@ def check_talents(app, notifications, told):
     end = time.monotonic() + 10
     table = None
     while table is None and time.monotonic() < end:
-        table = find_node(frame, Atspi.Role.TABLE, "Talente")
+        table = find_node(frame, Atspi.Role.TABLE, "Noch kein Charakter")
         table = table if table is not None and states(table).contains(Atspi.StateType.SHOWING) else None
         time.sleep(0.1)
     # The dock that holds the table, named as its title.
@@ -305,8 +305,8 @@ def check_talents(app, notifications, told):
         stack.extend(children(node))
     check(not unnamed, f"every control of the talents window has a name (unnamed: {unnamed})")
     table = find_node(talents, Atspi.Role.TABLE)
-    check(table is not None and table.get_name() == "Talente"
-          and table.get_description().startswith("Noch kein Charakter"),
+    check(table is not None and table.get_name() == "Noch kein Charakter"
+          and table.get_description() == "Neuer Charakter legt einen an.",
           f"the empty table says what to do: {table.get_name()!r}, {table.get_description()!r}")
     check(find_node(talents, Atspi.Role.COMBO_BOX, "Charakter") is not None, "the character selector is named")
 

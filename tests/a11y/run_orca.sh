@@ -12,12 +12,12 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/harness.sh"
 source "$here/../../scripts/xsession.sh"
+source "$here/orca.sh"
 on_private_bus "$@"
 harness orca "$1"
 log=${2:-$work/orca.log}
 
 start_x_session
-command -v orca >/dev/null || fail "no orca (Debian package orca)"
 
 # A fresh profile, so that no first-run question waits for an answer.
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
@@ -40,51 +40,9 @@ if [ -n "${VELMORA_ORCA_LATE:-}" ]; then
   start_program env
   check "Velmora runs with accessibility off; Orca starts now"
 fi
-# Orca runs once per user and refuses to start beside another: wait for one
-# that a previous run is still shutting down, and name a real one.
-for _ in $(seq 100); do pgrep -u "$(id -u)" -x orca >/dev/null || break; sleep 0.1; done
-pgrep -u "$(id -u)" -x orca >/dev/null && skip "an Orca of this user is running, as on a blind player's desktop, and Orca starts only once per user"
-# Orca's log goes to a terminal, which it writes line by line, so that each
-# step can wait for what Orca says instead of guessing how long it takes.
-script -qfec "orca --user-prefs '$work/orca' --disable speech --disable braille --disable main-window \
-  --disable splash-window --debug-file=/dev/stdout" /dev/null >"$log" 2>&1 &
-orca_pid=$!
-pids+=($orca_pid)
+start_orca "$log"
 
-# What Orca said, an utterance a line. With speech off, Orca 43 still logs
-# each utterance, a notification as "notification" and then its words;
-# Orca 48 logs a notification only as it adds it to its list, in one line,
-# which comes out here as "notification WORDS", and an announcement (Qt 6.8
-# on) only as it takes the event, whose words it then speaks as they are.
-spoken() {
-  tr -d '\r' <"$log" | grep -a -e "SPEECH OUTPUT: '" -e "NOTIFICATION PRESENTER: Adding '" \
-    -e "EVENT MANAGER: Dequeued object:announcement for " | sed -E \
-    -e "s/^.*NOTIFICATION PRESENTER: Adding ' ?(.*[^ ]) ?'\.[[:space:]]*$/notification \1/" \
-    -e "s/^.*EVENT MANAGER: Dequeued object:announcement for .* \([0-9]+, [0-9]+, (.*)\) priority: .*$/\1/" \
-    -e "s/^.*SPEECH OUTPUT: '//; s/'[[:space:]]*(\{.*\}|None)?[[:space:]]*$//"
-}
-# Waits up to 60 s until Orca has said a line that matches: on a loaded
-# machine, Orca alone can take half of that to start.
-said() {
-  for _ in $(seq 600); do
-    spoken | grep -qE "$1" && return 0
-    sleep 0.1
-  done
-  fail "Orca did not say /$1/ within 60 s; it said: $(spoken | tail -5 | tr '\n' '|')"
-}
 key() { xdotool key --delay 80 "$@"; }
-# What Orca says from now on, not before.
-said_anew() {
-  local before=$1 _
-  for _ in $(seq 600); do
-    spoken | tail -n +"$((before + 1))" | grep -qE "$2" && return 0
-    sleep 0.1
-  done
-  fail "Orca did not say /$2/ within 60 s; it said: $(spoken | tail -5 | tr '\n' '|')"
-}
-
-for _ in $(seq 600); do grep -aq "registering listener for: object:state-changed:focused" "$log" && break; sleep 0.1; done
-pids+=($(pgrep -u "$(id -u)" -x orca)) # stopped with the session, not left behind
 if [ -z "${VELMORA_ORCA_LATE:-}" ]; then
   start_program env
   activate "$window"

@@ -5,12 +5,17 @@
 # F10 and Alt; Escape from the docks; typed steps, karma keys, rolls; a
 # re-roll from the log; the odds window; a copy; the log cleared after its
 # question. The database must then hold every roll that was typed, with its
-# step, talent and karma, and no other.
+# step, talent and karma, and no other. With VELMORA_JOURNEY_ORCA set, Orca
+# listens, and each key waits until Orca has said what it should.
 #   run_journey.sh PATH/TO/velmora
 set -euo pipefail
 
-source "$(dirname "$0")/../../scripts/harness.sh"
-source "$(dirname "$0")/../../scripts/xsession.sh"
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../scripts/harness.sh"
+source "$here/../../scripts/xsession.sh"
+source "$here/../a11y/orca.sh"
+orca=${VELMORA_JOURNEY_ORCA:-}
+[ -n "$orca" ] && on_private_bus "$@"
 harness journey "$1"
 start_x_session
 
@@ -19,6 +24,16 @@ rows() { sqlite3 -readonly "$db" "$1" 2>/dev/null || true; }
 rolls() { rows "SELECT count(*) FROM rolls"; }
 # Keys go to whichever window has the keyboard, as a person's do.
 key() { xdotool key --delay 60 "$@"; }
+# A key, and under Orca what it said for it, which must match REGEX.
+#   hear KEY REGEX
+hear() {
+  [ -n "$orca" ] || { key "$1"; return; }
+  local before
+  before=$(spoken | wc -l)
+  key "$1"
+  said_anew "$before" "$2"
+  echo "  $1: $(spoken | tail -n +"$((before + 1))" | tr '\n' '|')"
+}
 
 # The dialog titled TITLE, once it is up and has the keyboard; a dialog of
 # the same title that was there before (FORMER) does not count.
@@ -40,15 +55,15 @@ gone() {
 # A name, then a step, as the two dialogs of a new talent ask for them.
 #   new_talent KEY NAME STEP
 new_talent() {
-  key "$1"
+  hear "$1" "Name des Talents"
   local first
   first=$(dialog "Talent hinzufügen")
   xdotool type --delay 30 "$2"
-  key Return
+  hear Return "Stufe von $2"
   dialog "Talent hinzufügen" "$first" >/dev/null
   key ctrl+a
   xdotool type --delay 30 "$3"
-  key Return
+  hear Return "^$2\.$"
   gone "Talent hinzufügen"
   talents_are() { [ "$(rows "SELECT count(*) FROM talents WHERE name = '$2' AND step = $3")" = 1 ]; }
   wait_for "the talent '$2' was not kept at step $3" talents_are "$@"
@@ -58,44 +73,49 @@ rolled() {
   counted() { [ "$(rolls)" = "$1" ]; }
   wait_for "roll $1 was not kept; the database holds $(rolls)" counted "$1"
 }
+result="(Summe [0-9]+\.|Patzer!)"
 
+[ -n "$orca" ] && start_orca "$work/orca.log"
 start_program env
 activate "$window"
+[ -n "$orca" ] && said "^Stufe 01 (push )?button"
 
 # The talents: a character by its button's mnemonic, twice; three talents
 # by Ctrl+N and Insert, each key twice; a rename by F2 twice; Delete twice,
-# answered No.
-key ctrl+t
-key alt+n
+# answered No. Insert is Orca's own key: Ctrl+N stands in for it there.
+add=Insert
+[ -n "$orca" ] && add=ctrl+n
+hear ctrl+t "Talente"
+hear alt+n "Name des Charakters"
 dialog "Neuer Charakter" >/dev/null
 xdotool type --delay 30 Arven
-key Return
+hear Return "^Arven"
 gone "Neuer Charakter"
-key alt+n
+hear alt+n "Name des Charakters"
 dialog "Neuer Charakter" >/dev/null
-key Escape
+hear Escape "^Arven\."
 gone "Neuer Charakter"
 new_talent ctrl+n Schwertkampf 14
 new_talent ctrl+n Bogen 9
-new_talent Insert Ausweichen 7
-key Insert
+new_talent "$add" Ausweichen 7
+hear "$add" "Name des Talents"
 dialog "Talent hinzufügen" >/dev/null
-key Escape
+hear Escape "^Ausweichen\.$"
 gone "Talent hinzufügen"
-key F2
+hear F2 "Neuer Name des Talents"
 dialog "Talent umbenennen" >/dev/null
-key Escape
+hear Escape "^Ausweichen\.$"
 gone "Talent umbenennen"
-key F2
+hear F2 "Neuer Name des Talents"
 dialog "Talent umbenennen" >/dev/null
 key ctrl+a
 xdotool type --delay 30 Ducken
-key Return
+hear Return "^Ducken\.$"
 gone "Talent umbenennen"
 for _ in 1 2; do
-  key Delete
+  hear Delete "Das Talent Ducken löschen"
   dialog "Talent löschen" >/dev/null
-  key Escape
+  hear Escape "^Ducken\.$"
   gone "Talent löschen"
 done
 [ "$(rows "SELECT name || ' ' || step FROM talents ORDER BY position" | tr '\n' '|')" = "Schwertkampf 14|Bogen 9|Ducken 7|" ] \
@@ -103,39 +123,66 @@ done
 check "a character and three talents made through their dialogs, each key twice in a row"
 
 # Return rolls the chosen talent, the newest one.
-key Return
+hear Return "^(notification )?Ducken, $result D"
 rolled 1
 # Back to the board, into the menu bar and out of it, and a step by its digits.
-key Escape F10 Escape 1 4 space
+hear Escape "^Stufe 01 (push )?button"
+hear F10 "^Datei"
+hear Escape "^Stufe 01 (push )?button"
+hear 1 "^1"
+hear 4 "^Stufe 14 (push )?button"
+hear space "^(notification )?$result D20"
 rolled 2
-key shift+F10 Escape 2 0 space
+hear shift+F10 "Chancen für Stufe 14"
+hear Escape "^escape"
+hear 2 "^2"
+hear 0 "^Stufe 20 (push )?button"
+hear space "^(notification )?$result D20"
 rolled 3
-key plus plus 7 space
+hear plus "Karma \+4 gewählt"
+hear plus "Karma \+6 gewählt"
+hear 7 "^Stufe 07 (push )?button"
+hear space "^(notification )?$result D"
 rolled 4
-key F10 Down Escape minus 3 1 space
+hear F10 "^Datei"
+hear Down "Verlauf speichern"
+hear Escape "^Stufe 07 (push )?button"
+hear minus "Karma \+4 gewählt"
+hear 3 "^3"
+hear 1 "^Stufe 31 (push )?button"
+hear space "^(notification )?$result D"
 rolled 5
-key minus F10 Right alt 6 space
+hear minus "kein Karma"
+hear F10 "^Datei"
+hear Right "^Bearbeiten"
+hear alt "^Stufe 31 (push )?button"
+hear 6 "^Stufe 06 (push )?button"
+hear space "^(notification )?$result D"
 rolled 6
 check "F10 and Escape, F10 Down Escape, F10 Right Alt, Shift+F10 and Escape: each time the digits after them rolled their step"
 
 # A re-roll from the log: Ctrl+H stands on the newest roll, Return rolls it
 # again with the karma chosen now.
-key plus ctrl+h
-key Return
+hear plus "Karma \+4 gewählt"
+hear ctrl+h "^D10 [0-9]+\.$"
+hear Return "^(notification )?Stufe 06, $result D"
 rolled 7
-key Escape 5 space
+hear Escape "^Stufe 06 (push )?button"
+hear 5 "^Stufe 05 (push )?button"
+hear space "^(notification )?$result D"
 rolled 8
 # The odds window for the focused step, closed by Escape; the keys are the
 # board's again.
-key ctrl+k
+hear ctrl+k "Chancen für Stufe 5"
 odds() { xdotool search --onlyvisible --name "^Velmora - Chancen\$" >/dev/null 2>&1; }
 wait_for "Ctrl+K opened no odds window" odds
-key Escape
+hear Escape "^Stufe 05 (push )?button|frame\.$"
 wait_for "Escape did not close the odds window" eval '! odds'
 activate "$window"
-key 9 space
+hear 9 "^Stufe 09 (push )?button"
+hear space "^(notification )?$result D"
 rolled 9
-key ctrl+c
+hear ctrl+c "kopiert"
 copied() { xclip -o -selection clipboard 2>/dev/null | head -1 | grep -qx "Stufe 09, Karma +4"; }
 wait_for "Ctrl+C copied '$(xclip -o -selection clipboard 2>/dev/null | head -1)'" copied
 check "a re-roll from the log, the odds window and a copy, the keys back on the board after each"
@@ -147,18 +194,24 @@ check "the database holds the nine rolls as typed: $want"
 
 # The log cleared from the menu, after its question: No keeps it, Yes
 # empties it; the keys are the board's again after each.
-key F10 Right l
+hear F10 "^Datei"
+hear Right "^Bearbeiten"
+hear l "Verlauf leeren"
 dialog "Verlauf leeren" >/dev/null
-key Escape
+hear Escape "^Stufe 09 (push )?button"
 gone "Verlauf leeren"
 [ "$(rolls)" = 9 ] || fail "No to the question left $(rolls) rolls"
-key F10 Right l
+hear F10 "^Datei"
+hear Right "^Bearbeiten"
+hear l "Verlauf leeren"
 dialog "Verlauf leeren" >/dev/null
-key alt+j
+hear alt+j "^Stufe 09 (push )?button"
 gone "Verlauf leeren"
 emptied() { [ "$(rolls)" = 0 ]; }
 wait_for "Yes to the question left $(rolls) rolls" emptied
-key 1 2 space
+hear 1 "^1"
+hear 2 "^Stufe 12 (push )?button"
+hear space "^(notification )?$result D"
 rolled 1
 [ "$(kept)" = "12 1 - -|" ] || fail "after clearing, the database holds '$(kept)'"
 check "the log cleared after its question; the next roll is the only one kept"

@@ -385,8 +385,8 @@ void TalentsView::refresh(int selectRow)
     }
     showResults();
     // Inside the dock that a screen reader names "Talente" as it is entered.
-    m_table->setAccessibleName(current != nullptr ? qt(current->name) : tr("Talente"));
-    m_table->setAccessibleDescription(current == nullptr ? tr("Noch kein Charakter; Neuer Charakter legt einen an.")
+    m_table->setAccessibleName(current != nullptr ? qt(current->name) : tr("Noch kein Charakter"));
+    m_table->setAccessibleDescription(current == nullptr ? tr("Neuer Charakter legt einen an.")
             : current->talents.empty()                   ? tr("Noch keine Talente; Strg+N fügt eines hinzu.")
                                                          : QString());
     if (m_table->rowCount() > 0) {
