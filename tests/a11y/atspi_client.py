@@ -318,11 +318,11 @@ def check_talents(app, notifications, told):
     check(find_window(app, "Talent hinzufügen", inside=Atspi.Role.TEXT) is not None, "Insert asks for a talent's name")
     keys_to("Talent hinzufügen", "type", "Schwertkampf")
     keys_to("Talent hinzufügen", "key", "Return")
-    step = find_window(app, "Talent hinzufügen", inside=Atspi.Role.SPIN_BUTTON)
+    step = find_window(app, "Stufe des neuen Talents", inside=Atspi.Role.SPIN_BUTTON)
     check(step is not None, "then for its step")
-    keys_to("Talent hinzufügen", "key", "ctrl+a")
-    keys_to("Talent hinzufügen", "type", "14")
-    keys_to("Talent hinzufügen", "key", "Return")
+    keys_to("Stufe des neuen Talents", "key", "ctrl+a")
+    keys_to("Stufe des neuen Talents", "type", "14")
+    keys_to("Stufe des neuen Talents", "key", "Return")
     end = time.monotonic() + 10
     while table.get_child_count() < 4 and time.monotonic() < end:
         time.sleep(0.05)

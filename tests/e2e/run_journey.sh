@@ -24,47 +24,30 @@ rows() { sqlite3 -readonly "$db" "$1" 2>/dev/null || true; }
 rolls() { rows "SELECT count(*) FROM rolls"; }
 # Keys go to whichever window has the keyboard, as a person's do.
 key() { xdotool key --delay 60 "$@"; }
-# A key, and under Orca what it said for it, which must match REGEX.
-#   hear KEY REGEX
+# A key, and under Orca what it said for it: a line for each REGEX.
+#   hear KEY REGEX...
 hear() {
   [ -n "$orca" ] || { key "$1"; return; }
-  local before
+  local before pressed=$1 regex
+  shift
   before=$(spoken | wc -l)
-  key "$1"
-  said_anew "$before" "$2"
-  echo "  $1: $(spoken | tail -n +"$((before + 1))" | tr '\n' '|')"
+  key "$pressed"
+  for regex in "$@"; do said_anew "$before" "$regex"; done
+  echo "  $pressed: $(spoken | tail -n +"$((before + 1))" | tr '\n' '|')"
 }
 
-# The dialog titled TITLE, once it is up and has the keyboard; a dialog of
-# the same title that was there before (FORMER) does not count.
-#   dialog TITLE [FORMER]
-dialog() {
-  local found=""
-  up() {
-    found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | grep -vx "${2:-none}" | head -1 || true)
-    [ -n "$found" ] && [ "$(xdotool getwindowfocus 2>/dev/null)" = "$found" ]
-  }
-  wait_for "no dialog '$1' took the keyboard" up "$@"
-  echo "$found"
-}
-gone() {
-  closed() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
-  wait_for "the dialog '$1' did not close" closed "$1"
-  activate "$window"
-}
 # A name, then a step, as the two dialogs of a new talent ask for them.
 #   new_talent KEY NAME STEP
 new_talent() {
-  hear "$1" "Name des Talents"
-  local first
-  first=$(dialog "Talent hinzufügen")
+  hear "$1" "^Talent hinzufügen dialog" "^Name des Talents"
+  dialog "Talent hinzufügen"
   xdotool type --delay 30 "$2"
-  hear Return "Stufe von $2"
-  dialog "Talent hinzufügen" "$first" >/dev/null
+  hear Return "^Stufe des neuen Talents dialog" "^Stufe von $2"
+  dialog "Stufe des neuen Talents"
   key ctrl+a
   xdotool type --delay 30 "$3"
   hear Return "^$2\.$"
-  gone "Talent hinzufügen"
+  gone "Stufe des neuen Talents"
   talents_are() { [ "$(rows "SELECT count(*) FROM talents WHERE name = '$2' AND step = $3")" = 1 ]; }
   wait_for "the talent '$2' was not kept at step $3" talents_are "$@"
 }
@@ -86,35 +69,35 @@ activate "$window"
 add=Insert
 [ -n "$orca" ] && add=ctrl+n
 hear ctrl+t "Talente"
-hear alt+n "Name des Charakters"
-dialog "Neuer Charakter" >/dev/null
+hear alt+n "^Neuer Charakter dialog" "^Name des Charakters"
+dialog "Neuer Charakter"
 xdotool type --delay 30 Arven
 hear Return "^Arven"
 gone "Neuer Charakter"
-hear alt+n "Name des Charakters"
-dialog "Neuer Charakter" >/dev/null
+hear alt+n "^Neuer Charakter dialog" "^Name des Charakters"
+dialog "Neuer Charakter"
 hear Escape "^Arven\."
 gone "Neuer Charakter"
 new_talent ctrl+n Schwertkampf 14
 new_talent ctrl+n Bogen 9
 new_talent "$add" Ausweichen 7
-hear "$add" "Name des Talents"
-dialog "Talent hinzufügen" >/dev/null
+hear "$add" "^Talent hinzufügen dialog" "^Name des Talents"
+dialog "Talent hinzufügen"
 hear Escape "^Ausweichen\.$"
 gone "Talent hinzufügen"
-hear F2 "Neuer Name des Talents"
-dialog "Talent umbenennen" >/dev/null
+hear F2 "^Talent umbenennen dialog" "^Neuer Name des Talents"
+dialog "Talent umbenennen"
 hear Escape "^Ausweichen\.$"
 gone "Talent umbenennen"
-hear F2 "Neuer Name des Talents"
-dialog "Talent umbenennen" >/dev/null
+hear F2 "^Talent umbenennen dialog" "^Neuer Name des Talents"
+dialog "Talent umbenennen"
 key ctrl+a
 xdotool type --delay 30 Ducken
 hear Return "^Ducken\.$"
 gone "Talent umbenennen"
 for _ in 1 2; do
-  hear Delete "Das Talent Ducken löschen"
-  dialog "Talent löschen" >/dev/null
+  hear Delete "Talent löschen" "^Das Talent Ducken löschen"
+  dialog "Talent löschen"
   hear Escape "^Ducken\.$"
   gone "Talent löschen"
 done
@@ -164,7 +147,7 @@ check "F10 and Escape, F10 Down Escape, F10 Right Alt, Shift+F10 and Escape: eac
 # A re-roll from the log: Ctrl+H stands on the newest roll, Return rolls it
 # again with the karma chosen now.
 hear plus "Karma \+4 gewählt"
-hear ctrl+h "^D10 [0-9]+\.$"
+hear ctrl+h "^D10 [0-9 und]+\.$"
 hear Return "^(notification )?Stufe 06, $result D"
 rolled 7
 hear Escape "^Stufe 06 (push )?button"
@@ -197,14 +180,14 @@ check "the database holds the nine rolls as typed: $want"
 hear F10 "^Datei"
 hear Right "^Bearbeiten"
 hear l "Verlauf leeren"
-dialog "Verlauf leeren" >/dev/null
+dialog "Verlauf leeren"
 hear Escape "^Stufe 09 (push )?button"
 gone "Verlauf leeren"
 [ "$(rolls)" = 9 ] || fail "No to the question left $(rolls) rolls"
 hear F10 "^Datei"
 hear Right "^Bearbeiten"
 hear l "Verlauf leeren"
-dialog "Verlauf leeren" >/dev/null
+dialog "Verlauf leeren"
 hear alt+j "^Stufe 09 (push )?button"
 gone "Verlauf leeren"
 emptied() { [ "$(rolls)" = 0 ]; }

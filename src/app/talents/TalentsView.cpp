@@ -513,8 +513,10 @@ void TalentsView::addTalent()
         return;
     }
     bool ok = false;
-    const int step = QInputDialog::getInt(this, tr("Talent hinzufügen"), tr("Stufe von %1:").arg(qt(trimmedName(name))),
-        10, kFirstStep, kLastStep, 1, &ok);
+    // Titled apart from the name's dialog: Orca takes a window of the same
+    // title that follows at once for the one still active, and says no dialog.
+    const int step = QInputDialog::getInt(this, tr("Stufe des neuen Talents"),
+        tr("Stufe von %1:").arg(qt(trimmedName(name))), 10, kFirstStep, kLastStep, 1, &ok);
     if (ok) {
         change(
             [owner, name, step](Roster& roster) {
