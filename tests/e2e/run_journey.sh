@@ -35,7 +35,21 @@ hear() {
   for regex in "$@"; do said_anew "$before" "$regex"; done
   echo "  $pressed: $(spoken | tail -n +"$((before + 1))" | tr '\n' '|')"
 }
-
+# Waits until the dialog titled TITLE is up and has the keyboard.
+#   dialog TITLE
+dialog() {
+  up() {
+    local found
+    found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
+    [ -n "$found" ] && [ "$(xdotool getwindowfocus 2>/dev/null)" = "$found" ]
+  }
+  wait_for "no dialog '$1' took the keyboard" up "$1"
+}
+gone() {
+  closed() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+  wait_for "the dialog '$1' did not close" closed "$1"
+  activate "$window"
+}
 # A name, then a step, as the two dialogs of a new talent ask for them.
 #   new_talent KEY NAME STEP
 new_talent() {
