@@ -327,8 +327,9 @@ def check_talents(app, notifications, told):
     while table.get_child_count() < 4 and time.monotonic() < end:
         time.sleep(0.05)
     cells = [table.get_child_at_index(i).get_name() for i in range(table.get_child_count())]
-    check(table.get_name() == "Arven" and cells[-5:-3] == ["Schwertkampf", "14"],
-          f"the table 'Arven' lists Schwertkampf at step 14: {cells}")
+    check(table.get_name() == "Arven" and cells[-5:-3] == ["Schwertkampf", "14"]
+          and cells[-1] == "noch nicht gewürfelt",
+          f"the table 'Arven' lists Schwertkampf at step 14, not yet rolled: {cells}")
     count = len(notifications.shown)
     # A reader keeps a cell's name once read: the talent's latest result is
     # told as it changes, or it would go on saying "noch nicht gewürfelt".

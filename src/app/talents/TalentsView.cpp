@@ -61,6 +61,20 @@ QPushButton* button(const QString& text, QWidget* parent, QLayout* layout)
     return b;
 }
 
+// A talent's newest result, which a screen reader hears as "noch nicht
+// gewürfelt" while there is none, worked out from its text: a second stored
+// value would be a second change, and a second event, with every roll.
+class ResultCell : public QTableWidgetItem {
+public:
+    QVariant data(int role) const override
+    {
+        if (role == Qt::AccessibleTextRole && text().isEmpty()) {
+            return TalentsView::tr("noch nicht gewürfelt");
+        }
+        return QTableWidgetItem::data(role);
+    }
+};
+
 } // namespace
 
 TalentsView::TalentsView(Session& session, QWidget* parent)
@@ -337,15 +351,13 @@ void TalentsView::showResults()
                 break;
             }
         }
-        const QString spoken = result.isEmpty() ? tr("noch nicht gewürfelt") : result;
         QTableWidgetItem* item = m_table->item(row, 4);
         if (item == nullptr) {
-            item = new QTableWidgetItem(result);
-            item->setData(Qt::AccessibleTextRole, spoken);
-            m_table->setItem(row, 4, item);
-        } else if (item->text() != result || item->data(Qt::AccessibleTextRole).toString() != spoken) {
+            item = new ResultCell;
             item->setText(result);
-            item->setData(Qt::AccessibleTextRole, spoken);
+            m_table->setItem(row, 4, item);
+        } else if (item->text() != result) {
+            item->setText(result);
             tellCellRenamed(m_table, row, 4);
         }
     }
