@@ -138,6 +138,12 @@ TEST(Focus, LeavingTheMenuBarReturnsToTheDockThatHadTheKeys)
     ASSERT_TRUE(rig.window.talentsDock()->isAncestorOf(inDock));
     type({{Qt::Key_F10}, {Qt::Key_Escape}});
     EXPECT_EQ(QApplication::focusWidget(), inDock);
+    // The same where the toolkit took the bar itself, as its style does for
+    // Alt alone, and now and then for Alt and a dock button's letter.
+    rig.window.menuBar()->setFocus(Qt::ShortcutFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), rig.window.menuBar());
+    type({{Qt::Key_Escape}});
+    EXPECT_EQ(QApplication::focusWidget(), inDock);
 }
 
 // Left and Right open the neighbouring menu with none of its entries

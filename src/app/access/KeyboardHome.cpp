@@ -23,6 +23,14 @@ KeyboardHome::KeyboardHome(QMainWindow* window, QWidget* board, std::function<vo
     // would keep it, and with it the keys.
     connect(menuBar(), &QMenuBar::triggered, this,
         [this] { QTimer::singleShot(0, this, &KeyboardHome::leaveMenuBarIfIdle); });
+    // However the bar got the keys, F10 or the toolkit's own Alt, they go
+    // back where they were.
+    // Compared, never asked: the window may be on its way out.
+    connect(qApp, &QApplication::focusChanged, this, [this, bar = menuBar()](QWidget* old, QWidget* now) {
+        if (now == bar && old != nullptr && old != bar && m_returnTo.isNull()) {
+            m_returnTo = old;
+        }
+    });
 }
 
 QMenuBar* KeyboardHome::menuBar() const { return m_window->menuBar(); }
