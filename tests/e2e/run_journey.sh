@@ -35,6 +35,39 @@ hear() {
   for regex in "$@"; do said_anew "$before" "$regex"; done
   echo "  $pressed: $(spoken | tail -n +"$((before + 1))" | tr '\n' '|')"
 }
+# A key that opens the dialog TITLE: under Orca, the dialog must be said,
+# then its field, whose words FIELD matches. Either Orca, when it echoes the
+# key only after the dialog came (a loaded machine), takes the dialog's field
+# for its focus without a word, and then the field's own focus for news it
+# has, as its log says: that race in Orca is counted and told, not failed.
+#   hear_dialog KEY TITLE FIELD
+silent_fields=0
+hear_dialog() {
+  [ -n "$orca" ] || { key "$1"; return; }
+  local before lines
+  before=$(spoken | wc -l)
+  lines=$(wc -l <"$orca_log")
+  key "$1"
+  said_anew "$before" "^$2 dialog"
+  field_or_race() {
+    spoken | tail -n +"$((before + 1))" | grep -qE "$1" && return 0
+    tail -n +"$((lines + 1))" "$orca_log" | grep -aqi "to existing locus" && return 0
+    return 1
+  }
+  wait_for "Orca said the dialog '$2' without its field, and not as its race" field_or_race "^$3"
+  # The log's note may come before the field's words: Orca is let finish.
+  for _ in $(seq 100); do
+    spoken | tail -n +"$((before + 1))" | grep -qE "^$3" && break
+    lines=$(wc -l <"$orca_log")
+    sleep 0.3
+    [ "$(wc -l <"$orca_log")" -eq "$lines" ] && break
+  done
+  if ! spoken | tail -n +"$((before + 1))" | grep -qE "^$3"; then
+    silent_fields=$((silent_fields + 1))
+    echo "  $1: the field of '$2' taken silently by Orca's late key echo"
+  fi
+  echo "  $1: $(spoken | tail -n +"$((before + 1))" | tr '\n' '|')"
+}
 # Waits until the dialog titled TITLE is up and has the keyboard.
 #   dialog TITLE
 dialog() {
@@ -53,10 +86,10 @@ gone() {
 # A name, then a step, as the two dialogs of a new talent ask for them.
 #   new_talent KEY NAME STEP
 new_talent() {
-  hear "$1" "^Talent hinzufügen dialog" "^Name des Talents"
+  hear_dialog "$1" "Talent hinzufügen" "Name des Talents"
   dialog "Talent hinzufügen"
   xdotool type --delay 30 "$2"
-  hear Return "^Stufe des neuen Talents dialog" "^Stufe von $2"
+  hear_dialog Return "Stufe des neuen Talents" "Stufe von $2"
   dialog "Stufe des neuen Talents"
   key ctrl+a
   xdotool type --delay 30 "$3"
@@ -83,27 +116,27 @@ activate "$window"
 add=Insert
 [ -n "$orca" ] && add=ctrl+n
 hear ctrl+t "Talente"
-hear alt+n "^Neuer Charakter dialog" "^Name des Charakters"
+hear_dialog alt+n "Neuer Charakter" "Name des Charakters"
 dialog "Neuer Charakter"
 xdotool type --delay 30 Arven
 hear Return "^Arven"
 gone "Neuer Charakter"
-hear alt+n "^Neuer Charakter dialog" "^Name des Charakters"
+hear_dialog alt+n "Neuer Charakter" "Name des Charakters"
 dialog "Neuer Charakter"
 hear Escape "^Arven\."
 gone "Neuer Charakter"
 new_talent ctrl+n Schwertkampf 14
 new_talent ctrl+n Bogen 9
 new_talent "$add" Ausweichen 7
-hear "$add" "^Talent hinzufügen dialog" "^Name des Talents"
+hear_dialog "$add" "Talent hinzufügen" "Name des Talents"
 dialog "Talent hinzufügen"
 hear Escape "^Ausweichen\.$"
 gone "Talent hinzufügen"
-hear F2 "^Talent umbenennen dialog" "^Neuer Name des Talents"
+hear_dialog F2 "Talent umbenennen" "Neuer Name des Talents"
 dialog "Talent umbenennen"
 hear Escape "^Ausweichen\.$"
 gone "Talent umbenennen"
-hear F2 "^Talent umbenennen dialog" "^Neuer Name des Talents"
+hear_dialog F2 "Talent umbenennen" "Neuer Name des Talents"
 dialog "Talent umbenennen"
 key ctrl+a
 xdotool type --delay 30 Ducken
@@ -214,4 +247,5 @@ rolled 1
 check "the log cleared after its question; the next roll is the only one kept"
 
 close_program
+[ -z "$orca" ] || check "Orca said every dialog and its field, but for $silent_fields fields taken silently in its race"
 echo "journey: 1 passed, 0 failed"
