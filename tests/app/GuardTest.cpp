@@ -12,6 +12,7 @@
 #include <QAbstractEventDispatcher>
 #include <QAccessible>
 #include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -22,6 +23,7 @@
 #include <QStandardPaths>
 #include <QStyle>
 #include <QTest>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QWidget>
 
@@ -249,6 +251,29 @@ TEST(Announcer, TheOddsWindowSaysTheStepItEndsOn)
     EXPECT_EQ(odds->step(), 40);
     EXPECT_TRUE(QTest::qWaitFor([&] { return said().contains(QStringLiteral("Stufe 40")); })) << said().toStdString();
     EXPECT_FALSE(said().contains(QStringLiteral("Stufe 4."))) << said().toStdString();
+}
+
+// "Verlauf leeren" on an empty log asks nothing, and says so rather than
+// nothing at all.
+TEST(Announcer, ClearingAnEmptyLogSaysThereIsNothing)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    fixtures::WindowRig rig;
+    const Listening reader;
+    rig.window.showLog();
+    QStringList told;
+    QObject::connect(rig.window.logView()->findChild<Announcer*>(), &Announcer::announced,
+        [&told](const QString& words) { told << words; });
+    int asked = 0;
+    QTimer::singleShot(0, [&asked] {
+        if (auto* question = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ++asked;
+            question->reject();
+        }
+    });
+    rig.window.logView()->askToClear();
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(told, QStringList{QStringLiteral("Noch keine Würfe")});
 }
 
 // Orca splits what it says of a text by its attribute runs: an empty run

@@ -384,6 +384,7 @@ void RollLogView::askToClear()
 {
     const std::size_t count = m_log.size();
     if (count == 0) {
+        m_announcer->announce(tr("Noch keine Würfe"));
         return;
     }
     std::vector<std::uint64_t> ids;
