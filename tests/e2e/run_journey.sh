@@ -128,10 +128,13 @@ gone "Neuer Charakter"
 new_talent ctrl+n Schwertkampf 14
 new_talent ctrl+n Bogen 9
 new_talent "$add" Ausweichen 7
-hear_dialog "$add" "Talent hinzufügen" "Name des Talents"
-dialog "Talent hinzufügen"
-hear Escape "^Ausweichen\.$"
-gone "Talent hinzufügen"
+# A new talent's dialog cancelled, and at once opened again.
+for _ in 1 2; do
+  hear_dialog "$add" "Talent hinzufügen" "Name des Talents"
+  dialog "Talent hinzufügen"
+  hear Escape "^Ausweichen\.$"
+  gone "Talent hinzufügen"
+done
 hear_dialog F2 "Talent umbenennen" "Neuer Name des Talents"
 dialog "Talent umbenennen"
 hear Escape "^Ausweichen\.$"
