@@ -188,21 +188,17 @@ before=$(spoken | wc -l)
 key ctrl+t
 said_anew "$before" "Schwertkampf|Wahrnehmung"
 before=$(spoken | wc -l)
+lines=$(wc -l <"$log")
 key ctrl+n
-# Orca 48, when it gets to Ctrl+N only after the dialog has taken the X
-# focus, moves its own focus to the dialog's field without a word, and then
-# takes Qt's focus events for the field as news of a focus it already has:
-# it says the dialog alone. A race in Orca, noted here, not mended.
-said_anew "$before" "Name des Talents|^Talent hinzufügen dialog"
-heard_field() { spoken | tail -n +"$((before + 1))" | grep -q "Name des Talents"; }
-for _ in $(seq 30); do heard_field && break; sleep 0.1; done
-heard_field || check "the new talent's dialog was heard without its field: Orca took the field silently"
+dialog_heard "$before" "$lines" "Talent hinzufügen" "Name des Talents" \
+  || check "the new talent's dialog was heard without its field: Orca took the field silently"
 xdotool type --delay 40 Bogen
+# The step's dialog follows at once: its title, then its field.
 before=$(spoken | wc -l)
+lines=$(wc -l <"$log")
 key Return
-# The step's dialog follows at once, heard whole: its title, then its field.
-said_anew "$before" "^Stufe des neuen Talents dialog"
-said_anew "$before" "^Stufe von Bogen"
+dialog_heard "$before" "$lines" "Stufe des neuen Talents" "Stufe von Bogen" \
+  || check "the step's dialog was heard without its field: Orca took the field silently"
 before=$(spoken | wc -l)
 key Return
 said_anew "$before" "^Bogen"
