@@ -4,6 +4,7 @@
 #   spoken             what Orca said, an utterance a line
 #   said REGEX         waits until Orca has said a matching line
 #   said_anew N REGEX  the same, among what it said after its first N lines
+#   settle             waits until Orca has said all it still has
 
 start_orca() {
   orca_log=$1
@@ -44,6 +45,16 @@ said_anew() {
   fail "Orca did not say /$2/ within 60 s; it said: $(spoken | tail -5 | tr '\n' '|')"
 }
 
+# Its log still for half a second, up to 50 s.
+settle() {
+  local lines _
+  for _ in $(seq 100); do
+    lines=$(wc -l <"$orca_log")
+    sleep 0.5
+    [ "$(wc -l <"$orca_log")" -eq "$lines" ] && return 0
+  done
+}
+
 # Whether Orca, after line N of its log, took the field named FIELD for its
 # focus without a word. Both Orcas do so from a dialog's text events that
 # reach them once the dialog is active but before its window's activation
@@ -60,7 +71,7 @@ took_silently() {
 # took the field silently instead (above), once it has said all it will.
 #   dialog_heard N L TITLE FIELD
 dialog_heard() {
-  local n=$1 l=$2 title=$3 field=$4 _ lines
+  local n=$1 l=$2 title=$3 field=$4 _
   whole() {
     spoken | tail -n +"$((n + 1))" | grep -qE "^$title dialog" \
       && spoken | tail -n +"$((n + 1))" | grep -qE "^$field"
@@ -68,11 +79,7 @@ dialog_heard() {
   for _ in $(seq 600); do
     whole && return 0
     if took_silently "$l" "$field"; then
-      for _ in $(seq 100); do
-        lines=$(wc -l <"$orca_log")
-        sleep 0.3
-        [ "$(wc -l <"$orca_log")" -eq "$lines" ] && break
-      done
+      settle
       whole && return 0
       return 1
     fi

@@ -258,9 +258,7 @@ choices=$(spoken | tail -n +"$((said_before + 1))" | grep -cE "^(notification )?
 floods=$(tail -n +"$((logged + 1))" "$log" | grep -ac "FLOOD" || true)
 check "'+' Space and '-' Space 20 ms apart: $rolls_told of $pairs rolls and $choices of $pairs choices told, $floods flood lines in Orca's log"
 # Let Orca finish with what it still has before the next run of keys.
-for _ in $(seq 100); do
-  before=$(wc -l <"$log"); sleep 0.5; [ "$(wc -l <"$log")" -eq "$before" ] && break
-done
+settle
 
 # The same at a fast typist's pace, 100 ms apart, with both cores taken by
 # other work, as on a player's machine that also carries the call: every
