@@ -7,7 +7,9 @@
 #include "app/odds/OddsText.h"
 #include "app/odds/OddsWindow.h"
 #include "app/odds/StepOddsHook.h"
+#include "app/talents/AskDialog.h"
 #include "app/talents/TalentsView.h"
+#include "talents/Roster.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAccessible>
@@ -18,6 +20,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -29,6 +33,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -274,6 +279,88 @@ TEST(Announcer, ClearingAnEmptyLogSaysThereIsNothing)
     rig.window.logView()->askToClear();
     EXPECT_EQ(asked, 0);
     EXPECT_EQ(told, QStringList{QStringLiteral("Noch keine Würfe")});
+}
+
+// Calls `seen` with each object that receives an event of one type.
+class EventSpy : public QObject {
+public:
+    EventSpy(QObject* on, QEvent::Type type, std::function<void(QObject*)> seen) : m_type(type), m_seen(std::move(seen))
+    {
+        on->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == m_type) {
+            m_seen(watched);
+        }
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    std::function<void(QObject*)> m_seen;
+};
+
+// A screen reader that meets a field's text events once its dialog is
+// shown takes the field for its focus without a word: the player hears the
+// dialog but not what it asks. Each of the talents' dialogs, the name's and
+// the step's, prefilled or empty, says no more than its focus until typed in.
+TEST(Accessible, ADialogsFieldIsQuietUntilTypedIn)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    fixtures::WindowRig rig;
+    ASSERT_FALSE(rig.session.keeper().changeTalents([](Roster& roster) {
+        const Refusal refusal = roster.addCharacter("Arven");
+        return refusal ? refusal : roster.addTalent(0, "Schwertkampf", 14);
+    }));
+    rig.window.showTalents();
+    TalentsView* talents = rig.window.talentsView();
+    // What a field says follows its line edit's signals.
+    QStringList heard;
+    bool typing = false;
+    EventSpy shows(qApp, QEvent::Show, [&heard, &typing](QObject* shown) {
+        auto* dialog = qobject_cast<AskDialog*>(shown);
+        for (QLineEdit* field : dialog != nullptr ? dialog->findChildren<QLineEdit*>() : QList<QLineEdit*>()) {
+            const auto note = [&heard, &typing, dialog](const char* what) {
+                return [&heard, &typing, dialog, what] {
+                    if (!typing) {
+                        heard << dialog->windowTitle() + QStringLiteral(": ") + QLatin1String(what);
+                    }
+                };
+            };
+            QObject::connect(field, &QLineEdit::selectionChanged, note("selection"));
+            QObject::connect(field, &QLineEdit::cursorPositionChanged, note("caret"));
+            QObject::connect(field, &QLineEdit::textChanged, note("text"));
+        }
+    });
+    QStringList shown;
+    QPointer<AskDialog> answered;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<AskDialog*>(QApplication::activeModalWidget());
+        if (dialog != nullptr && dialog != answered) {
+            answered = dialog;
+            shown << dialog->windowTitle();
+            typing = true;
+            if (dialog->textValue().isEmpty()) {
+                dialog->setTextValue(QStringLiteral("Bogen"));
+            }
+            typing = false;
+            dialog->accept();
+        }
+    });
+    answerer.start(0);
+    for (const QString& button :
+        {QStringLiteral("Talent umbenennen"), QStringLiteral("Stufe ändern"), QStringLiteral("Talent hinzufügen")}) {
+        for (QPushButton* b : talents->findChildren<QPushButton*>()) {
+            if (b->text().remove(QLatin1Char('&')).startsWith(button)) {
+                b->click();
+            }
+        }
+    }
+    answerer.stop();
+    EXPECT_EQ(shown.size(), 4) << shown.join(QStringLiteral(", ")).toStdString();
+    EXPECT_TRUE(heard.isEmpty()) << heard.join(QStringLiteral(", ")).toStdString();
 }
 
 // Orca splits what it says of a text by its attribute runs: an empty run

@@ -1,5 +1,6 @@
 #include "WindowRig.h"
 
+#include "app/talents/AskDialog.h"
 #include "app/talents/TalentsView.h"
 #include "text/RollText.h"
 
@@ -8,7 +9,6 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
-#include <QInputDialog>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableWidget>
@@ -105,7 +105,7 @@ TEST(Talents, TheDockPlaysAloneAndEveryKeyActsOnceAsItself)
     table->selectRow(1);
     // Renamed by F2, the chosen talent stays chosen.
     DialogAnswer rename([](QWidget* dialog) {
-        auto* input = static_cast<QInputDialog*>(dialog);
+        auto* input = qobject_cast<AskDialog*>(dialog);
         input->setTextValue(QStringLiteral("Schwertkampf mit Schild"));
         input->accept();
     });
@@ -138,7 +138,7 @@ TEST(Talents, TheDockPlaysAloneAndEveryKeyActsOnceAsItself)
 
     // A new character: its talent list has the focus, for adding talents.
     DialogAnswer name([](QWidget* dialog) {
-        auto* input = static_cast<QInputDialog*>(dialog);
+        auto* input = qobject_cast<AskDialog*>(dialog);
         input->setTextValue(QStringLiteral("Kael"));
         input->accept();
     });
@@ -158,12 +158,12 @@ TEST(Talents, TheDockPlaysAloneAndEveryKeyActsOnceAsItself)
     QStringList titles;
     DialogAnswer talent([&titles](QWidget* dialog) {
         titles << dialog->windowTitle();
-        static_cast<QInputDialog*>(dialog)->setTextValue(QStringLiteral("Bogen"));
+        qobject_cast<AskDialog*>(dialog)->setTextValue(QStringLiteral("Bogen"));
         QTimer::singleShot(0, [&titles] {
             titles << QApplication::activeModalWidget()->windowTitle();
-            static_cast<QInputDialog*>(QApplication::activeModalWidget())->accept();
+            qobject_cast<AskDialog*>(QApplication::activeModalWidget())->accept();
         });
-        static_cast<QInputDialog*>(dialog)->accept();
+        qobject_cast<AskDialog*>(dialog)->accept();
     });
     QTest::keyPress(add, Qt::Key_Return);
     QTest::keyPress(add, Qt::Key_Return);

@@ -7,6 +7,7 @@
 #include "app/odds/OddsText.h"
 #include "app/session/Session.h"
 #include "app/store/Keeper.h"
+#include "app/talents/AskDialog.h"
 #include "karma/KarmaState.h"
 #include "odds/Odds.h"
 #include "steps/StepTable.h"
@@ -17,7 +18,6 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QHeaderView>
-#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -429,11 +429,11 @@ bool TalentsView::askName(
 {
     QString prompt = label;
     for (;;) {
-        bool ok = false;
-        text = QInputDialog::getText(this, title, prompt, QLineEdit::Normal, text, &ok);
-        if (!ok) {
+        const std::optional<QString> typed = AskDialog::name(this, title, prompt, text);
+        if (!typed) {
             return false;
         }
+        text = *typed;
         const Refusal refusal = apply(text.toStdString());
         if (!refusal) {
             return true;
@@ -524,14 +524,13 @@ void TalentsView::addTalent()
         })) {
         return;
     }
-    bool ok = false;
     // Titled apart from the name's dialog: Orca takes a window of the same
     // title that follows at once for the one still active, and says no dialog.
-    const int step = QInputDialog::getInt(this, tr("Stufe des neuen Talents"),
-        tr("Stufe von %1:").arg(qt(trimmedName(name))), 10, kFirstStep, kLastStep, 1, &ok);
-    if (ok) {
+    const std::optional<int> step = AskDialog::number(
+        this, tr("Stufe des neuen Talents"), tr("Stufe von %1:").arg(qt(trimmedName(name))), 10, kFirstStep, kLastStep);
+    if (step) {
         change(
-            [owner, name, step](Roster& roster) {
+            [owner, name, step = *step](Roster& roster) {
                 return withCharacter(roster, owner, [&](std::size_t c) { return roster.addTalent(c, name, step); });
             },
             std::numeric_limits<int>::max());
@@ -570,14 +569,13 @@ void TalentsView::changeStep()
     if (!chosenNow) {
         return;
     }
-    bool ok = false;
-    const int step = QInputDialog::getInt(this, tr("Stufe ändern"), tr("Stufe von %1:").arg(qt(chosenNow->talent.name)),
-        chosenNow->talent.step, kFirstStep, kLastStep, 1, &ok);
-    if (ok) {
+    const std::optional<int> step = AskDialog::number(this, tr("Stufe ändern"),
+        tr("Stufe von %1:").arg(qt(chosenNow->talent.name)), chosenNow->talent.step, kFirstStep, kLastStep);
+    if (step) {
         const std::string owner = m_roster.characters()[chosenNow->character].name;
         const std::string name = chosenNow->talent.name;
         change(
-            [owner, name, step](Roster& roster) {
+            [owner, name, step = *step](Roster& roster) {
                 return withTalent(roster, owner, name,
                     [&](std::size_t c, std::size_t t) { return roster.setTalentStep(c, t, step); });
             },

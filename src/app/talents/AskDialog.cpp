@@ -1,0 +1,106 @@
+#include "app/talents/AskDialog.h"
+
+#include <QDialogButtonBox>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace velmora {
+namespace {
+
+// Focused by Tab, a line edit selects all of its text, even where there is
+// none: still a selection event, which a screen reader meets before the
+// focus and then takes the field for its focus without a word.
+class QuietLineEdit : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override
+    {
+        if (text().isEmpty() && (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)) {
+            QFocusEvent quiet(QEvent::FocusIn, Qt::OtherFocusReason);
+            QLineEdit::focusInEvent(&quiet);
+            return;
+        }
+        QLineEdit::focusInEvent(event);
+    }
+};
+
+} // namespace
+
+AskDialog::AskDialog(QWidget* parent, const QString& title, const QString& label, QWidget* field) : QDialog(parent)
+{
+    setWindowTitle(title);
+    auto* caption = new QLabel(label, this);
+    caption->setBuddy(field);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(caption);
+    layout->addWidget(field);
+    layout->addWidget(buttons);
+    // Room for a name of some length, in the user's font.
+    field->setMinimumWidth(fontMetrics().averageCharWidth() * 32);
+    field->setFocus(Qt::OtherFocusReason);
+}
+
+bool AskDialog::ask(AskDialog* dialog)
+{
+    // Whatever closes the window under the dialog deletes the dialog too.
+    const QPointer<AskDialog> alive(dialog);
+    const bool accepted = dialog->exec() == QDialog::Accepted && !alive.isNull();
+    if (!accepted) {
+        delete alive;
+    }
+    return accepted;
+}
+
+std::optional<QString> AskDialog::name(QWidget* parent, const QString& title, const QString& label, const QString& text)
+{
+    auto* line = new QuietLineEdit(text);
+    line->selectAll();
+    auto* dialog = new AskDialog(parent, title, label, line);
+    dialog->m_line = line;
+    if (!ask(dialog)) {
+        return std::nullopt;
+    }
+    const QString typed = line->text();
+    delete dialog;
+    return typed;
+}
+
+std::optional<int> AskDialog::number(
+    QWidget* parent, const QString& title, const QString& label, int value, int minimum, int maximum)
+{
+    auto* spin = new QSpinBox;
+    spin->setRange(minimum, maximum);
+    spin->setValue(value);
+    spin->selectAll();
+    auto* dialog = new AskDialog(parent, title, label, spin);
+    dialog->m_spin = spin;
+    if (!ask(dialog)) {
+        return std::nullopt;
+    }
+    spin->interpretText();
+    const int typed = spin->value();
+    delete dialog;
+    return typed;
+}
+
+QString AskDialog::textValue() const { return m_line != nullptr ? m_line->text() : m_spin->cleanText(); }
+
+void AskDialog::setTextValue(const QString& text)
+{
+    if (m_line != nullptr) {
+        m_line->setText(text);
+    } else {
+        m_spin->setValue(text.toInt());
+    }
+}
+
+} // namespace velmora

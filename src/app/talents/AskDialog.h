@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDialog>
+
+#include <optional>
+
+class QLineEdit;
+class QSpinBox;
+
+namespace velmora {
+
+// Asks for a name or a step, as Qt's input dialog does, with one
+// difference a screen reader hears: the field is filled, selected and
+// focused before the dialog is shown. Qt's dialog selects its field as it
+// shows it; a screen reader that meets that selection once the dialog is
+// active takes the field for its focus without a word, and the player
+// hears the dialog but not what to type.
+class AskDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // What was typed, or nothing where the player cancelled.
+    static std::optional<QString> name(
+        QWidget* parent, const QString& title, const QString& label, const QString& text);
+    static std::optional<int> number(
+        QWidget* parent, const QString& title, const QString& label, int value, int minimum, int maximum);
+
+    // The field's text, as the player types it.
+    QString textValue() const;
+    void setTextValue(const QString& text);
+
+private:
+    AskDialog(QWidget* parent, const QString& title, const QString& label, QWidget* field);
+    // Shows the dialog until answered; false, and the dialog deleted, where
+    // it was cancelled or its window went away.
+    static bool ask(AskDialog* dialog);
+
+    QLineEdit* m_line = nullptr;
+    QSpinBox* m_spin = nullptr;
+};
+
+} // namespace velmora
