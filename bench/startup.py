@@ -11,11 +11,14 @@ which also holds the X server's share and whatever else the machine does.
 
     bench/startup.py [--pairs N] [--log LOG_JSON] BUILD_DIR
     bench/startup.py --profile OUT_DIR BUILD_DIR
+    bench/startup.py --trace OUT_DIR BUILD_DIR
 
 With --profile, each program runs once under callgrind, which writes its
 counts up to the end of its first flush to the screen, and nothing after, to
 OUT_DIR/callgrind.{main,bare}; read them with callgrind_annotate
---inclusive=yes.
+--inclusive=yes. With --trace, each runs once under strace, with times,
+to OUT_DIR/strace.{main,bare}: where the wall time goes that no instruction
+count shows, waits and file reads.
 """
 
 import argparse
@@ -223,6 +226,24 @@ def profile(screen, commands, background, env, out):
         print(f"{kind}: {target}")
 
 
+def trace(screen, commands, background, env, out):
+    os.makedirs(out, exist_ok=True)
+    for kind, command in commands.items():
+        target = os.path.join(out, f"strace.{kind}")
+        process = subprocess.Popen(["strace", "-f", "-tt", "-T", "-o", target, *command],
+                                   env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            # The window is the traced child's, not strace's.
+            first_frame(screen, process, TITLES[kind], background, seconds=60, pid=None)
+            seen = time.time()
+            with open(target, "a") as marks:
+                marks.write(f"{time.strftime('%H:%M:%S', time.localtime(seen))}.{int(seen * 1e6) % 1000000:06d}"
+                            " first frame seen\n")
+        finally:
+            stop(process, screen)
+        print(f"{kind}: {target}")
+
+
 def on_session_bus():
     """Runs this script again on a session bus of its own, where it has
     none: a desktop session always has one, and without it every Qt program
@@ -269,6 +290,7 @@ def main():
     parser.add_argument("build", help="the build folder, e.g. build/test")
     parser.add_argument("--pairs", type=int, default=15)
     parser.add_argument("--profile", metavar="OUT_DIR", help="count instructions up to the first frame instead")
+    parser.add_argument("--trace", metavar="OUT_DIR", help="trace system calls up to the first frame instead")
     parser.add_argument("--log", metavar="LOG_JSON", help="start with this roll log kept, e.g. a full one")
     args = parser.parse_args()
     commands = {"main": [os.path.join(args.build, "velmora")],
@@ -277,6 +299,9 @@ def main():
     with session(args.build, args.log) as (screen, env, background):
         if args.profile:
             profile(screen, commands, background, env, args.profile)
+            return 0
+        if args.trace:
+            trace(screen, commands, background, env, args.trace)
             return 0
         for kind in ("bare", "main"):  # warm the caches of both
             run_once(screen, commands[kind], TITLES[kind], background, env)

@@ -5,6 +5,7 @@
 #   said REGEX         waits until Orca has said a matching line
 #   said_anew N REGEX  the same, among what it said after its first N lines
 #   settle             waits until Orca has said all it still has
+#   dialog_heard N TITLE FIELD  waits until a dialog and its question were said
 
 start_orca() {
   orca_log=$1
@@ -55,35 +56,21 @@ settle() {
   done
 }
 
-# Whether Orca, after line N of its log, took the field named FIELD for its
-# focus without a word. Both Orcas do so from a dialog's text events that
-# reach them once the dialog is active but before its window's activation
-# (Qt's input dialog fills and selects its field before showing it), and
-# Orca 48 also from its own echo of a key that it handles late; each then
-# takes the field's own focus for news it has, and says at most the dialog.
-#   took_silently N FIELD
-took_silently() {
-  tail -n +"$(($1 + 1))" "$orca_log" | tr -d '\r' \
-    | grep -aqE "Changing locus ?(Of|of )?[Ff]ocus from .* to \[[a-z ]+ \| $2[^]]*\]\. Notify: False"
-}
-# Waits until Orca has said the dialog TITLE and then its field, whose words
-# FIELD matches, after its Nth utterance and log line L. Returns 1 where it
-# took the field silently instead (above), once it has said all it will.
-#   dialog_heard N L TITLE FIELD
+# Waits until Orca has said the dialog TITLE and the question of its field,
+# whose words FIELD matches, after its Nth utterance: with the field as it
+# takes the focus, or with the dialog, which tells its question. Orca 48
+# handles keys typed before the dialog after its window's activation, and
+# then takes the field for its focus without a word.
+#   dialog_heard N TITLE FIELD
 dialog_heard() {
-  local n=$1 l=$2 title=$3 field=$4 _
+  local n=$1 title=$2 field=$3 _
   whole() {
     spoken | tail -n +"$((n + 1))" | grep -qE "^$title dialog" \
-      && spoken | tail -n +"$((n + 1))" | grep -qE "^$field"
+      && spoken | tail -n +"$((n + 1))" | grep -qE "(^|^$title dialog )$field"
   }
   for _ in $(seq 600); do
     whole && return 0
-    if took_silently "$l" "$field"; then
-      settle
-      whole && return 0
-      return 1
-    fi
     sleep 0.1
   done
-  fail "Orca said neither the dialog '$title' with its field nor took the field silently; it said: $(spoken | tail -n +"$((n + 1))" | tr '\n' '|')"
+  fail "Orca did not say the dialog '$title' and its question '$field' within 60 s; it said: $(spoken | tail -n +"$((n + 1))" | tr '\n' '|')"
 }

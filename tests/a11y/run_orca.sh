@@ -188,17 +188,13 @@ before=$(spoken | wc -l)
 key ctrl+t
 said_anew "$before" "Schwertkampf|Wahrnehmung"
 before=$(spoken | wc -l)
-lines=$(wc -l <"$log")
 key ctrl+n
-dialog_heard "$before" "$lines" "Talent hinzufügen" "Name des Talents" \
-  || check "the new talent's dialog was heard without its field: Orca took the field silently"
+dialog_heard "$before" "Talent hinzufügen" "Name des Talents"
 xdotool type --delay 40 Bogen
 # The step's dialog follows at once: its title, then its field.
 before=$(spoken | wc -l)
-lines=$(wc -l <"$log")
 key Return
-dialog_heard "$before" "$lines" "Stufe des neuen Talents" "Stufe von Bogen" \
-  || check "the step's dialog was heard without its field: Orca took the field silently"
+dialog_heard "$before" "Stufe des neuen Talents" "Stufe von Bogen"
 before=$(spoken | wc -l)
 key Return
 said_anew "$before" "^Bogen"

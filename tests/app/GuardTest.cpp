@@ -304,7 +304,8 @@ private:
 // A screen reader that meets a field's text events once its dialog is
 // shown takes the field for its focus without a word: the player hears the
 // dialog but not what it asks. Each of the talents' dialogs, the name's and
-// the step's, prefilled or empty, says no more than its focus until typed in.
+// the step's, prefilled or empty, says no more than its focus until typed in,
+// and tells its question with itself.
 TEST(Accessible, ADialogsFieldIsQuietUntilTypedIn)
 {
     QStandardPaths::setTestModeEnabled(true);
@@ -340,7 +341,9 @@ TEST(Accessible, ADialogsFieldIsQuietUntilTypedIn)
         auto* dialog = qobject_cast<AskDialog*>(QApplication::activeModalWidget());
         if (dialog != nullptr && dialog != answered) {
             answered = dialog;
-            shown << dialog->windowTitle();
+            // Its question told with the dialog, for a reader that says no more.
+            shown << dialog->windowTitle() + QStringLiteral(": ")
+                    + QAccessible::queryAccessibleInterface(dialog)->text(QAccessible::Description);
             typing = true;
             if (dialog->textValue().isEmpty()) {
                 dialog->setTextValue(QStringLiteral("Bogen"));
@@ -359,7 +362,12 @@ TEST(Accessible, ADialogsFieldIsQuietUntilTypedIn)
         }
     }
     answerer.stop();
-    EXPECT_EQ(shown.size(), 4) << shown.join(QStringLiteral(", ")).toStdString();
+    EXPECT_EQ(shown,
+        QStringList({QStringLiteral("Talent umbenennen: Neuer Name des Talents:"),
+            QStringLiteral("Stufe ändern: Stufe von Schwertkampf:"),
+            QStringLiteral("Talent hinzufügen: Name des Talents:"),
+            QStringLiteral("Stufe des neuen Talents: Stufe von Bogen:")}))
+        << shown.join(QStringLiteral(", ")).toStdString();
     EXPECT_TRUE(heard.isEmpty()) << heard.join(QStringLiteral(", ")).toStdString();
 }
 

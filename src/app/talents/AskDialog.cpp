@@ -35,6 +35,10 @@ protected:
 AskDialog::AskDialog(QWidget* parent, const QString& title, const QString& label, QWidget* field) : QDialog(parent)
 {
     setWindowTitle(title);
+    // Said with the dialog: a screen reader that is still busy with the keys
+    // typed before takes the field for its focus without a word, and then
+    // says at most its value.
+    setAccessibleDescription(label);
     auto* caption = new QLabel(label, this);
     caption->setBuddy(field);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

@@ -9,12 +9,13 @@ class QSpinBox;
 
 namespace velmora {
 
-// Asks for a name or a step, as Qt's input dialog does, with one
-// difference a screen reader hears: the field is filled, selected and
-// focused before the dialog is shown. Qt's dialog selects its field as it
-// shows it; a screen reader that meets that selection once the dialog is
-// active takes the field for its focus without a word, and the player
-// hears the dialog but not what to type.
+// Asks for a name or a step, as Qt's input dialog does, with two
+// differences a screen reader hears. The field is filled, selected and
+// focused before the dialog is shown: Qt's dialog selects its field as it
+// shows it, and a screen reader that meets that selection once the dialog
+// is active takes the field for its focus without a word, so that the
+// player hears the dialog but not what to type. And the dialog itself
+// tells its question, as a message box tells its text.
 class AskDialog : public QDialog {
     Q_OBJECT
 
