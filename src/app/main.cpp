@@ -4,6 +4,7 @@
 #include "app/desktop/ExitWatchdog.h"
 #include "app/desktop/German.h"
 #include "app/desktop/IdleTrim.h"
+#include "app/desktop/LazyIconStyle.h"
 #include "app/desktop/SignalClose.h"
 #include "app/session/Session.h"
 #include "app/window/Board.h"
@@ -54,6 +55,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     displayCheck.started();
     velmora::speakGerman(app);
+    QApplication::setStyle(new velmora::LazyIconStyle);
     QApplication::setApplicationName(QStringLiteral("velmora"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Velmora"));
     QApplication::setWindowIcon(velmora::Board::applicationIcon());

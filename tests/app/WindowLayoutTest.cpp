@@ -1,7 +1,9 @@
 #include "app/WindowRig.h"
+#include "app/desktop/LazyIconStyle.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QImage>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
@@ -10,6 +12,26 @@
 
 namespace velmora {
 namespace {
+
+// The menu bar's overflow icon, read only when drawn, is still the style's
+// own, in each direction; every other icon is the style's as it was.
+TEST(WindowLayout, TheOverflowIconIsTheStylesOwn)
+{
+    LazyIconStyle style;
+    for (const QStyle::StandardPixmap icon : {QStyle::SP_ToolBarHorizontalExtensionButton,
+             QStyle::SP_ToolBarVerticalExtensionButton, QStyle::SP_MessageBoxQuestion}) {
+        for (const Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+            QApplication::setLayoutDirection(direction);
+            const QIcon ownIcon = style.baseStyle()->standardIcon(icon, nullptr, nullptr);
+            const QImage own = ownIcon.pixmap(16).toImage();
+            const QIcon lazy = style.standardIcon(icon, nullptr, nullptr);
+            ASSERT_FALSE(own.isNull()) << icon;
+            EXPECT_EQ(lazy.pixmap(16).toImage(), own) << icon << " " << direction;
+            EXPECT_EQ(lazy.actualSize(QSize(64, 64)), ownIcon.actualSize(QSize(64, 64))) << icon;
+        }
+    }
+    QApplication::setLayoutDirection(Qt::LeftToRight);
+}
 
 using fixtures::WindowRig;
 
