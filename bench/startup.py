@@ -10,15 +10,14 @@ of the per-pair ratios. The processor time drifts less than the wall time,
 which also holds the X server's share and whatever else the machine does.
 
     bench/startup.py [--pairs N] [--log LOG_JSON] BUILD_DIR
-    bench/startup.py --profile OUT_DIR BUILD_DIR
-    bench/startup.py --trace OUT_DIR BUILD_DIR
+    bench/startup.py --profile OUT_DIR [--limit RATIO] BUILD_DIR
 
 With --profile, each program runs once under callgrind, which writes its
 counts up to the end of its first flush to the screen, and nothing after, to
 OUT_DIR/callgrind.{main,bare}; read them with callgrind_annotate
---inclusive=yes. With --trace, each runs once under strace, with times,
-to OUT_DIR/strace.{main,bare}: where the wall time goes that no instruction
-count shows, waits and file reads.
+--inclusive=yes. With --limit, it then fails where the program's count is
+more than RATIO times the bare window's: the check that keeps start-up at
+the toolkit's floor.
 """
 
 import argparse
@@ -226,22 +225,12 @@ def profile(screen, commands, background, env, out):
         print(f"{kind}: {target}")
 
 
-def trace(screen, commands, background, env, out):
-    os.makedirs(out, exist_ok=True)
-    for kind, command in commands.items():
-        target = os.path.join(out, f"strace.{kind}")
-        process = subprocess.Popen(["strace", "-f", "-tt", "-T", "-o", target, *command],
-                                   env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        try:
-            # The window is the traced child's, not strace's.
-            first_frame(screen, process, TITLES[kind], background, seconds=60, pid=None)
-            seen = time.time()
-            with open(target, "a") as marks:
-                marks.write(f"{time.strftime('%H:%M:%S', time.localtime(seen))}.{int(seen * 1e6) % 1000000:06d}"
-                            " first frame seen\n")
-        finally:
-            stop(process, screen)
-        print(f"{kind}: {target}")
+def instructions(callgrind_out):
+    with open(callgrind_out) as counts:
+        for line in counts:
+            if line.startswith("totals:"):
+                return int(line.split()[1])
+    raise RuntimeError(f"no totals in {callgrind_out}")
 
 
 def on_session_bus():
@@ -290,7 +279,7 @@ def main():
     parser.add_argument("build", help="the build folder, e.g. build/test")
     parser.add_argument("--pairs", type=int, default=15)
     parser.add_argument("--profile", metavar="OUT_DIR", help="count instructions up to the first frame instead")
-    parser.add_argument("--trace", metavar="OUT_DIR", help="trace system calls up to the first frame instead")
+    parser.add_argument("--limit", type=float, help="with --profile: the highest ratio of instructions that passes")
     parser.add_argument("--log", metavar="LOG_JSON", help="start with this roll log kept, e.g. a full one")
     args = parser.parse_args()
     commands = {"main": [os.path.join(args.build, "velmora")],
@@ -299,9 +288,12 @@ def main():
     with session(args.build, args.log) as (screen, env, background):
         if args.profile:
             profile(screen, commands, background, env, args.profile)
-            return 0
-        if args.trace:
-            trace(screen, commands, background, env, args.trace)
+            main, bare = (instructions(os.path.join(args.profile, f"callgrind.{kind}")) for kind in ("main", "bare"))
+            print(f"instructions to the first frame: {main:,} against the bare window's {bare:,}, "
+                  f"ratio {main / bare:.4f}")
+            if args.limit is not None and main > args.limit * bare:
+                print(f"FAIL: start-up above {args.limit} times the bare window's")
+                return 1
             return 0
         for kind in ("bare", "main"):  # warm the caches of both
             run_once(screen, commands[kind], TITLES[kind], background, env)
