@@ -88,6 +88,12 @@ stop_x_session() {
   # would not see them end.
   for pid in "${pids[@]}"; do
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    # One that does not end would keep the `wait` below, and the test,
+    # waiting for ever: it is told and killed.
+    if kill -0 "$pid" 2>/dev/null; then
+      echo "teardown: $(ps -o comm= -p "$pid" 2>/dev/null) ($pid) did not end within 5 s of SIGTERM; killed" >&2
+      kill -9 "$pid" 2>/dev/null || true
+    fi
   done
   for pid in "${x_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
