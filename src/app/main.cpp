@@ -52,6 +52,10 @@ int main(int argc, char* argv[])
 {
     velmora::DisplayCheck displayCheck;
     velmora::ExitWatchdog watchdog; // outlives the application, so watches its teardown
+    // The menu bar stays in the window, where F10 and the keys' chain reach
+    // it, rather than on a desktop's global menu; nor is the bus asked
+    // whether there is one while the window waits.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     QApplication app(argc, argv);
     displayCheck.started();
     velmora::speakGerman(app);
