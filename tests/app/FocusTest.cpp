@@ -112,6 +112,40 @@ TEST(Focus, AMenuEntrysDialogGivesTheKeysBackWhenItCloses)
     EXPECT_EQ(rig.session.log().size(), 2U);
 }
 
+// The menus under the titles come just after the first frame; the keys of
+// their entries, and F10, work before.
+TEST(Focus, TheKeysWorkBeforeTheMenusAreMade)
+{
+    const struct {
+        Key key;
+        const char* reaches;
+    } keys[] = {{{Qt::Key_T, Qt::ControlModifier}, "talentsDock"}, {{Qt::Key_Q, Qt::ControlModifier}, "closed"},
+        {{Qt::Key_F10}, "menu bar"}};
+    for (const auto& k : keys) {
+        fixtures::ScriptedSource source;
+        fixtures::FrozenClock clock;
+        Session session{source, clock};
+        MainWindow window{session};
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        ASSERT_EQ(window.menuBar()->actions().front()->menu(), nullptr) << "the menus came too soon to tell";
+        window.board()->findChild<QPushButton*>(QStringLiteral("Command5"))->setFocus();
+        type({k.key});
+        const QString reaches = QString::fromLatin1(k.reaches);
+        if (reaches == QStringLiteral("menu bar")) {
+            EXPECT_EQ(QApplication::focusWidget(), window.menuBar());
+        } else if (reaches == QStringLiteral("closed")) {
+            EXPECT_FALSE(window.isVisible());
+        } else {
+            const auto* dock = window.findChild<QDockWidget*>(reaches);
+            ASSERT_NE(dock, nullptr) << k.reaches;
+            EXPECT_TRUE(dock->isVisible()) << k.reaches;
+        }
+    }
+}
+
 // A screen reader says a menu's name as the keys reach it; Qt gives it the
 // menu's window title, which is empty.
 TEST(Focus, EveryMenuOfTheBarIsNamedForAScreenReader)

@@ -16,7 +16,8 @@
 
 namespace velmora::fixtures {
 
-// The real main window, shown offscreen, over a scripted source and a frozen clock.
+// The real main window, shown offscreen, over a scripted source and a frozen
+// clock, with its menus, which the program makes just after its first frame.
 template <typename Source = ScriptedSource>
 struct BasicWindowRig {
     template <typename... Args>
@@ -24,6 +25,7 @@ struct BasicWindowRig {
     {
         window.show();
         [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&window);
+        window.createMenus();
     }
 
     QPushButton* button(const QString& name) const

@@ -5,6 +5,7 @@
 #include "app/access/FocusedItem.h"
 #include "app/access/KeyboardHome.h"
 #include "app/access/LateKeys.h"
+#include "app/desktop/AfterFirstFrame.h"
 #include "app/desktop/Placement.h"
 #include "app/log/RollLogView.h"
 #include "app/odds/StepOddsHook.h"
@@ -17,6 +18,7 @@
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QLayout>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
@@ -39,7 +41,8 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
     // Docks side by side or stacked as the player drags them.
     setDockOptions(AnimatedDocks | AllowNestedDocks | AllowTabbedDocks);
     m_keyboardHome = new KeyboardHome(this, m_board, [this] { m_board->takeFocusBack(); });
-    createMenus();
+    createActions();
+    afterFirstFrame(this, [this] { createMenus(); });
     QApplication::instance()->installEventFilter(new LateKeys(this));
     tellDialogFocusWhenActive(this);
     // The board's size and the menu bar's, as the window's client area.
@@ -49,64 +52,59 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::createMenus()
+void MainWindow::createActions()
 {
     // Application-wide: the odds window and a floating dock are windows of
-    // their own, and the keys work there too.
-    const auto action = [this](QMenu* menu, const QString& text, const QKeySequence& key, auto slot,
+    // their own, and the keys work there too. The window holds them, so that
+    // their keys work from the first frame, before the menus exist.
+    const auto action = [this](const QString& text, const QKeySequence& key, auto slot,
                             Qt::ShortcutContext context = Qt::ApplicationShortcut) {
-        auto* a = menu->addAction(text);
+        auto* a = new QAction(text, this);
         a->setShortcut(key);
         a->setShortcutContext(context);
         connect(a, &QAction::triggered, this, slot);
+        addAction(a);
         return a;
     };
-    // Named for screen readers, which say a menu's name as it is reached:
-    // Qt gives them its window title, which a menu has not.
-    const auto addMenu = [this](const QString& title) {
-        QMenu* menu = menuBar()->addMenu(title);
-        menu->setAccessibleName(QString(title).remove(QLatin1Char('&')));
-        return menu;
-    };
     // Mnemonics apart from every dock's, which work while the menu bar is there.
-    QMenu* file = addMenu(tr("&Datei"));
-    action(file, tr("Verlauf &speichern …"), QKeySequence::Save, [this] {
-        createDocks();
-        m_logView->saveAs();
-    });
-    file->addSeparator();
-    action(file, tr("&Beenden"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
-
-    QMenu* edit = addMenu(tr("&Bearbeiten"));
-    // The window's own: elsewhere Ctrl+C copies what is selected there.
-    QAction* copy = action(
-        edit, tr("Wurf &kopieren"), QKeySequence::Copy, [this] { m_board->copyRoll(); }, Qt::WindowShortcut);
-    action(
-        edit, tr("Verlauf &leeren …"), QKeySequence(),
-        [this] {
-            createDocks();
-            m_logView->askToClear();
-        },
-        Qt::WindowShortcut);
-    edit->addSeparator();
-    QAction* luck = edit->addAction(tr("Kopie mit &Glück"));
+    for (const QString& title : {tr("&Datei"), tr("&Bearbeiten"), tr("&Ansicht"), tr("&Hilfe")}) {
+        m_menuTitles.append(menuBar()->addAction(title));
+    }
+    m_menuItems = {
+        {action(tr("Verlauf &speichern …"), QKeySequence::Save,
+             [this] {
+                 createDocks();
+                 m_logView->saveAs();
+             }),
+            nullptr, action(tr("&Beenden"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); })},
+        // The window's own: elsewhere Ctrl+C copies what is selected there.
+        {action(
+             tr("Wurf &kopieren"), QKeySequence::Copy, [this] { m_board->copyRoll(); }, Qt::WindowShortcut),
+            action(
+                tr("Verlauf &leeren …"), QKeySequence(),
+                [this] {
+                    createDocks();
+                    m_logView->askToClear();
+                },
+                Qt::WindowShortcut),
+            nullptr, new QAction(tr("Kopie mit &Glück"), this)},
+        {action(tr("&Talente"), QKeySequence(Qt::CTRL | Qt::Key_T), [this] { showTalents(); }),
+            action(tr("&Verlauf"), QKeySequence(Qt::CTRL | Qt::Key_H), [this] { showLog(); }),
+            action(tr("&Chancen der Stufe …"), QKeySequence(Qt::CTRL | Qt::Key_K), [this] { openOddsOfFocusedStep(); })},
+        {action(tr("&Tasten"), QKeySequence::HelpContents, [this] { showKeys(); }),
+            action(
+                tr("Ü&ber Velmora"), QKeySequence(), [this] { showAbout(); }, Qt::WindowShortcut)},
+    };
+    QAction* luck = m_menuItems[1][3];
     luck->setCheckable(true);
     luck->setChecked(m_session.luckInCopy());
     connect(luck, &QAction::toggled, &m_session, &Session::setLuckInCopy);
     connect(&m_session, &Session::luckInCopyChanged, luck, &QAction::setChecked);
-
-    QMenu* view = addMenu(tr("&Ansicht"));
-    m_talentsAction = action(view, tr("&Talente"), QKeySequence(Qt::CTRL | Qt::Key_T), [this] { showTalents(); });
-    m_logAction = action(view, tr("&Verlauf"), QKeySequence(Qt::CTRL | Qt::Key_H), [this] { showLog(); });
+    m_talentsAction = m_menuItems[2][0];
+    m_logAction = m_menuItems[2][1];
     for (QAction* dock : {m_talentsAction, m_logAction}) {
         dock->setCheckable(true);
     }
-    action(view, tr("&Chancen der Stufe …"), QKeySequence(Qt::CTRL | Qt::Key_K), [this] { openOddsOfFocusedStep(); });
-
-    QMenu* help = addMenu(tr("&Hilfe"));
-    action(help, tr("&Tasten"), QKeySequence::HelpContents, [this] { showKeys(); });
-    action(
-        help, tr("Ü&ber Velmora"), QKeySequence(), [this] { showAbout(); }, Qt::WindowShortcut);
 
     // F10 opens the menu bar, as on most desktops.
     auto* menuKey = new QAction(this);
@@ -114,9 +112,31 @@ void MainWindow::createMenus()
     connect(menuKey, &QAction::triggered, m_keyboardHome, &KeyboardHome::toggleMenuBar);
     addAction(menuKey);
     // What a step's or the board's context menu offers besides its own.
-    m_board->addAction(copy);
+    m_board->addAction(m_menuItems[1][0]);
     m_board->addAction(m_logAction);
     m_board->addAction(m_talentsAction);
+}
+
+void MainWindow::createMenus()
+{
+    if (m_menuTitles.isEmpty() || m_menuTitles.front()->menu<QMenu*>() != nullptr) {
+        return;
+    }
+    for (qsizetype i = 0; i < m_menuTitles.size(); ++i) {
+        QAction* title = m_menuTitles[i];
+        auto* menu = new QMenu(this);
+        // Named for screen readers, which say a menu's name as it is reached:
+        // Qt gives them its window title, which a menu has not.
+        menu->setAccessibleName(title->text().remove(QLatin1Char('&')));
+        for (QAction* item : m_menuItems[i]) {
+            if (item == nullptr) {
+                menu->addSeparator();
+            } else {
+                menu->addAction(item);
+            }
+        }
+        title->setMenu(menu);
+    }
 }
 
 void MainWindow::restoreKept()

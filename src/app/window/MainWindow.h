@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 
 #include <functional>
@@ -31,6 +32,9 @@ public:
     // What earlier runs kept, once, after the first frame: the docks, the
     // window's layout as left, the log and the talents.
     void restoreKept();
+    // The menus under the menu bar's titles, made after the first frame or
+    // when this is called first; the actions and their keys are there before.
+    void createMenus();
 
     // Ctrl+H and Ctrl+T: the dock opened, or the focus moved into it where
     // it was open elsewhere; closed where the focus is in it.
@@ -45,7 +49,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void createMenus();
+    // The menu bar's titles and the actions with their keys, for the first frame.
+    void createActions();
     // Made after the first frame, or when first asked for.
     void createDocks();
     QDockWidget* makeDock(QWidget* view, const QString& title, const QString& name, QAction* toggle);
@@ -65,6 +70,9 @@ private:
     KeyboardHome* m_keyboardHome = nullptr;
     QDockWidget* m_logDock = nullptr;
     QDockWidget* m_talentsDock = nullptr;
+    QList<QAction*> m_menuTitles;
+    // Each menu's entries, a separator where null.
+    QList<QList<QAction*>> m_menuItems;
     QAction* m_logAction = nullptr;
     QAction* m_talentsAction = nullptr;
     bool m_restored = false;
