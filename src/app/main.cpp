@@ -64,8 +64,6 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Velmora"));
     QApplication::setWindowIcon(velmora::Board::applicationIcon());
 
-    velmora::IdleTrim idleTrim;
-
     velmora::MixingGenerator generator;
     velmora::SystemClock clock;
     velmora::AccessibilityWatch accessibility; // before the first widget, which starts Qt's AT-SPI bridge
@@ -75,7 +73,10 @@ int main(int argc, char* argv[])
     velmora::SignalClose signalClose(&window);
     window.show();
     accessibility.watchAfterFirstFrame(&window);
-    velmora::afterFirstFrame(&window, [&window] { window.restoreKept(); });
+    velmora::afterFirstFrame(&window, [&window] {
+        window.restoreKept();
+        new velmora::IdleTrim(&window);
+    });
     const int exitCode = QApplication::exec();
     // Closed before the database was opened: what was rolled is written all the same.
     window.restoreKept();
