@@ -58,7 +58,7 @@ int main(int argc, char* argv[])
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     QApplication app(argc, argv);
     displayCheck.started();
-    velmora::speakGerman(app);
+    velmora::germanLocale();
     QApplication::setStyle(new velmora::LazyIconStyle);
     QApplication::setApplicationName(QStringLiteral("velmora"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.velmora.Velmora"));
@@ -73,7 +73,9 @@ int main(int argc, char* argv[])
     velmora::SignalClose signalClose(&window);
     window.show();
     accessibility.watchAfterFirstFrame(&window);
-    velmora::afterFirstFrame(&window, [&window] {
+    // Qt's own words appear in dialogs and menus, none of them in the first frame.
+    velmora::afterFirstFrame(&window, [&window, &app] {
+        velmora::speakGerman(app);
         window.restoreKept();
         new velmora::IdleTrim(&window);
     });

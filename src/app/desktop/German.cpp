@@ -9,10 +9,12 @@
 
 namespace velmora {
 
+void germanLocale() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+
 bool speakGerman(QCoreApplication& app)
 {
-    const QLocale german(QLocale::German, QLocale::Germany);
-    QLocale::setDefault(german);
+    germanLocale();
+    const QLocale german;
     auto* translator = new QTranslator(&app);
     const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     if (!translator->load(german, QStringLiteral("qtbase"), QStringLiteral("_"), folder)) {
