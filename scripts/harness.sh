@@ -8,7 +8,12 @@ harness() {
   work=$(mktemp -d)
   pids=()
 }
-fail() { echo "$tag: FAIL: $*" >&2; exit 1; }
+# A failed run keeps its scratch directory (logs, Orca's among them) and names it.
+fail() {
+  echo "$tag: FAIL: $*" >&2
+  failed=1
+  exit 1
+}
 check() { echo "$tag: ok: $*"; }
 # 77 is what CTest's SKIP_RETURN_CODE is set to.
 skip() { echo "$tag: SKIPPED: $*"; exit 77; }

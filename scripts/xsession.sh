@@ -97,7 +97,11 @@ stop_x_session() {
   done
   for pid in "${x_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
-  rm -rf "$work"
+  if [ -n "${failed:-}" ]; then
+    echo "$tag: its files are kept in $work" >&2
+  else
+    rm -rf "$work"
+  fi
 }
 
 # The pointer goes to the screen's far corner, off any window, so that no
