@@ -90,7 +90,8 @@ void MainWindow::createActions()
             nullptr, new QAction(tr("Kopie mit &Glück"), this)},
         {action(tr("&Talente"), QKeySequence(Qt::CTRL | Qt::Key_T), [this] { showTalents(); }),
             action(tr("&Verlauf"), QKeySequence(Qt::CTRL | Qt::Key_H), [this] { showLog(); }),
-            action(tr("&Chancen der Stufe …"), QKeySequence(Qt::CTRL | Qt::Key_K), [this] { openOddsOfFocusedStep(); })},
+            action(
+                tr("&Chancen der Stufe …"), QKeySequence(Qt::CTRL | Qt::Key_K), [this] { openOddsOfFocusedStep(); })},
         {action(tr("&Tasten"), QKeySequence::HelpContents, [this] { showKeys(); }),
             action(
                 tr("Ü&ber Velmora"), QKeySequence(), [this] { showAbout(); }, Qt::WindowShortcut)},
