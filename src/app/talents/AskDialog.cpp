@@ -40,6 +40,7 @@ AskDialog::AskDialog(QWidget* parent, const QString& title, const QString& label
     // says at most its value.
     setAccessibleDescription(label);
     auto* caption = new QLabel(label, this);
+    m_caption = caption;
     caption->setBuddy(field);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -81,12 +82,28 @@ std::optional<QString> AskDialog::name(QWidget* parent, const QString& title, co
 std::optional<int> AskDialog::number(
     QWidget* parent, const QString& title, const QString& label, int value, int minimum, int maximum)
 {
+    return askNumber(numberDialog(parent, title, value, minimum, maximum), label);
+}
+
+AskDialog* AskDialog::numberDialog(QWidget* parent, const QString& title, int value, int minimum, int maximum)
+{
     auto* spin = new QSpinBox;
     spin->setRange(minimum, maximum);
     spin->setValue(value);
     spin->selectAll();
-    auto* dialog = new AskDialog(parent, title, label, spin);
+    auto* dialog = new AskDialog(parent, title, {}, spin);
     dialog->m_spin = spin;
+    return dialog;
+}
+
+std::optional<int> AskDialog::askNumber(AskDialog* dialog, const QString& label)
+{
+    if (dialog == nullptr) {
+        return std::nullopt; // gone with its parent
+    }
+    dialog->m_caption->setText(label);
+    dialog->setAccessibleDescription(label);
+    QSpinBox* spin = dialog->m_spin;
     if (!ask(dialog)) {
         return std::nullopt;
     }

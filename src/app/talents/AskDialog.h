@@ -4,6 +4,7 @@
 
 #include <optional>
 
+class QLabel;
 class QLineEdit;
 class QSpinBox;
 
@@ -25,6 +26,15 @@ public:
         QWidget* parent, const QString& title, const QString& label, const QString& text);
     static std::optional<int> number(
         QWidget* parent, const QString& title, const QString& label, int value, int minimum, int maximum);
+    // The same in two steps, for a step asked right after another dialog:
+    // made, its field filled, while that dialog is still open, so that a
+    // screen reader that is late with the filling meets it while another
+    // window is active, not as this one opens, where it would take the
+    // field for the focus and say no dialog. Asked, with its question,
+    // once the other is answered; deleted by its parent where it is not
+    // asked, or by askNumber.
+    static AskDialog* numberDialog(QWidget* parent, const QString& title, int value, int minimum, int maximum);
+    static std::optional<int> askNumber(AskDialog* dialog, const QString& label);
 
     // The field's text, as the player types it.
     QString textValue() const;
@@ -36,6 +46,7 @@ private:
     // it was cancelled or its window went away.
     static bool ask(AskDialog* dialog);
 
+    QLabel* m_caption = nullptr;
     QLineEdit* m_line = nullptr;
     QSpinBox* m_spin = nullptr;
 };

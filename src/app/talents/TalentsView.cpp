@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableWidget>
@@ -517,17 +518,20 @@ void TalentsView::addTalent()
         return;
     }
     const std::string owner = current->name;
+    // Titled apart from the name's dialog: Orca takes a window of the same
+    // title that follows at once for the one still active, and says no dialog.
+    // Made before the name is asked (see AskDialog::numberDialog).
+    const QPointer<AskDialog> stepDialog =
+        AskDialog::numberDialog(this, tr("Stufe des neuen Talents"), 10, kFirstStep, kLastStep);
     std::string name;
     if (!askName(tr("Talent hinzufügen"), tr("Name des Talents:"), {}, [this, &name](const std::string& n) {
             name = n;
             return m_roster.talentNameRefusal(*m_roster.current(), n);
         })) {
+        delete stepDialog;
         return;
     }
-    // Titled apart from the name's dialog: Orca takes a window of the same
-    // title that follows at once for the one still active, and says no dialog.
-    const std::optional<int> step = AskDialog::number(
-        this, tr("Stufe des neuen Talents"), tr("Stufe von %1:").arg(qt(trimmedName(name))), 10, kFirstStep, kLastStep);
+    const std::optional<int> step = AskDialog::askNumber(stepDialog, tr("Stufe von %1:").arg(qt(trimmedName(name))));
     if (step) {
         change(
             [owner, name, step = *step](Roster& roster) {
