@@ -70,42 +70,38 @@ void MainWindow::createActions()
     for (const QString& title : {tr("&Datei"), tr("&Bearbeiten"), tr("&Ansicht"), tr("&Hilfe")}) {
         m_menuTitles.append(menuBar()->addAction(title));
     }
-    m_menuItems = {
-        {action(tr("Verlauf &speichern …"), QKeySequence::Save,
-             [this] {
-                 createDocks();
-                 m_logView->saveAs();
-             }),
-            nullptr, action(tr("&Beenden"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); })},
-        // The window's own: elsewhere Ctrl+C copies what is selected there.
-        {action(
-             tr("Wurf &kopieren"), QKeySequence::Copy, [this] { m_board->copyRoll(); }, Qt::WindowShortcut),
-            action(
-                tr("Verlauf &leeren …"), QKeySequence(),
-                [this] {
-                    createDocks();
-                    m_logView->askToClear();
-                },
-                Qt::WindowShortcut),
-            nullptr, new QAction(tr("Kopie mit &Glück"), this)},
-        {action(tr("&Talente"), QKeySequence(Qt::CTRL | Qt::Key_T), [this] { showTalents(); }),
-            action(tr("&Verlauf"), QKeySequence(Qt::CTRL | Qt::Key_H), [this] { showLog(); }),
-            action(
-                tr("&Chancen der Stufe …"), QKeySequence(Qt::CTRL | Qt::Key_K), [this] { openOddsOfFocusedStep(); })},
-        {action(tr("&Tasten"), QKeySequence::HelpContents, [this] { showKeys(); }),
-            action(
-                tr("Ü&ber Velmora"), QKeySequence(), [this] { showAbout(); }, Qt::WindowShortcut)},
-    };
-    QAction* luck = m_menuItems[1][3];
+    QAction* save = action(tr("Verlauf &speichern …"), QKeySequence::Save, [this] {
+        createDocks();
+        m_logView->saveAs();
+    });
+    QAction* quit = action(tr("&Beenden"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
+    // The window's own: elsewhere Ctrl+C copies what is selected there.
+    QAction* copy = action(
+        tr("Wurf &kopieren"), QKeySequence::Copy, [this] { m_board->copyRoll(); }, Qt::WindowShortcut);
+    QAction* clear = action(
+        tr("Verlauf &leeren …"), QKeySequence(),
+        [this] {
+            createDocks();
+            m_logView->askToClear();
+        },
+        Qt::WindowShortcut);
+    auto* luck = new QAction(tr("Kopie mit &Glück"), this);
     luck->setCheckable(true);
     luck->setChecked(m_session.luckInCopy());
     connect(luck, &QAction::toggled, &m_session, &Session::setLuckInCopy);
     connect(&m_session, &Session::luckInCopyChanged, luck, &QAction::setChecked);
-    m_talentsAction = m_menuItems[2][0];
-    m_logAction = m_menuItems[2][1];
+    m_talentsAction = action(tr("&Talente"), QKeySequence(Qt::CTRL | Qt::Key_T), [this] { showTalents(); });
+    m_logAction = action(tr("&Verlauf"), QKeySequence(Qt::CTRL | Qt::Key_H), [this] { showLog(); });
     for (QAction* dock : {m_talentsAction, m_logAction}) {
         dock->setCheckable(true);
     }
+    QAction* odds =
+        action(tr("&Chancen der Stufe …"), QKeySequence(Qt::CTRL | Qt::Key_K), [this] { openOddsOfFocusedStep(); });
+    QAction* keys = action(tr("&Tasten"), QKeySequence::HelpContents, [this] { showKeys(); });
+    QAction* about = action(
+        tr("Ü&ber Velmora"), QKeySequence(), [this] { showAbout(); }, Qt::WindowShortcut);
+    m_menuItems = {
+        {save, nullptr, quit}, {copy, clear, nullptr, luck}, {m_talentsAction, m_logAction, odds}, {keys, about}};
 
     // F10 opens the menu bar, as on most desktops.
     auto* menuKey = new QAction(this);
@@ -113,7 +109,7 @@ void MainWindow::createActions()
     connect(menuKey, &QAction::triggered, m_keyboardHome, &KeyboardHome::toggleMenuBar);
     addAction(menuKey);
     // What a step's or the board's context menu offers besides its own.
-    m_board->addAction(m_menuItems[1][0]);
+    m_board->addAction(copy);
     m_board->addAction(m_logAction);
     m_board->addAction(m_talentsAction);
 }
