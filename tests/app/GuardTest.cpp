@@ -371,6 +371,51 @@ TEST(Accessible, ADialogsFieldIsQuietUntilTypedIn)
     EXPECT_TRUE(heard.isEmpty()) << heard.join(QStringLiteral(", ")).toStdString();
 }
 
+// A new talent's step dialog follows its name's at once, when a screen
+// reader may still be busy: its field is filled while the name is asked,
+// so that the filling is old news, from another window, as it opens.
+TEST(Accessible, ANewTalentsStepIsFilledWhileItsNameIsAsked)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    fixtures::WindowRig rig;
+    ASSERT_FALSE(rig.session.keeper().changeTalents([](Roster& roster) { return roster.addCharacter("Arven"); }));
+    rig.window.showTalents();
+    TalentsView* talents = rig.window.talentsView();
+    QStringList seen;
+    QPointer<AskDialog> answered;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<AskDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || dialog == answered) {
+            return;
+        }
+        answered = dialog;
+        QStringList waiting;
+        for (const AskDialog* other : talents->findChildren<AskDialog*>()) {
+            const auto* spin = other->findChild<QSpinBox*>();
+            if (other != dialog && other->isHidden() && spin != nullptr) {
+                waiting << other->windowTitle() + QStringLiteral(" ") + spin->text();
+            }
+        }
+        seen << dialog->windowTitle() + QStringLiteral(" with ") + waiting.join(QLatin1Char(','));
+        if (dialog->textValue().isEmpty()) {
+            dialog->setTextValue(QStringLiteral("Bogen"));
+        }
+        dialog->accept();
+    });
+    answerer.start(0);
+    for (QPushButton* b : talents->findChildren<QPushButton*>()) {
+        if (b->text().remove(QLatin1Char('&')).startsWith(QStringLiteral("Talent hinzufügen"))) {
+            b->click();
+        }
+    }
+    answerer.stop();
+    EXPECT_EQ(seen,
+        QStringList({QStringLiteral("Talent hinzufügen with Stufe des neuen Talents 10"),
+            QStringLiteral("Stufe des neuen Talents with ")}))
+        << seen.join(QStringLiteral(" | ")).toStdString();
+}
+
 // Orca splits what it says of a text by its attribute runs: an empty run
 // at each offset, as Qt gives for a line edit, cost the selected name its
 // last letter. A field's interface must still never give a password away.
