@@ -5,6 +5,7 @@
 #include "app/log/RollLogView.h"
 #include "app/odds/StepOddsHook.h"
 #include "app/session/Session.h"
+#include "app/store/Database.h"
 #include "app/store/Keeper.h"
 #include "app/talents/TalentsView.h"
 #include "app/window/DesignLayout.h"
@@ -373,6 +374,7 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
+    velmora::Store::makeWith(&velmora::Database::makeHere);
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.rfind("--memory=", 0) == 0) {

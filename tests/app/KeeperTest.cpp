@@ -1,5 +1,6 @@
 #include "WindowRig.h"
 
+#include "app/store/Database.h"
 #include "app/store/Keeper.h"
 #include "app/window/MessageBar.h"
 
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -292,38 +294,52 @@ TEST(Keeper, ASnapshotWhileChangesWaitShowsThemDone)
 
 // Trouble with the database is said in the window's bar, once however
 // often it recurs, never in a box; the rolls stay shown, and the window
-// closes as ever.
+// closes as ever. Also where the database's own code cannot be loaded.
 TEST(Keeper, TroubleIsSaidOnceInTheWindowAndTheWindowStillCloses)
 {
     QStandardPaths::setTestModeEnabled(true);
     const QString database = Database::userPaths().database;
-    for (const QString& part : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
-        QFile::remove(database + part);
-    }
-    ASSERT_TRUE(QDir().mkpath(database)); // a folder where the database should be
-    {
-        WindowRig rig;
-        QSignalSpy said(&rig.session.keeper(), &Keeper::problem);
-        const int boardHeight = Board::designSize().height();
-        rig.window.restoreKept();
-        for (int n = 1; n <= 5; ++n) {
-            rig.click(rig.step(n));
+    const struct {
+        const char* trouble;
+        std::function<void()> make;
+        QString said;
+    } cases[] = {
+        {"a folder where the database should be", [&] { ASSERT_TRUE(QDir().mkpath(database)); },
+            QStringLiteral("Ordner")},
+        // As the program, with no module where it looks beside this test.
+        {"no module", [] { Store::makeWith({}); }, QStringLiteral("libvelmora_store.so, lässt sich nicht laden")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.trouble);
+        for (const QString& part : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+            QFile::remove(database + part);
         }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return rig.window.board()->messageBar() != nullptr; }));
-        QTest::qWait(300); // any second saying would come in this time
-        EXPECT_EQ(said.count(), 1);
-        EXPECT_EQ(rig.session.log().size(), 5U);
-        MessageBar* bar = rig.window.board()->messageBar();
-        ASSERT_EQ(bar->messages().size(), 1);
-        EXPECT_TRUE(bar->messages()[0].contains(QStringLiteral("Ordner"))) << bar->messages()[0].toStdString();
-        EXPECT_TRUE(bar->isVisible());
-        EXPECT_GE(bar->y(), boardHeight) << "beneath the board, covering none of it";
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            EXPECT_EQ(qobject_cast<QMessageBox*>(top), nullptr);
+        c.make();
+        {
+            WindowRig rig;
+            QSignalSpy said(&rig.session.keeper(), &Keeper::problem);
+            const int boardHeight = Board::designSize().height();
+            rig.window.restoreKept();
+            for (int n = 1; n <= 5; ++n) {
+                rig.click(rig.step(n));
+            }
+            ASSERT_TRUE(QTest::qWaitFor([&] { return rig.window.board()->messageBar() != nullptr; }));
+            QTest::qWait(300); // any second saying would come in this time
+            EXPECT_EQ(said.count(), 1);
+            EXPECT_EQ(rig.session.log().size(), 5U);
+            MessageBar* bar = rig.window.board()->messageBar();
+            ASSERT_EQ(bar->messages().size(), 1);
+            EXPECT_TRUE(bar->messages()[0].contains(c.said)) << bar->messages()[0].toStdString();
+            EXPECT_TRUE(bar->isVisible());
+            EXPECT_GE(bar->y(), boardHeight) << "beneath the board, covering none of it";
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                EXPECT_EQ(qobject_cast<QMessageBox*>(top), nullptr);
+            }
+            EXPECT_TRUE(rig.window.close());
         }
-        EXPECT_TRUE(rig.window.close());
+        Store::makeWith(&Database::makeHere);
+        QDir(database).removeRecursively();
     }
-    QDir(database).removeRecursively();
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "app/desktop/German.h"
+#include "app/store/Database.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -17,5 +18,7 @@ int main(int argc, char* argv[])
     // Every window saves its roll log: never into the user's own folders,
     // also where the tests run outside CTest's homes of their own.
     QStandardPaths::setTestModeEnabled(true);
+    // The store's code is linked in here, not loaded as the program loads it.
+    velmora::Store::makeWith(&velmora::Database::makeHere);
     return RUN_ALL_TESTS();
 }

@@ -27,6 +27,29 @@ done
 [ -f "$root/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no scalable icon"
 man -l "$root/share/man/man6/velmora.6.gz" 2>/dev/null | grep -q '^NAME' || fail "no readable manual page"
 
+# The program, as installed, finds the store's module and keeps what it is
+# given in a database of its own: started with a home of its own, it makes
+# one once its window is on screen, and ends on SIGTERM.
+keeps() {
+  local program=$1 home
+  home=$(mktemp -d -p "$work")
+  HOME=$home XDG_DATA_HOME=$home/data XDG_CONFIG_HOME=$home/config XDG_RUNTIME_DIR=$home \
+    QT_QPA_PLATFORM=offscreen "$program" >"$home/out" 2>&1 &
+  local pid=$! tries=0
+  until [ -s "$home/data/velmora/velmora.sqlite" ]; do
+    tries=$((tries + 1))
+    if [ "$tries" -gt 200 ] || ! kill -0 "$pid" 2>/dev/null; then
+      kill "$pid" 2>/dev/null || true
+      fail "$program made no database: $(cat "$home/out")"
+    fi
+    sleep 0.05
+  done
+  kill -TERM "$pid"
+  wait "$pid" || fail "$program did not end cleanly on SIGTERM: $(cat "$home/out")"
+  ! grep -q "lässt sich nicht laden" "$home/out" || fail "$program: $(cat "$home/out")"
+}
+keeps "$root/bin/velmora"
+
 (cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null)
 deb=$(ls "$work"/deb/velmora_*.deb)
 contents=$(dpkg-deb -c "$deb")
@@ -37,6 +60,9 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libqt6widgets6 libqt6gui6 libqt6core6 libc6; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
+grep -q libqt6sql6 <<<"$depends" || fail "Depends lacks libqt6sql6, which the store's module needs: $depends"
+dpkg-deb -x "$deb" "$work/unpacked"
+keeps "$work/unpacked/usr/games/velmora"
 [ "$(dpkg-deb -f "$deb" Section)" = games ] || fail "the package's section is not games"
 grep -q qt6-wayland <<<"$(dpkg-deb -f "$deb" Recommends)" || fail "the package does not recommend qt6-wayland"
 findings=$(lintian --tag-display-limit 0 "$deb" 2>&1 | grep -E '^[EW]: ' || true)

@@ -20,7 +20,7 @@ void KarmaHolder::setLampColour(int lamp, std::uint32_t systemColour)
     m_lamps.at(static_cast<std::size_t>(lamp - 1)) = systemColour;
 }
 
-Session::Session(RandomSource& source, Clock& clock, Database::Paths paths, QObject* parent)
+Session::Session(RandomSource& source, Clock& clock, Store::Paths paths, QObject* parent)
     : QObject(parent)
     , m_dice(source, clock)
     , m_roll(m_dice, m_karma)

@@ -42,8 +42,7 @@ class Session : public QObject {
     Q_OBJECT
 
 public:
-    Session(
-        RandomSource& source, Clock& clock, Database::Paths paths = Database::userPaths(), QObject* parent = nullptr);
+    Session(RandomSource& source, Clock& clock, Store::Paths paths = Store::userPaths(), QObject* parent = nullptr);
 
     void rollStep(int step);
     // A talent's step, with the current karma, named in the log, the copy

@@ -13,7 +13,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardPaths>
 #include <QStorageInfo>
 #include <QVariant>
 
@@ -316,13 +315,6 @@ QString keptAsideNote(const QString& path, const QString& aside)
 
 } // namespace
 
-Database::Paths Database::userPaths()
-{
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return {data + QStringLiteral("/velmora.sqlite"), data + QStringLiteral("/log.json"),
-        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/talents.json")};
-}
-
 Database::Database(Paths paths, QStringList pragmas) : m_paths(std::move(paths)), m_pragmas(std::move(pragmas))
 {
     static std::atomic<int> connections{0};
@@ -330,6 +322,11 @@ Database::Database(Paths paths, QStringList pragmas) : m_paths(std::move(paths))
 }
 
 Database::~Database() { close(); }
+
+Store::Made Database::makeHere(const Paths& paths, const QStringList& pragmas)
+{
+    return {std::make_unique<Database>(paths, pragmas), {}};
+}
 
 void Database::close()
 {
@@ -756,3 +753,11 @@ std::optional<std::int64_t> Database::dataVersion()
 }
 
 } // namespace velmora
+
+// The module's one entry, named with the version so that a module left from
+// another version is refused rather than called.
+extern "C" Q_DECL_EXPORT velmora::Store* VELMORA_STORE_ENTRY(
+    const velmora::Store::Paths* paths, const QStringList* pragmas)
+{
+    return new velmora::Database(*paths, *pragmas);
+}

@@ -27,32 +27,32 @@ constexpr int kLookEvery = 1000; // ms
 constexpr int kBusyTold = 5000; // ms
 constexpr int kFinishWithin = 3000; // ms
 
-QString faultMessage(Database::Fault fault, const QString& path)
+QString faultMessage(Store::Fault fault, const QString& path)
 {
     switch (fault) {
-    case Database::Fault::None:
+    case Store::Fault::None:
         return {};
-    case Database::Fault::Busy:
+    case Store::Fault::Busy:
         return tr("Ein anderes Programm hält die Datenbank %1 gesperrt. Die Würfe bleiben im Speicher und werden "
                   "gespeichert, sobald sie frei ist.")
             .arg(path);
-    case Database::Fault::Full:
+    case Store::Fault::Full:
         return tr("Der Datenträger ist voll: Velmora kann %1 nicht schreiben. Die Würfe bleiben im Speicher und "
                   "werden gespeichert, sobald wieder Platz ist.")
             .arg(path);
-    case Database::Fault::NoPermission:
+    case Store::Fault::NoPermission:
         return tr("Velmora darf %1 nicht schreiben: keine Berechtigung. Würfe und Talente bleiben im Speicher, bis "
                   "Velmora dort schreiben darf.")
             .arg(path);
-    case Database::Fault::Damaged:
+    case Store::Fault::Damaged:
         return tr("Die Datenbank %1 ist beschädigt und konnte nicht beiseitegelegt werden. Sie bleibt unverändert; "
                   "Würfe und Talente dieser Sitzung bleiben nur im Speicher.")
             .arg(path);
-    case Database::Fault::Newer:
+    case Store::Fault::Newer:
         return tr("Die Datenbank %1 hat eine neuere Version von Velmora angelegt. Sie bleibt unverändert; Würfe und "
                   "Talente dieser Sitzung bleiben nur im Speicher.")
             .arg(path);
-    case Database::Fault::CannotOpen: {
+    case Store::Fault::CannotOpen: {
         const QFileInfo file(path);
         if (file.isSymLink() && !file.exists()) {
             return tr("Die Datenbank %1 ist ein Verweis auf %2, das es nicht gibt. Die Würfe bleiben im Speicher.")
@@ -65,7 +65,7 @@ QString faultMessage(Database::Fault fault, const QString& path)
                   "sobald sie sich öffnen lässt.")
             .arg(path);
     }
-    case Database::Fault::Other:
+    case Store::Fault::Other:
         break;
     }
     return tr("Die Datenbank %1 konnte nicht gelesen oder geschrieben werden. Die Würfe bleiben im Speicher und "
@@ -121,9 +121,10 @@ struct KeeperLink {
 // The database's side: lives on its own thread, and may wait on the disk.
 class KeeperWorker : public QObject {
 public:
-    KeeperWorker(std::shared_ptr<KeeperLink> link, Database::Paths paths, QStringList pragmas)
+    KeeperWorker(std::shared_ptr<KeeperLink> link, Store::Paths paths, QStringList pragmas)
         : m_link(std::move(link))
-        , m_database(std::move(paths), std::move(pragmas))
+        , m_paths(std::move(paths))
+        , m_pragmas(std::move(pragmas))
         , m_retry(new QTimer(this))
         , m_look(new QTimer(this))
     {
@@ -160,11 +161,11 @@ public:
 
     void look()
     {
-        if (!m_database.isOpen()) {
+        if (!isOpen()) {
             drain();
             return;
         }
-        const auto version = m_database.dataVersion();
+        const auto version = m_database->dataVersion();
         if (version && version != m_version) {
             m_version = version;
             sendSnapshot(); // which forgets the version where it fails, so that the next look tries again
@@ -180,10 +181,10 @@ public:
         since.start();
         while (!m_ops.empty() && !m_memoryOnly && since.elapsed() < kFinishWithin) {
             bool opening = false;
-            const Database::Fault fault = drainOnce(opening);
-            if (fault == Database::Fault::Busy) {
+            const Store::Fault fault = drainOnce(opening);
+            if (fault == Store::Fault::Busy) {
                 QThread::msleep(50); // nothing else is left to do on this thread
-            } else if (fault != Database::Fault::None) {
+            } else if (fault != Store::Fault::None) {
                 break;
             }
         }
@@ -195,12 +196,16 @@ public:
             std::fprintf(stderr,
                 "velmora: %ld rolls, %ld clearings and %ld changes of the talents could not be written to %s: %s\n",
                 count(Keeper::Op::Kind::Roll), count(Keeper::Op::Kind::Clear), count(Keeper::Op::Kind::Talents),
-                qPrintable(m_database.paths().database), qPrintable(m_database.lastError()));
+                qPrintable(m_paths.database), qPrintable(m_database ? m_database->lastError() : m_problem));
         }
-        m_database.close();
+        if (m_database) {
+            m_database->close();
+        }
     }
 
 private:
+    bool isOpen() const { return m_database && m_database->isOpen(); }
+
     // Runs `f` on the keeper's thread, with the keeper.
     template <typename F>
     void post(F f)
@@ -219,26 +224,42 @@ private:
         }
     }
 
-    void tell(Database::Fault fault)
+    void tell(Store::Fault fault)
     {
-        tell(QStringLiteral("fault-%1").arg(static_cast<int>(fault)), faultMessage(fault, m_database.paths().database));
+        tell(QStringLiteral("fault-%1").arg(static_cast<int>(fault)), faultMessage(fault, m_paths.database));
     }
 
     bool open()
     {
-        if (m_database.isOpen()) {
+        if (isOpen()) {
             return true;
         }
         if (m_memoryOnly) {
             return false;
         }
-        const Database::Opened opened = m_database.open();
+        if (!m_database) {
+            Store::Made made = Store::make(m_paths, m_pragmas);
+            if (!made.store) {
+                // Nothing to retry: the program's files are as they are.
+                m_problem = made.problem;
+                m_memoryOnly = true;
+                m_openFault = Store::Fault::CannotOpen;
+                tell(QStringLiteral("module"), made.problem);
+                post([](Keeper& k) { k.m_loaded = true; });
+                if (!std::exchange(m_layoutSent, true)) {
+                    post([](Keeper& k) { emit k.layoutRead({}, {}); });
+                }
+                return false;
+            }
+            m_database = std::move(made.store);
+        }
+        const Store::Opened opened = m_database->open();
         for (const QString& note : opened.notes) {
             tell(note, note);
         }
         m_openFault = opened.fault;
-        if (opened.fault != Database::Fault::None) {
-            m_memoryOnly = opened.fault == Database::Fault::Newer || opened.fault == Database::Fault::Damaged;
+        if (opened.fault != Store::Fault::None) {
+            m_memoryOnly = opened.fault == Store::Fault::Newer || opened.fault == Store::Fault::Damaged;
             failed(opened.fault);
             post([](Keeper& k) { k.m_loaded = true; }); // with nothing to show
             // Not later, when it can be read: the window would jump.
@@ -247,10 +268,10 @@ private:
             }
             return false;
         }
-        m_version = m_database.dataVersion();
+        m_version = m_database->dataVersion();
         sendSnapshot();
         if (!std::exchange(m_layoutSent, true)) {
-            const Database::Layout layout = m_database.layout();
+            const Store::Layout layout = m_database->layout();
             post([layout](Keeper& k) {
                 emit k.settingsRead(layout.settings);
                 emit k.layoutRead(layout.geometry, layout.state);
@@ -258,31 +279,31 @@ private:
         }
         // Every page read only now: the rolls are shown before a large
         // file has been read through.
-        const Database::Opened checked = m_database.check();
+        const Store::Opened checked = m_database->check();
         for (const QString& note : checked.notes) {
             tell(note, note);
         }
-        if (!m_database.isOpen()) {
+        if (!m_database->isOpen()) {
             m_openFault = checked.fault;
             // Damaged still: it could not be kept aside. Else the new one
             // could not be opened yet, and is tried again.
-            m_memoryOnly = checked.fault == Database::Fault::Damaged;
+            m_memoryOnly = checked.fault == Store::Fault::Damaged;
             failed(checked.fault);
             return false;
         }
         if (!checked.notes.isEmpty()) {
-            m_version = m_database.dataVersion();
+            m_version = m_database->dataVersion();
             sendSnapshot(); // the new one's
         }
         return true;
     }
 
-    void failed(Database::Fault fault)
+    void failed(Store::Fault fault)
     {
-        if (fault == Database::Fault::Damaged && !m_memoryOnly) {
+        if (fault == Store::Fault::Damaged && !m_memoryOnly) {
             // Found in a read or a write: the next opening keeps it aside.
-            tell(Database::Fault::Other);
-        } else if (fault == Database::Fault::Busy) {
+            tell(Store::Fault::Other);
+        } else if (fault == Store::Fault::Busy) {
             if (!m_busy.isValid()) {
                 m_busy.start();
             } else if (m_busy.elapsed() >= kBusyTold) {
@@ -292,40 +313,40 @@ private:
             tell(fault);
         }
         if (!m_memoryOnly) {
-            m_retry->start(fault == Database::Fault::Busy ? kRetryBusy : kRetryFault);
+            m_retry->start(fault == Store::Fault::Busy ? kRetryBusy : kRetryFault);
         }
     }
 
     // The first operation waiting, written; what kept it from being.
     // `opening` tells whether that was the opening, which has said so.
-    Database::Fault drainOnce(bool& opening)
+    Store::Fault drainOnce(bool& opening)
     {
         opening = !open();
         if (opening) {
             return m_openFault;
         }
         Keeper::Op& op = m_ops.front();
-        Database::Fault fault = Database::Fault::None;
+        Store::Fault fault = Store::Fault::None;
         switch (op.kind) {
         case Keeper::Op::Kind::Roll:
-            fault = m_database.addRoll(op.roll);
+            fault = m_database->addRoll(op.roll);
             break;
         case Keeper::Op::Kind::Clear:
-            fault = m_database.removeRolls(op.ids);
+            fault = m_database->removeRolls(op.ids);
             // Snapshots read before it was taken were dropped; no other
             // program's commit may come to send a new one.
-            m_cleared = fault == Database::Fault::None;
+            m_cleared = fault == Store::Fault::None;
             break;
         case Keeper::Op::Kind::Layout:
-            fault = m_database.keepLayout(op.geometry, op.state);
+            fault = m_database->keepLayout(op.geometry, op.state);
             break;
         case Keeper::Op::Kind::Setting:
-            fault = m_database.keepSetting(op.name, op.value);
+            fault = m_database->keepSetting(op.name, op.value);
             break;
         case Keeper::Op::Kind::Talents: {
-            Database::Talents changed = m_database.changeTalents(op.change);
+            Store::Talents changed = m_database->changeTalents(op.change);
             fault = changed.fault;
-            if (fault == Database::Fault::None) {
+            if (fault == Store::Fault::None) {
                 if (changed.refusal) {
                     const QString refusal = QString::fromStdString(*changed.refusal);
                     post([refusal](Keeper& k) { emit k.problem(refusal); });
@@ -335,10 +356,10 @@ private:
             break;
         }
         }
-        if (fault == Database::Fault::Damaged) {
-            m_database.close(); // opened anew, and kept aside, next time
+        if (fault == Store::Fault::Damaged) {
+            m_database->close(); // opened anew, and kept aside, next time
         }
-        if (fault == Database::Fault::None) {
+        if (fault == Store::Fault::None) {
             m_ops.pop_front();
             m_busy.invalidate();
         }
@@ -349,18 +370,18 @@ private:
     {
         while (!m_ops.empty()) {
             bool opening = false;
-            const Database::Fault fault = drainOnce(opening);
-            if (fault != Database::Fault::None) {
+            const Store::Fault fault = drainOnce(opening);
+            if (fault != Store::Fault::None) {
                 if (!opening) {
                     failed(fault); // a failed opening has said so already
                 }
                 break;
             }
         }
-        if (m_ops.empty() && !m_database.isOpen()) {
+        if (m_ops.empty() && !isOpen()) {
             open();
         }
-        if (std::exchange(m_cleared, false) && m_database.isOpen()) {
+        if (std::exchange(m_cleared, false) && isOpen()) {
             sendSnapshot();
         }
         if (m_changedTalents) {
@@ -409,13 +430,13 @@ private:
     // so far in it: operations waiting are added as they will be written.
     void sendSnapshot()
     {
-        Database::Rolls rolls = m_database.latestRolls();
-        Database::Talents talents = m_database.talents();
-        if (rolls.fault != Database::Fault::None || talents.fault != Database::Fault::None) {
-            const Database::Fault fault = rolls.fault != Database::Fault::None ? rolls.fault : talents.fault;
+        Store::Rolls rolls = m_database->latestRolls();
+        Store::Talents talents = m_database->talents();
+        if (rolls.fault != Store::Fault::None || talents.fault != Store::Fault::None) {
+            const Store::Fault fault = rolls.fault != Store::Fault::None ? rolls.fault : talents.fault;
             m_version.reset(); // read again at the next look
-            if (fault == Database::Fault::Damaged) {
-                m_database.close(); // kept aside at the next opening
+            if (fault == Store::Fault::Damaged) {
+                m_database->close(); // kept aside at the next opening
             }
             failed(fault);
             return;
@@ -430,8 +451,12 @@ private:
     }
 
     std::shared_ptr<KeeperLink> m_link;
-    Database m_database;
-    Database::Fault m_openFault = Database::Fault::None;
+    Store::Paths m_paths;
+    QStringList m_pragmas;
+    // Made by the first opening, on this thread: loading its module reads the disk.
+    std::unique_ptr<Store> m_database;
+    QString m_problem; // where it could not be made
+    Store::Fault m_openFault = Store::Fault::None;
     QTimer* m_retry;
     QTimer* m_look;
     std::deque<Keeper::Op> m_ops;
@@ -444,7 +469,7 @@ private:
     std::unique_ptr<Roster> m_changedTalents;
 };
 
-Keeper::Keeper(Database::Paths paths, QStringList pragmas, QObject* parent)
+Keeper::Keeper(Store::Paths paths, QStringList pragmas, QObject* parent)
     : QObject(parent)
     , m_paths(std::move(paths))
     , m_pragmas(std::move(pragmas))

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/store/Database.h"
+#include "app/store/Store.h"
 #include "steps/RollLog.h"
 #include "talents/Roster.h"
 
@@ -33,8 +33,8 @@ class Keeper : public QObject {
     Q_OBJECT
 
 public:
-    // `pragmas` as for Database.
-    explicit Keeper(Database::Paths paths = Database::userPaths(), QStringList pragmas = {}, QObject* parent = nullptr);
+    // `pragmas` as for the store.
+    explicit Keeper(Store::Paths paths = Store::userPaths(), QStringList pragmas = {}, QObject* parent = nullptr);
     // As finish().
     ~Keeper() override;
 
@@ -104,7 +104,7 @@ private:
     void talentsRead(std::uint64_t upTo, Roster roster);
     void tell(const QString& cause, const QString& message);
 
-    Database::Paths m_paths;
+    Store::Paths m_paths;
     QStringList m_pragmas;
     QThread* m_thread = nullptr;
     KeeperWorker* m_worker = nullptr;
