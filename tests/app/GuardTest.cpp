@@ -1,6 +1,7 @@
 #include "WindowRig.h"
 #include "app/access/Announcer.h"
 #include "app/band/TranscriptView.h"
+#include "app/desktop/AfterFirstFrame.h"
 #include "app/desktop/HeldKeys.h"
 #include "app/desktop/Placement.h"
 #include "app/log/RollLogView.h"
@@ -515,6 +516,21 @@ TEST(Placement, TheSideWindowStaysOnTheScreen)
         EXPECT_TRUE(screen.contains(placed))
             << c.what << ": at " << placed.x() << "," << placed.y() << ", " << placed.width() << "x" << placed.height();
     }
+}
+
+// What waits for the first frame waits for it however slowly the window
+// comes: not a second after it was asked for, as a loaded machine or a
+// profiler would have it, and not long after the frame either.
+TEST(FirstFrame, WaitsForTheWindowsFirstFrameHoweverLateItComes)
+{
+    QWidget window;
+    bool ran = false;
+    afterFirstFrame(&window, [&ran] { ran = true; });
+    QTest::qWait(1500); // a slow start: the window is not even shown yet
+    EXPECT_FALSE(ran);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_TRUE(QTest::qWaitFor([&ran] { return ran; }, 3000));
 }
 
 } // namespace

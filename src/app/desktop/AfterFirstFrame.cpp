@@ -11,20 +11,27 @@
 namespace velmora {
 namespace {
 
+constexpr std::chrono::seconds kNeverExposed{10};
+
 class FirstFrame : public QObject {
 public:
-    FirstFrame(QWidget* window, std::function<void()> then) : QObject(window), m_then(std::move(then))
+    FirstFrame(QWidget* window, std::function<void()> then) : QObject(window), m_window(window), m_then(std::move(then))
     {
-        if (window->windowHandle() != nullptr) {
-            window->windowHandle()->installEventFilter(this);
+        // A window not yet shown may have no window of the platform's yet.
+        if (!watchExposure()) {
+            window->installEventFilter(this);
         }
-        QTimer::singleShot(1000, this, &FirstFrame::run);
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        // The first expose paints the first frame; a timer started now runs after it.
-        if (event->type() == QEvent::Expose) {
+        if (watched == m_window) {
+            if (event->type() == QEvent::Show) {
+                m_window->removeEventFilter(this);
+                watchExposure();
+            }
+        } else if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+            // The first expose paints the first frame; a timer started now runs after it.
             watched->removeEventFilter(this);
             QTimer::singleShot(kFrameSettles, this, &FirstFrame::run);
         }
@@ -32,6 +39,19 @@ public:
     }
 
 private:
+    bool watchExposure()
+    {
+        QWindow* platform = m_window->windowHandle();
+        if (platform == nullptr) {
+            return false;
+        }
+        platform->installEventFilter(this);
+        // Not sooner: a slow start, as under a profiler, must not run it
+        // before the first frame.
+        QTimer::singleShot(kNeverExposed, this, &FirstFrame::run);
+        return true;
+    }
+
     void run()
     {
         if (m_then) {
@@ -40,6 +60,7 @@ private:
         deleteLater();
     }
 
+    QWidget* m_window;
     std::function<void()> m_then;
 };
 

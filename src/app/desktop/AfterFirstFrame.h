@@ -14,7 +14,8 @@ constexpr std::chrono::milliseconds kFrameSettles{100};
 
 // Runs `then` once the window has shown its first frame and the frame has
 // settled: what it does is not what the player waits for at start. A window
-// that is never exposed gets it a second after this call.
+// shown but never exposed (started minimized, say) gets it ten seconds after
+// it was shown.
 void afterFirstFrame(QWidget* window, std::function<void()> then);
 
 } // namespace velmora
