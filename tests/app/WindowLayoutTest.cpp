@@ -3,12 +3,17 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QImage>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace velmora {
 namespace {
@@ -255,6 +260,115 @@ TEST(WindowLayout, ClickingALampTheCreditOrTheSurfaceDoesNothing)
     EXPECT_EQ(rig.lines(), before);
     EXPECT_EQ(rig.karmaLabel()->text(), QStringLiteral("0"));
     EXPECT_FALSE(rig.lamp(2)->isLit());
+}
+
+// The board is exactly as designed wherever the design fits the room and
+// the font fits the buttons; else it follows the room and the font. Pinned
+// by hand: the design's client area is 447 x 539 pixels, sizes may outgrow
+// places 1.08 times across and 1.2 times down.
+TEST(WindowLayout, TheBoardIsFittedOnlyWhereTheRoomOrTheFontAsks)
+{
+    const struct {
+        const char* what;
+        QSize room;
+        double needs;
+        DesignScale expected;
+    } cases[] = {
+        {"no room given", {}, 0.76, {1, 1, 1}},
+        {"the design's own room", {447, 539}, 0.76, {1, 1, 1}},
+        {"a large screen: the room alone never enlarges it", {1920, 1000}, 0.76, {1, 1, 1}},
+        {"1366 x 768 at a ratio of 1.5, less frame and menu", {910, 467}, 0.76, {1, 467 / 539.0, 467 / 539.0}},
+        {"too low for the font: in reach first", {447, 300}, 0.76, {1, 300 / 539.0, 1.2 * 300 / 539.0}},
+        {"too narrow", {300, 539}, 0.5, {300 / 447.0, 1, 300 / 447.0}},
+        {"a large font on a large screen", {1366, 723}, 1.2, {1.2 / 1.08, 1, 1.2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const DesignScale got = fitDesign(c.room, c.needs);
+        EXPECT_NEAR(got.across, c.expected.across, 1e-9);
+        EXPECT_NEAR(got.down, c.expected.down, 1e-9);
+        EXPECT_NEAR(got.size, c.expected.size, 1e-9);
+    }
+}
+
+// In the desktop's font up to 16 pt, in rooms down to 1024 x 600 at a ratio
+// of 1.5: every button holds its caption, no control lies over another or
+// beyond the board, and the board fits the room.
+TEST(WindowLayout, EveryControlFitsTheRoomAndHoldsItsCaption)
+{
+    WindowRig rig;
+    Board* board = rig.window.board();
+    const QString family = board->font().family();
+    const struct {
+        int points;
+        QSize room;
+    } cases[] = {
+        {9, {447, 539}},
+        {9, {910, 467}},
+        {9, {683, 355}},
+        {12, {1366, 723}},
+        {12, {910, 467}},
+        {16, {1366, 723}},
+        {16, {1024, 555}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.points) + " pt in " + std::to_string(c.room.width()) + " x "
+            + std::to_string(c.room.height()));
+        board->setFont(QFont(family, c.points));
+        board->fitInto(c.room);
+        const QSize size = board->sizeHint();
+        EXPECT_LE(size.width(), c.room.width());
+        EXPECT_LE(size.height(), c.room.height());
+        QList<const QWidget*> placed;
+        for (const QWidget* control : board->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (control->isHidden() || control == board->transcriptView()) {
+                continue;
+            }
+            const QString name = control->objectName();
+            const QRect at = control->geometry();
+            EXPECT_TRUE(QRect(QPoint(0, 0), size).contains(at)) << name.toStdString();
+            const QFontMetrics metrics(control->font());
+            if (const auto* button = qobject_cast<const QPushButton*>(control)) {
+                EXPECT_LE(metrics.height() + 4, at.height()) << name.toStdString();
+                // Karma buttons narrow their captions themselves.
+                if (name.startsWith(QLatin1String("Command"))) {
+                    EXPECT_LE(metrics.horizontalAdvance(button->text()) + 8, at.width()) << name.toStdString();
+                }
+            } else if (const auto* label = qobject_cast<const QLabel*>(control); label && !label->text().isEmpty()) {
+                EXPECT_LE(metrics.height(), at.height()) << name.toStdString();
+            }
+            for (const QWidget* other : placed) {
+                EXPECT_FALSE(other->geometry().intersects(at))
+                    << name.toStdString() << " over " << other->objectName().toStdString();
+            }
+            placed << control;
+        }
+        EXPECT_EQ(placed.size(), 50); // 45 buttons, 4 lamps, the credit
+    }
+}
+
+// The window opens with every step and karma button on the screen, in the
+// run's screen and font (a laptop's screen at a ratio of 1.5, 16 pt type).
+TEST(Reach, EveryButtonIsOnTheScreen)
+{
+    const QFont desktop = QApplication::font();
+    const int points = qEnvironmentVariableIntValue("VELMORA_STYLE_POINTS");
+    if (points > 0) {
+        QFont font = desktop;
+        font.setPointSize(points);
+        QApplication::setFont(font);
+    }
+    {
+        WindowRig rig;
+        const QRect area = rig.window.screen()->availableGeometry();
+        EXPECT_TRUE(area.contains(rig.window.frameGeometry()))
+            << rig.window.frameGeometry().height() << " px high on " << area.height();
+        for (const QPushButton* button : rig.window.board()->findChildren<QPushButton*>()) {
+            EXPECT_TRUE(area.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())))
+                << button->text().toStdString();
+        }
+    }
+    QApplication::setFont(desktop);
 }
 
 } // namespace

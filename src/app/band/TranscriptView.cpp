@@ -101,6 +101,17 @@ QString TranscriptView::text() const
     return lines.join(QLatin1Char('\n'));
 }
 
+void TranscriptView::setBandWidth(int bandWidth)
+{
+    if (bandWidth == m_bandWidth) {
+        return;
+    }
+    m_bandWidth = bandWidth;
+    m_layout.reset();
+    m_extent = linesExtent();
+    update();
+}
+
 LineFitter& TranscriptView::lineLayout()
 {
     const qreal ratio = devicePixelRatioF();

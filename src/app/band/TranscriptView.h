@@ -18,6 +18,8 @@ public:
     // Lines are fitted into the bandWidth pixels left of the controls.
     TranscriptView(const TranscriptModel& model, int bandWidth, QWidget* parent = nullptr);
 
+    // As the board's scale changes.
+    void setBandWidth(int bandWidth);
     // All lines of the latest roll, one per line of text.
     QString text() const;
     int lineHeight();

@@ -16,6 +16,7 @@
 #include "app/window/KarmaButton.h"
 #include "app/window/MessageBar.h"
 #include "app/window/Twips.h"
+#include "steps/StepTable.h"
 #include "text/RollText.h"
 
 #include <QAccessible>
@@ -92,6 +93,7 @@ Board::Board(Session& session, QWidget* parent) : QWidget(parent), m_session(ses
     // follows; labels take no focus.
     for (const ControlDesign& design : designControls()) {
         QWidget* control = createControl(design);
+        m_placed.push_back({control, design});
         switch (design.kind) {
         case ControlDesign::Kind::KarmaLabel:
             m_karmaCaption = static_cast<QLabel*>(control);
@@ -132,9 +134,42 @@ Board::~Board() = default;
 
 QSize Board::designSize() { return {twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips)}; }
 
-QSize Board::sizeHint() const { return designSize() + QSize(0, barHeight()); }
+QSize Board::sizeHint() const { return clientSize(m_scale) + QSize(0, barHeight()); }
 
-// Never squeezed: every control keeps its place and size.
+void Board::fitInto(const QSize& room)
+{
+    m_room = room;
+    const QFontMetrics metrics(m_placed.front().control->font());
+    const DesignScale scale = fitDesign(room,
+        captionNeeds(metrics.height(), metrics.horizontalAdvance(QString::fromStdString(stepCaption(kLastStep)))));
+    if (scale == m_scale) {
+        return;
+    }
+    m_scale = scale;
+    place();
+    updateGeometry();
+}
+
+void Board::place()
+{
+    const QSize client = clientSize(m_scale);
+    for (const Placed& placed : m_placed) {
+        QRect at = scaled(placed.design.twips, m_scale);
+        if (placed.design.kind == ControlDesign::Kind::CreditLabel) {
+            // Never lower than its text: it grows upwards from the board's
+            // foot; and it ends at the board's edge, as designed.
+            at.setHeight(std::max(at.height(), placed.control->fontMetrics().height()));
+            at.moveTop(std::min(at.top(), client.height() - at.height()));
+            at.setRight(std::min(at.right(), client.width() - 1));
+        }
+        placed.control->setGeometry(at);
+    }
+    m_view->setBandWidth(
+        scaled({0, 0, kTranscriptBandTwips, 0}, {m_scale.across, m_scale.down, m_scale.across}).width());
+    placeMessageBar();
+}
+
+// Never squeezed: every control keeps its place and size, as fitted to the screen.
 QSize Board::minimumSizeHint() const { return sizeHint(); }
 
 QIcon Board::applicationIcon()
@@ -273,7 +308,7 @@ void Board::copyRoll()
 int Board::barHeight() const
 {
     return m_messageBar != nullptr && m_messageBar->isVisibleTo(this)
-        ? m_messageBar->heightForWidth(designSize().width())
+        ? m_messageBar->heightForWidth(clientSize(m_scale).width())
         : 0;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/window/DesignLayout.h"
 #include "karma/KarmaState.h"
 #include "steps/RollRecord.h"
 #include "steps/StepTyping.h"
@@ -12,6 +13,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 class QLabel;
 
@@ -26,7 +28,6 @@ class MessageBar;
 class Session;
 class StepOddsHook;
 class TranscriptView;
-struct ControlDesign;
 
 // The board: step buttons, karma buttons and lamps, the hidden karma label,
 // the credit label and the transcript drawn beneath them, each at its place;
@@ -61,6 +62,13 @@ public:
     // Trouble with what is kept, in the bar beneath the board, and said.
     void tell(const QString& problem);
 
+    // Fits the board into a room of that many pixels, the screen's less the
+    // window's frame and menu bar; an empty room sets no limit. Where the
+    // design fits, and the desktop's font fits its buttons, it is exactly as
+    // designed; else its places and sizes follow the room and the font.
+    void fitInto(const QSize& room);
+    DesignScale scale() const { return m_scale; }
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -73,6 +81,8 @@ protected:
 
 private:
     QWidget* createControl(const ControlDesign& design);
+    // Every control at its place and size at the board's scale.
+    void place();
     // Each a key of its own kind, true where it was one: the window's menu
     // (Shift+F10, Menu), a click (Space, Return, Enter), a typed step number,
     // + and - for the karma, an arrow on the grid. A held key acts once.
@@ -109,6 +119,13 @@ private:
     int m_shownBar = 0;
     QPointer<QWidget> m_lastFocus;
     QHash<const QObject*, int> m_stepOf;
+    struct Placed {
+        QWidget* control;
+        ControlDesign design;
+    };
+    std::vector<Placed> m_placed;
+    QSize m_room;
+    DesignScale m_scale;
 };
 
 } // namespace velmora

@@ -1,11 +1,14 @@
 #include "app/window/DesignLayout.h"
 
+#include "app/window/Twips.h"
 #include "karma/KarmaState.h"
 #include "steps/StepTable.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace velmora {
 namespace {
@@ -86,6 +89,50 @@ std::vector<ControlDesign> designControls()
         0});
 
     return controls;
+}
+
+double captionNeeds(int lineHeight, int captionWidth)
+{
+    // Room for the button's frame around the text, as Qt's styles draw it.
+    constexpr double kFrameHeight = 4;
+    constexpr double kFrameWidth = 8;
+    return std::max((lineHeight + kFrameHeight) * kTwipsPerPixel / kRowHeight,
+        (captionWidth + kFrameWidth) * kTwipsPerPixel / kStepWidth);
+}
+
+DesignScale fitDesign(const QSize& room, double needs)
+{
+    // Sizes may outgrow places into the gaps: a karma button would touch its
+    // lamp at 1.1 times the places' scale across, a row the next at 1.24
+    // times down.
+    constexpr double kMostAcross = 1.08;
+    constexpr double kMostDown = 1.2;
+    double across = 1;
+    double down = 1;
+    if (!room.isEmpty()) {
+        const double roomAcross = static_cast<double>(room.width()) * kTwipsPerPixel / kClientWidthTwips;
+        const double roomDown = static_cast<double>(room.height()) * kTwipsPerPixel / kClientHeightTwips;
+        across = std::min(1.0, roomAcross);
+        down = std::min(1.0, roomDown);
+        // A control in reach comes before a caption whole: the font never
+        // grows the board beyond the room.
+        needs = std::min(needs, std::min(roomAcross * kMostAcross, roomDown * kMostDown));
+    }
+    const double size = std::max(std::min(across, down), needs);
+    return {std::max(across, size / kMostAcross), std::max(down, size / kMostDown), size};
+}
+
+QRect scaled(const QRect& twips, DesignScale scale)
+{
+    const auto at = [](int value, double by) { return static_cast<int>(std::lround(value * by / kTwipsPerPixel)); };
+    return {at(twips.x(), scale.across), at(twips.y(), scale.down), at(twips.width(), scale.size),
+        at(twips.height(), scale.size)};
+}
+
+QSize clientSize(DesignScale scale)
+{
+    const auto at = [](int value, double by) { return static_cast<int>(std::ceil(value * by / kTwipsPerPixel)); };
+    return {at(kClientWidthTwips, scale.across), at(kClientHeightTwips, scale.down)};
 }
 
 } // namespace velmora

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <vector>
@@ -23,5 +24,26 @@ struct ControlDesign {
 
 // The 51 controls of the main window, in tab order.
 std::vector<ControlDesign> designControls();
+
+// How the design is drawn in the room it has: places scaled by `across` and
+// `down`, sizes by `size`. All are 1 wherever the design fits the screen and
+// the desktop's font fits its buttons: the board is then exactly as designed.
+struct DesignScale {
+    double across = 1;
+    double down = 1;
+    double size = 1;
+    bool operator==(const DesignScale&) const = default;
+};
+// The smallest size at which a caption of this width and line height fits a
+// step button, relative to the design's.
+double captionNeeds(int lineHeight, int captionWidth);
+// The scale for a room in pixels (none: an empty size): smaller where the
+// design does not fit it; sizes never smaller than `needs`, which may also
+// make the board larger, unless the room is too small for that. Sizes may
+// outgrow places a little, into the gaps, never so far that controls overlap.
+DesignScale fitDesign(const QSize& room, double needs);
+QRect scaled(const QRect& twips, DesignScale scale);
+// The client area at that scale.
+QSize clientSize(DesignScale scale);
 
 } // namespace velmora

@@ -23,7 +23,9 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -46,7 +48,8 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
     QApplication::instance()->installEventFilter(new LateKeys(this));
     tellDialogFocusWhenActive(this);
     // The board's size and the menu bar's, as the window's client area.
-    resize(Board::designSize() + QSize(0, menuBar()->sizeHint().height()));
+    fitBoard();
+    resize(m_board->sizeHint() + QSize(0, menuBar()->sizeHint().height()));
     connect(&session.keeper(), &Keeper::layoutRead, this, &MainWindow::restoreLayout);
 }
 
@@ -279,12 +282,50 @@ void MainWindow::restoreLayout(const QByteArray& geometry, const QByteArray& sta
     if (!state.isEmpty()) {
         restoreState(state);
     }
+    fitBoard(); // kept on another screen, or in another font
     keepOnScreen(this);
     for (QDockWidget* dock : {m_talentsDock, m_logDock}) {
         if (dock->isFloating()) {
             keepOnScreen(dock);
         }
     }
+}
+
+void MainWindow::fitBoard()
+{
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    // The frame is known once the window is on screen; before, the style's
+    // title bar stands in for it.
+    const QSize frame = isVisible() && frameGeometry().size() != size()
+        ? frameGeometry().size() - size()
+        : QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    const QSize before = m_board->sizeHint();
+    m_board->fitInto(screen->availableGeometry().size() - frame - QSize(0, menuBar()->sizeHint().height()));
+    const QSize grown = m_board->sizeHint() - before;
+    if (!grown.isNull() && !isMaximized() && !isFullScreen()) {
+        resize(size() + grown);
+        if (isVisible()) {
+            keepOnScreen(this);
+        }
+    }
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        fitBoard();
+    }
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // Moved to another screen, or the screen changed: fitted to it.
+    connect(windowHandle(), &QWindow::screenChanged, this, &MainWindow::fitBoard, Qt::UniqueConnection);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -47,6 +47,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     // The menu bar's titles and the actions with their keys, for the first frame.
@@ -59,6 +61,9 @@ private:
     // the board; one closed gives its width back. Always wholly on the screen.
     void fitAroundBoard(QDockWidget* dock, bool shown);
     void restoreLayout(const QByteArray& geometry, const QByteArray& state);
+    // The board fitted to the screen the window is on, in the desktop's
+    // font; the window grows or shrinks with it.
+    void fitBoard();
     void openOddsOfFocusedStep();
     void showKeys();
     void showAbout();
