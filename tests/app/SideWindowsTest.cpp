@@ -187,6 +187,38 @@ TEST(SideWindows, TheLayoutComesBackAsLeftOnAScreenThatExists)
         << talents->frameGeometry().x() << "," << talents->frameGeometry().y();
 }
 
+// The board keeps its size however wide the window: the room beyond it goes
+// to the dock beside it, and comes back to the window once the dock closes.
+TEST(SideWindows, TheRoomBeyondTheBoardIsTheDocks)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QFile::remove(Database::userPaths().database);
+    WindowRig rig;
+    rig.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
+    rig.window.restoreKept();
+    const QSize board = rig.window.board()->size();
+    rig.window.showLog();
+    QApplication::processEvents();
+    QDockWidget* log = rig.window.logDock();
+    ASSERT_TRUE(log->isVisible());
+    const int docked = log->width();
+    const int room = rig.window.screen()->availableGeometry().width() - rig.window.frameGeometry().width();
+    if (room < 100) {
+        GTEST_SKIP() << "no room to widen the window on this screen";
+    }
+    const int wider = std::min(room, 300);
+    rig.window.resize(rig.window.width() + wider, rig.window.height());
+    QApplication::processEvents();
+    EXPECT_EQ(rig.window.board()->size(), board);
+    EXPECT_GE(log->width(), docked + wider - 10) << "the dock takes the room";
+    rig.window.showLog(); // the focus is in it: it closes
+    QApplication::processEvents();
+    EXPECT_FALSE(log->isVisible());
+    EXPECT_EQ(rig.window.width(), board.width()) << "the dock's room given back";
+    EXPECT_EQ(rig.window.board()->size(), board);
+}
+
 // The copy carries the roll's luck only once the player asks for it, and
 // the choice outlives the program.
 TEST(SideWindows, TheCopyCarriesTheLuckOnlyWhenAskedAndTheChoiceIsKept)

@@ -80,6 +80,9 @@ Board::Board(Session& session, QWidget* parent) : QWidget(parent), m_session(ses
 {
     installAccessibleInterface<Board, AccessibleBoard>();
     setObjectName(QStringLiteral("board"));
+    // No wider than its controls: a wider window gives its room to the
+    // docks beside the board, and leaves an empty surface where there are none.
+    setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     resize(designSize());
 
     // First child, so every control stands above the transcript.
