@@ -134,6 +134,14 @@ TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
     qApp->setStyleSheet(QString());
 }
 
+// The window active, what earlier runs kept asked for.
+void activeWithKept(WindowRig& rig)
+{
+    rig.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
+    rig.window.restoreKept();
+}
+
 // At the first start the docks, made after the first frame, stay closed and
 // leave the focus on the board.
 TEST(SideWindows, TheFirstStartShowsTheBoardAloneWithItsFocus)
@@ -141,9 +149,7 @@ TEST(SideWindows, TheFirstStartShowsTheBoardAloneWithItsFocus)
     QStandardPaths::setTestModeEnabled(true);
     QFile::remove(Database::userPaths().database);
     WindowRig rig;
-    rig.window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
-    rig.window.restoreKept();
+    activeWithKept(rig);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.session.keeper().loaded(); }));
     QApplication::processEvents();
     EXPECT_FALSE(rig.window.talentsDock()->isVisible());
@@ -194,9 +200,7 @@ TEST(SideWindows, TheRoomBeyondTheBoardIsTheDocks)
     QStandardPaths::setTestModeEnabled(true);
     QFile::remove(Database::userPaths().database);
     WindowRig rig;
-    rig.window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
-    rig.window.restoreKept();
+    activeWithKept(rig);
     const QSize board = rig.window.board()->size();
     rig.window.showLog();
     QApplication::processEvents();
