@@ -207,6 +207,29 @@ TEST(RollLog, TheOpenTableKeepsWhatTheLogKeeps)
     }
 }
 
+// The columns are fitted to the rows in view, not to every row at every
+// roll: a wide result far down is whole once scrolled to.
+TEST(RollLog, AWideResultFarDownIsWholeOnceScrolledTo)
+{
+    WindowRig rig;
+    rig.source.repeatForever(20, 20); // dice that never stop: "Fehler: Überlauf"
+    rig.session.rollStep(40);
+    rig.source.repeatForever(2, 4);
+    for (int i = 0; i < 200; ++i) {
+        rig.session.rollStep(3);
+    }
+    rig.window.showLog();
+    QTableWidget* table = rig.window.logView()->table();
+    ASSERT_TRUE(QTest::qWaitFor([table] { return table->isVisible(); }));
+    const int width = table->columnWidth(RollLogView::Result);
+    table->scrollToBottom();
+    QApplication::processEvents();
+    const QTableWidgetItem* wide = table->item(table->rowCount() - 1, RollLogView::Result);
+    ASSERT_GT(table->fontMetrics().horizontalAdvance(wide->text()), width) << "wider than the sums in view";
+    EXPECT_GE(table->visualItemRect(wide).width(), table->fontMetrics().horizontalAdvance(wide->text()))
+        << wide->text().toStdString();
+}
+
 // Scrolled down to an older roll, the player reads on while rolls come in;
 // Return or a double click there rolls that roll's step or talent again,
 // with the karma chosen now, and a held Return rolls once.

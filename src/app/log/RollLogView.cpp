@@ -71,6 +71,11 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     }
     header->setSectionResizeMode(What, QHeaderView::Interactive);
     header->setSectionResizeMode(Dice, QHeaderView::Stretch);
+    // Fitted to the rows in view, not to every row of a full log at every
+    // roll; again as others come into view.
+    header->setResizeContentsPrecision(0);
+    connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, header,
+        [header] { QMetaObject::invokeMethod(header, "resizeSections"); });
     m_table->installEventFilter(this);
     keepCurrentWithFocus(m_table);
     connect(m_table, &QTableWidget::itemDoubleClicked, this, [this](QTableWidgetItem* item) {
