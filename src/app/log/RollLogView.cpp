@@ -76,6 +76,7 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     header->setResizeContentsPrecision(0);
     connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, header,
         [header] { QMetaObject::invokeMethod(header, "resizeSections"); });
+    fitRows();
     m_table->installEventFilter(this);
     keepCurrentWithFocus(m_table);
     connect(m_table, &QTableWidget::itemDoubleClicked, this, [this](QTableWidgetItem* item) {
@@ -198,6 +199,13 @@ QSize RollLogView::sizeHint() const
     width += m_table->fontMetrics().horizontalAdvance(QStringLiteral("D20 20+7, D8 3"));
     const QMargins margins = contentsMargins() + layout()->contentsMargins();
     return {width + margins.left() + margins.right(), QWidget::sizeHint().height()};
+}
+
+void RollLogView::fitRows()
+{
+    // As high as a line of the table's font, not the style's fixed 30 px:
+    // more rolls in sight in a small font, none cut in a large one.
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
 }
 
 void RollLogView::fitColumns()
@@ -409,6 +417,10 @@ bool RollLogView::eventFilter(QObject* watched, QEvent* event)
         return QWidget::eventFilter(watched, event);
     }
     switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::StyleChange:
+        fitRows();
+        break;
     case QEvent::FocusIn:
         // A screen reader then reads the entry, not only "table".
         tellFocusedCellLater(m_table);

@@ -76,6 +76,7 @@ private:
     // Which roll a row shows: row 0 is the newest.
     const RollLog::Entry* entryAt(int row) const;
     int rowOf(std::uint64_t id) const;
+    void fitRows();
     void fitColumns();
     void showTonight();
 
