@@ -196,7 +196,7 @@ public:
             std::fprintf(stderr,
                 "velmora: %ld rolls, %ld clearings and %ld changes of the talents could not be written to %s: %s\n",
                 count(Keeper::Op::Kind::Roll), count(Keeper::Op::Kind::Clear), count(Keeper::Op::Kind::Talents),
-                qPrintable(m_paths.database), qPrintable(m_database ? m_database->lastError() : m_problem));
+                qPrintable(m_paths.database), qPrintable(m_database ? m_database->lastError() : QString()));
         }
         if (m_database) {
             m_database->close();
@@ -241,7 +241,6 @@ private:
             Store::Made made = Store::make(m_paths, m_pragmas);
             if (!made.store) {
                 // Nothing to retry: the program's files are as they are.
-                m_problem = made.problem;
                 m_memoryOnly = true;
                 m_openFault = Store::Fault::CannotOpen;
                 tell(QStringLiteral("module"), made.problem);
@@ -455,7 +454,6 @@ private:
     QStringList m_pragmas;
     // Made by the first opening, on this thread: loading its module reads the disk.
     std::unique_ptr<Store> m_database;
-    QString m_problem; // where it could not be made
     Store::Fault m_openFault = Store::Fault::None;
     QTimer* m_retry;
     QTimer* m_look;

@@ -23,6 +23,16 @@ Store::Maker& maker()
 
 using Entry = Store* (*)(const Store::Paths*, const QStringList*);
 
+// Where the module is looked for, first found first.
+QStringList moduleCandidates()
+{
+    // Beside the program in its build folder; installed, where the
+    // installation puts it, found from the program's folder whatever the prefix.
+    const QString programs = QCoreApplication::applicationDirPath();
+    const QString name = QStringLiteral(VELMORA_STORE_MODULE);
+    return {programs + QLatin1Char('/') + name, programs + QStringLiteral("/" VELMORA_STORE_FROM_PROGRAM "/") + name};
+}
+
 } // namespace
 
 Store::Paths Store::userPaths()
@@ -30,15 +40,6 @@ Store::Paths Store::userPaths()
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     return {data + QStringLiteral("/velmora.sqlite"), data + QStringLiteral("/log.json"),
         QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/talents.json")};
-}
-
-QStringList Store::moduleCandidates()
-{
-    // Beside the program in its build folder; installed, where the
-    // installation puts it, found from the program's folder whatever the prefix.
-    const QString programs = QCoreApplication::applicationDirPath();
-    const QString name = QStringLiteral(VELMORA_STORE_MODULE);
-    return {programs + QLatin1Char('/') + name, programs + QStringLiteral("/" VELMORA_STORE_FROM_PROGRAM "/") + name};
 }
 
 void Store::makeWith(Maker instead) { maker() = std::move(instead); }

@@ -50,9 +50,8 @@ public:
         QString problem;
     };
     static Made make(const Paths& paths, const QStringList& pragmas);
-    // Where make() looks for the module, first found first; and a maker in
-    // its place, for a program that has the store's code linked in.
-    static QStringList moduleCandidates();
+    // A maker in place of the module, for a program that has the store's
+    // code linked in.
     using Maker = std::function<Made(const Paths&, const QStringList&)>;
     static void makeWith(Maker maker);
 

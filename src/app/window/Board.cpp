@@ -141,7 +141,6 @@ QSize Board::sizeHint() const { return clientSize(m_scale) + QSize(0, barHeight(
 
 void Board::fitInto(const QSize& room)
 {
-    m_room = room;
     const QFontMetrics metrics(m_placed.front().control->font());
     const DesignScale scale = fitDesign(room,
         captionNeeds(metrics.height(), metrics.horizontalAdvance(QString::fromStdString(stepCaption(kLastStep)))));

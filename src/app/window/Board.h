@@ -124,7 +124,6 @@ private:
         ControlDesign design;
     };
     std::vector<Placed> m_placed;
-    QSize m_room;
     DesignScale m_scale;
 };
 
