@@ -127,9 +127,14 @@ entry=$(spoken | tail -n +"$((before + 1))" | grep -B5 -m1 -E '^D20 [0-9]' | tr 
 grep -qE "^[0-9]{1,2} Uhr( [0-9]{1,2})?\. (Summe [0-9]+|Patzer!)\.? Glück [0-9]+ %\.? Stufe 14\. kein Karma\. D20" <<<"$entry" \
   || fail "Orca read the newest roll as: $entry"
 grep -qE "[:()·–]|Doppelpunkt|Mittelpunkt" <<<"$entry" && fail "Orca was given punctuation that it names aloud: $entry"
-words=$(wc -w <<<"$entry")
-[ "$words" -le 25 ] || fail "Orca read the newest roll in $words words: $entry"
-check "after Ctrl+H Orca said, in $words words: '$entry'"
+# The row's own words are few; the dice take two words a die, however often
+# they explode, and nothing else.
+words=$(sed -E 's/ D20 .*//' <<<"$entry" | wc -w)
+[ "$words" -le 13 ] || fail "Orca read the newest roll's time, result, luck, step and karma in $words words: $entry"
+dice=$(sed -E 's/^.* (D20 )/\1/' <<<"$entry")
+extra=$(tr ' ' '\n' <<<"$dice" | grep -vE '^(D[0-9]+|[0-9]+[,.]?|und|)$' || true)
+[ -z "$extra" ] || fail "Orca read the newest roll's dice with more than dice and numbers ($(tr '\n' ' ' <<<"$extra")): $entry"
+check "after Ctrl+H Orca said, in $words words before the dice: '$entry'"
 # Tonight's summary follows the table, read as it takes the focus.
 before=$(spoken | wc -l)
 key Tab
