@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTableWidget>
@@ -264,6 +265,93 @@ TEST(SideWindows, TheCopyCarriesTheLuckOnlyWhenAskedAndTheChoiceIsKept)
     next.window.restoreKept();
     ASSERT_TRUE(QTest::qWaitFor([&] { return luckAction(next)->isChecked(); }));
     EXPECT_EQ(copied(next), QStringLiteral("Stufe 01, Glück 63 %"));
+}
+
+// A layout left on one screen and found on another: run_kept_layout.sh
+// starts the program on one screen to leave it, then on the next, in the
+// desktop's font at VELMORA_STYLE_POINTS where that is set.
+void takeDesktopPoints()
+{
+    if (const int points = qEnvironmentVariableIntValue("VELMORA_STYLE_POINTS"); points > 0) {
+        QFont font = QApplication::font();
+        font.setPointSize(points);
+        QApplication::setFont(font);
+    }
+}
+
+TEST(KeptLayout, LeftAsAsked)
+{
+    const QByteArray how = qgetenv("VELMORA_LEAVE_LAYOUT");
+    if (how.isEmpty()) {
+        GTEST_SKIP() << "run by run_kept_layout.sh";
+    }
+    QStandardPaths::setTestModeEnabled(true);
+    takeDesktopPoints();
+    WindowRig rig;
+    activeWithKept(rig);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.session.keeper().loaded(); }));
+    rig.window.showTalents();
+    rig.window.showLog();
+    QApplication::processEvents();
+    if (how == "floating") {
+        rig.window.talentsDock()->setFloating(true);
+    } else if (how == "small") {
+        rig.window.resize(rig.window.minimumSize());
+    } else if (how == "large") {
+        rig.window.resize(rig.window.screen()->availableGeometry().size() - QSize(20, 40));
+    } else if (how == "maximized") {
+        rig.window.showMaximized();
+    }
+    QApplication::processEvents();
+    EXPECT_TRUE(rig.window.close());
+}
+
+TEST(KeptLayout, FoundFittedToThisScreen)
+{
+    const QByteArray how = qgetenv("VELMORA_FIND_LAYOUT");
+    if (how.isEmpty()) {
+        GTEST_SKIP() << "run by run_kept_layout.sh";
+    }
+    QStandardPaths::setTestModeEnabled(true);
+    takeDesktopPoints();
+    WindowRig rig;
+    rig.window.restoreKept();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.window.logDock() != nullptr && rig.window.logDock()->isVisible(); }));
+    QApplication::processEvents();
+    const QRect area = rig.window.screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(rig.window.frameGeometry()))
+        << "window at " << rig.window.frameGeometry().x() << "," << rig.window.frameGeometry().y() << ", "
+        << rig.window.frameGeometry().width() << " x " << rig.window.frameGeometry().height();
+    EXPECT_EQ(rig.window.isMaximized(), how == "maximized");
+    for (const QPushButton* button : rig.window.board()->findChildren<QPushButton*>()) {
+        EXPECT_EQ(button->visibleRegion(), QRegion(button->rect())) << button->text().toStdString() << " cut";
+        EXPECT_TRUE(area.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())))
+            << button->text().toStdString() << " off the screen";
+    }
+    // Docks tabbed together share the width of the one shown.
+    int docked = 0;
+    for (QDockWidget* dock : {rig.window.talentsDock(), rig.window.logDock()}) {
+        if (!dock->isFloating()) {
+            docked = std::max(docked, dock->width());
+        }
+    }
+    const int room = area.width() - (rig.window.frameGeometry().width() - rig.window.width());
+    for (QDockWidget* dock : {rig.window.talentsDock(), rig.window.logDock()}) {
+        const auto* scroll = static_cast<QScrollArea*>(dock->widget());
+        const QWidget* content = scroll->widget();
+        if (dock->isFloating()) {
+            EXPECT_TRUE(area.contains(dock->frameGeometry())) << dock->objectName().toStdString();
+        } else if (rig.window.board()->minimumSizeHint().width() + content->minimumSizeHint().width() + 20 <= room) {
+            // Readable where the screen has the room beside the board.
+            EXPECT_GE(docked, content->minimumSizeHint().width()) << dock->objectName().toStdString();
+        }
+        if (dock->isVisible() && dock->geometry().x() >= 0) {
+            // Where it has not, it scrolls rather than cutting.
+            EXPECT_TRUE(scroll->viewport()->width() >= content->minimumSizeHint().width()
+                || scroll->horizontalScrollBar()->isVisible())
+                << dock->objectName().toStdString();
+        }
+    }
 }
 
 } // namespace

@@ -31,6 +31,10 @@
 
 namespace velmora {
 
+namespace {
+const QString kMaximized = QStringLiteral("maximized");
+} // namespace
+
 MainWindow::MainWindow(Session& session, QWidget* parent)
     : QMainWindow(parent)
     , m_session(session)
@@ -50,6 +54,10 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
     // The board's size and the menu bar's, as the window's client area.
     fitBoard();
     resize(m_board->sizeHint() + QSize(0, menuBar()->sizeHint().height()));
+    // Qt forgets a maximized window kept on a screen of another size.
+    connect(&session.keeper(), &Keeper::settingsRead, this, [this](const QHash<QString, QByteArray>& settings) {
+        m_keptMaximized = settings.value(kMaximized) == QByteArrayLiteral("1");
+    });
     connect(&session.keeper(), &Keeper::layoutRead, this, &MainWindow::restoreLayout);
 }
 
@@ -149,13 +157,13 @@ QDockWidget* MainWindow::makeDock(QWidget* view, const QString& title, const QSt
 {
     auto* dock = new QDockWidget(title, this);
     dock->setObjectName(name);
-    // In large type a view is higher than the screen: it scrolls rather
-    // than making the window higher than the screen.
+    // In large type a view is higher than the screen, or on a small screen
+    // wider than the room beside the board: it scrolls rather than making
+    // the window larger than the screen, or cutting what it shows.
     auto* scroll = new QScrollArea(dock);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setFocusPolicy(Qt::NoFocus); // its controls take the focus, not the frame around them
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(view);
     dock->setWidget(scroll);
     dock->hide();
@@ -282,12 +290,57 @@ void MainWindow::restoreLayout(const QByteArray& geometry, const QByteArray& sta
     if (!state.isEmpty()) {
         restoreState(state);
     }
+    if (m_keptMaximized && !isMaximized()) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
     fitBoard(); // kept on another screen, or in another font
+    widenNarrowDocks();
     keepOnScreen(this);
     for (QDockWidget* dock : {m_talentsDock, m_logDock}) {
         if (dock->isFloating()) {
             keepOnScreen(dock);
         }
+    }
+}
+
+void MainWindow::widenNarrowDocks()
+{
+    // A dock left narrower than its content, on a smaller screen or by a
+    // window left small, would cut what it shows: it opens as wide as when
+    // first opened, the window growing as far as the screen lets it.
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    layout()->activate();
+    for (const Qt::DockWidgetArea area :
+        {Qt::LeftDockWidgetArea, Qt::RightDockWidgetArea, Qt::TopDockWidgetArea, Qt::BottomDockWidgetArea}) {
+        const bool across = area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea;
+        const auto extent = [across](const QSize& size) { return across ? size.width() : size.height(); };
+        QList<QDockWidget*> docks;
+        int have = 0;
+        int least = 0;
+        int want = 0;
+        for (QDockWidget* dock : {m_talentsDock, m_logDock}) {
+            if (dock->isHidden() || dock->isFloating() || dockWidgetArea(dock) != area) {
+                continue;
+            }
+            const QWidget* content = static_cast<QScrollArea*>(dock->widget())->widget();
+            docks.append(dock);
+            have = std::max(have, extent(dock->size()));
+            least = std::max(least, extent(content->minimumSizeHint()));
+            want = std::max(want, extent(content->sizeHint() + QSize(8, 8)));
+        }
+        if (docks.isEmpty() || have >= least) {
+            continue;
+        }
+        if (!isMaximized() && !isFullScreen()) {
+            const QSize room = screen->availableGeometry().size() - (frameGeometry().size() - size());
+            const QSize more = across ? QSize(want - have, 0) : QSize(0, want - have);
+            resize((size() + more).boundedTo(room));
+            layout()->activate();
+        }
+        resizeDocks(docks, QList<int>(docks.size(), want), across ? Qt::Horizontal : Qt::Vertical);
     }
 }
 
@@ -331,6 +384,7 @@ void MainWindow::showEvent(QShowEvent* event)
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     m_session.keeper().keepLayout(saveGeometry(), saveState());
+    m_session.keeper().keepSetting(kMaximized, isMaximized() ? QByteArrayLiteral("1") : QByteArrayLiteral("0"));
     QMainWindow::closeEvent(event);
 }
 

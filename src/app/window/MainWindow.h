@@ -64,6 +64,7 @@ private:
     // The board fitted to the screen the window is on, in the desktop's
     // font; the window grows or shrinks with it.
     void fitBoard();
+    void widenNarrowDocks();
     void openOddsOfFocusedStep();
     void showKeys();
     void showAbout();
@@ -81,6 +82,7 @@ private:
     QAction* m_logAction = nullptr;
     QAction* m_talentsAction = nullptr;
     bool m_restored = false;
+    bool m_keptMaximized = false;
 };
 
 } // namespace velmora
