@@ -184,7 +184,31 @@ TalentsView::TalentsView(Session& session, QWidget* parent)
     ReturnPresses::install(this);
     m_announcer = new Announcer(this);
     refresh();
+    fitKarmaLabel();
     showKarma();
+}
+
+void TalentsView::fitKarmaLabel()
+{
+    // As wide as its widest text, so that the buttons beside it stay put
+    // as the karma changes.
+    const QString shown = m_karma->text();
+    m_karma->setText(tr("Kein Karma"));
+    int widest = m_karma->sizeHint().width();
+    for (std::size_t level = 1; level <= karmaTable().size(); ++level) {
+        m_karma->setText(qt(karmaName(static_cast<int>(level))));
+        widest = std::max(widest, m_karma->sizeHint().width());
+    }
+    m_karma->setText(shown);
+    m_karma->setFixedWidth(widest);
+}
+
+void TalentsView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        fitKarmaLabel();
+    }
 }
 
 void TalentsView::showKarma()

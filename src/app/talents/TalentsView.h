@@ -47,6 +47,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void newCharacter();
@@ -61,6 +62,7 @@ private:
     void showResults();
     void rolled(const RollRecord& roll);
     void showKarma();
+    void fitKarmaLabel();
     // The keeper's talents shown, the chosen talent kept.
     void followKeeper();
     // One change, made here at once and in the database as it is then.
