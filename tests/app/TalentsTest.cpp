@@ -2,6 +2,7 @@
 
 #include "app/talents/AskDialog.h"
 #include "app/talents/TalentsView.h"
+#include "karma/KarmaState.h"
 #include "text/RollText.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableWidget>
@@ -180,6 +182,65 @@ TEST(Talents, TheDockPlaysAloneAndEveryKeyActsOnceAsItself)
     DialogAnswer another([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
     QTest::keyClick(table, Qt::Key_N, Qt::ControlModifier);
     EXPECT_EQ(another.opened, 1);
+}
+
+// "Karma −" and "Karma +" stay where they are as the karma beside them
+// changes, in any font, and the karma is always read whole.
+TEST(Talents, TheKarmaButtonsStayPutAsTheKarmaChanges)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    WindowRig rig;
+    rig.window.showTalents();
+    TalentsView* talents = rig.window.talentsView();
+    auto* karma = talents->findChild<QLabel*>(QStringLiteral("talentKarma"));
+    auto* less = talents->findChild<QPushButton*>(QStringLiteral("karmaDown"));
+    auto* more = talents->findChild<QPushButton*>(QStringLiteral("karmaUp"));
+    for (const int points : {9, 16}) {
+        QFont font = talents->font();
+        font.setPointSize(points);
+        talents->setFont(font);
+        QApplication::processEvents();
+        const QPoint lessAt = less->pos();
+        const QPoint moreAt = more->pos();
+        for (const int step : {1, 1, 1, 1, -1, -1, -1, -1}) {
+            rig.session.stepKarma(step);
+            ASSERT_TRUE(QTest::qWaitFor([&] {
+                return karma->text()
+                    == (rig.session.karmaLevel() == 0 ? QStringLiteral("Kein Karma")
+                                                      : QString::fromStdString(karmaName(rig.session.karmaLevel())));
+            }));
+            QApplication::processEvents();
+            SCOPED_TRACE(karma->text().toStdString() + " in " + std::to_string(points) + " pt");
+            EXPECT_EQ(less->pos(), lessAt);
+            EXPECT_EQ(more->pos(), moreAt);
+            EXPECT_GE(karma->width(), QFontMetrics(karma->font()).horizontalAdvance(karma->text()));
+        }
+    }
+}
+
+// Every question's title stands whole in a window manager's title bar,
+// beside an icon and three buttons of 18 px with their margins, as drawn at
+// 96 dpi, in bold: no "Talent … fügen".
+TEST(Talents, EveryQuestionHoldsItsTitleBesideTheTitleBarsButtons)
+{
+    const QFont desktop = QApplication::font();
+    for (const int points : {9, 16}) {
+        QFont font = desktop;
+        font.setPointSize(points);
+        QApplication::setFont(font);
+        QFont bold = font;
+        bold.setBold(true);
+        for (const char* title :
+            {"Neuer Charakter", "Talent hinzufügen", "Talent umbenennen", "Stufe des neuen Talents", "Stufe ändern"}) {
+            const QString text = QString::fromUtf8(title);
+            AskDialog* dialog = AskDialog::numberDialog(nullptr, text, 10, 1, 40);
+            dialog->adjustSize();
+            EXPECT_GE(dialog->width(), QFontMetrics(bold).horizontalAdvance(text) + 4 * 18 + 16)
+                << title << " in " << points << " pt";
+            delete dialog;
+        }
+    }
+    QApplication::setFont(desktop);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QSpinBox>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace velmora {
@@ -51,6 +52,12 @@ AskDialog::AskDialog(QWidget* parent, const QString& title, const QString& label
     layout->addWidget(buttons);
     // Room for a name of some length, in the user's font.
     field->setMinimumWidth(fontMetrics().averageCharWidth() * 32);
+    // And for the title whole in the title bar, beside the window's icon and
+    // its buttons, which window managers draw square: in bold, as most do.
+    QFont bold = font();
+    bold.setBold(true);
+    const int bar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    setMinimumWidth(QFontMetrics(bold).horizontalAdvance(title) + 2 * QFontMetrics(bold).height() + 4 * bar);
     field->setFocus(Qt::OtherFocusReason);
 }
 
