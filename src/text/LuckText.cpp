@@ -14,7 +14,15 @@ std::string decimal(double value)
     return std::to_string(tenths / 10) + "," + std::to_string(std::llabs(tenths % 10));
 }
 
-std::string rolls(int count) { return std::to_string(count) + (count == 1 ? " Wurf" : " Würfe"); }
+// Between a number and its unit where a line may wrap: never broken apart.
+constexpr const char* kNoBreak = "\u00A0";
+
+std::string rolls(int count, const std::string& space)
+{
+    return std::to_string(count) + space + (count == 1 ? "Wurf" : "Würfe");
+}
+
+std::string percent(double luck, const std::string& space) { return std::to_string(luckPercent(luck)) + space + "%"; }
 
 std::string name(const EveningGroup& group, bool spoken)
 {
@@ -29,22 +37,23 @@ std::string name(const EveningGroup& group, bool spoken)
 
 } // namespace
 
-std::string luckCell(double luck) { return std::to_string(luckPercent(luck)) + " %"; }
+std::string luckCell(double luck) { return percent(luck, " "); }
 
 std::string spokenLuck(double luck) { return "Glück " + luckCell(luck); }
 
 std::string eveningLine(const EveningGroup& group)
 {
     const EveningOdds& odds = group.odds;
-    return name(group, false) + ": " + rolls(odds.rolls) + ", Glück im Mittel " + luckCell(group.meanLuck) + ", "
-        + std::to_string(odds.above) + " über dem Mittel (erwartet " + decimal(odds.expectedAbove)
-        + "); so ein Abend: 1 von " + std::to_string(oneIn(odds.chance));
+    return name(group, false) + ": " + rolls(odds.rolls, kNoBreak) + ", Glück im Mittel "
+        + percent(group.meanLuck, kNoBreak) + ", " + std::to_string(odds.above) + kNoBreak
+        + "über dem Mittel (erwartet " + decimal(odds.expectedAbove) + "); so ein Abend: 1" + kNoBreak + "von"
+        + kNoBreak + std::to_string(oneIn(odds.chance));
 }
 
 std::string spokenEvening(const EveningGroup& group)
 {
     const EveningOdds& odds = group.odds;
-    return name(group, true) + ", " + rolls(odds.rolls) + ", Glück im Mittel " + luckCell(group.meanLuck) + ", "
+    return name(group, true) + ", " + rolls(odds.rolls, " ") + ", Glück im Mittel " + luckCell(group.meanLuck) + ", "
         + std::to_string(odds.above) + " über dem Mittel, erwartet " + decimal(odds.expectedAbove)
         + ", so ein Abend 1 von " + std::to_string(oneIn(odds.chance)) + ".";
 }

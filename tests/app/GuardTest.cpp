@@ -206,7 +206,7 @@ TEST(Announcer, PacedLabelsSettleOnTheLatest)
         rig.session.rollStep(3);
     }
     EXPECT_TRUE(QTest::qWaitFor([&rig] {
-        return rig.window.logView()->tonight()->text().startsWith(QStringLiteral("Heute: 3 Würfe"));
+        return rig.window.logView()->tonight()->text().startsWith(QStringLiteral("Heute: 3\u00A0Würfe"));
     })) << rig.window.logView()->tonight()->text().toStdString();
     EXPECT_TRUE(QTest::qWaitFor([karma] { return karma->text() == QStringLiteral("Karma +8"); }))
         << karma->text().toStdString();

@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
@@ -80,7 +81,7 @@ TEST(RollLog, TonightEndsThreeHoursAfterItsLastRollWithNoRollToTellIt)
     QLabel* tonight = nullptr;
     ASSERT_TRUE(QTest::qWaitFor([&] {
         tonight = rig.window.logView() != nullptr ? rig.window.logView()->tonight() : nullptr;
-        return tonight != nullptr && tonight->text().startsWith(QStringLiteral("Heute: 1 Wurf"));
+        return tonight != nullptr && tonight->text().startsWith(QStringLiteral("Heute: 1\u00A0Wurf"));
     }));
     EXPECT_TRUE(QTest::qWaitFor([&] { return tonight->text() == QStringLiteral("Heute noch kein Wurf."); }, 5000))
         << tonight->text().toStdString();
@@ -111,10 +112,28 @@ TEST(RollLog, CtrlHShowsTheRollsNewestFirstAndEscapeGivesTheFocusBack)
     // Neither is above the mean of 10/3; each would be with 1/4, both with
     // 1/16: none of two comes 9 evenings in 16.
     EXPECT_EQ(log->tonight()->text(),
-        QStringLiteral(
-            "Heute: 2 Würfe, Glück im Mittel 50 %, 0 über dem Mittel (erwartet 0,5); so ein Abend: 1 von 2"));
+        QStringLiteral("Heute: 2\u00A0Würfe, Glück im Mittel 50\u00A0%, 0\u00A0über dem Mittel (erwartet 0,5); so ein "
+                       "Abend: 1\u00A0von\u00A02"));
     EXPECT_EQ(log->tonight()->accessibleName(),
         QStringLiteral("Heute, 2 Würfe, Glück im Mittel 50 %, 0 über dem Mittel, erwartet 0,5, so ein Abend 1 von 2."));
+    // Wrapped in a dock of any width, no number is parted from its unit.
+    const QString line = log->tonight()->text();
+    const QRegularExpression parted(QStringLiteral("^(%|Wurf|Würfe|von)|(von|\\d)\\s*$"));
+    for (int width = 30; width <= 400; width += 5) {
+        QTextLayout wrapped(line, log->tonight()->font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WordWrap);
+        wrapped.setTextOption(option);
+        wrapped.beginLayout();
+        for (QTextLine piece = wrapped.createLine(); piece.isValid(); piece = wrapped.createLine()) {
+            piece.setLineWidth(width);
+            const QString text = line.mid(piece.textStart(), piece.textLength());
+            const bool last = piece.textStart() + piece.textLength() >= line.size();
+            EXPECT_FALSE(parted.match(text).hasMatch() && !(last && text.endsWith(QLatin1Char('2'))))
+                << width << " px: \"" << text.toStdString() << "\"";
+        }
+        wrapped.endLayout();
+    }
     // 38 % and 63 %: one roll in the fourth band and one in the seventh,
     // drawn and in the table. Two rolls of fair dice give half a roll each
     // to 10-20 % ("Patzer!"), 30-40 % (a 2) and 60-70 % (a 3), and an

@@ -102,6 +102,7 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     m_luckTable->setSelectionMode(QAbstractItemView::NoSelection);
     m_luckTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_luckTable->setTabKeyNavigation(false);
+    m_luckTable->setWordWrap(false); // "30 bis 40 %" on one line, or scrolled to
     m_luckTable->verticalHeader()->hide();
     m_luckTable->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     tellCellOnFocus(m_luckTable);

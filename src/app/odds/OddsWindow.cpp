@@ -318,7 +318,8 @@ void OddsWindow::refresh()
     const StepOddsSet odds = stepOddsSet(m_odds, m_step);
     m_heading->setText(tr("Chancen für Stufe %1").arg(m_step));
     m_dice->setText(tr("Würfel: %1").arg(diceText(m_step)));
-    m_chosenLabel->setText(tr("Gewählt: %1").arg(karmaColumnTitle(m_chosen)));
+    // "Karma +10" is one name: the label may wrap, but not inside it.
+    m_chosenLabel->setText(tr("Gewählt: %1").arg(karmaColumnTitle(m_chosen).replace(QLatin1Char(' '), QChar::Nbsp)));
     m_summaryModel->setOdds(odds, m_chosen, m_summary->font());
     m_model->setOdds(odds, m_chosen, m_table->font());
     m_chart->setOdds(odds, m_model->lastRoll(), m_chosen);
