@@ -275,6 +275,28 @@ TEST(RollLog, ANewRollLeavesTheReaderInPlaceAndReturnRollsAnOldEntryAgain)
     EXPECT_EQ(table->currentRow(), oldest + 3);
     EXPECT_EQ(cell(table, table->currentRow(), RollLogView::What), QStringLiteral("Arven: Schwertkampf, Stufe 03"));
     EXPECT_EQ(table->visualItemRect(table->item(table->currentRow(), 0)).top(), shownAt);
+    // Said quietly: new rolls above; Home leads to the newest, which the
+    // mark then no longer claims.
+    QPushButton* mark = rig.window.logView()->newAbove();
+    EXPECT_TRUE(mark->isVisible());
+    EXPECT_EQ(mark->text(), QStringLiteral("neue Würfe oben"));
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Home);
+    EXPECT_EQ(table->currentRow(), 0);
+    EXPECT_TRUE(table->viewport()->rect().contains(table->visualItemRect(table->item(0, 0))));
+    EXPECT_FALSE(mark->isVisible());
+    rig.session.rollStep(5); // read at the top: the newest shown, no mark
+    QApplication::processEvents();
+    EXPECT_TRUE(table->viewport()->rect().contains(table->visualItemRect(table->item(0, 0))));
+    EXPECT_FALSE(mark->isVisible());
+    table->setCurrentCell(oldest, 0);
+    rig.session.rollStep(5);
+    QApplication::processEvents();
+    ASSERT_TRUE(mark->isVisible());
+    QTest::mouseClick(mark, Qt::LeftButton);
+    EXPECT_EQ(table->currentRow(), 0);
+    EXPECT_FALSE(mark->isVisible());
+    table->setCurrentCell(table->rowCount() - 1, 0); // the oldest, rolled again below
 
     rig.session.clickKarma(1);
     const std::size_t before = rig.session.log().size();

@@ -85,6 +85,23 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
         }
     });
     note->setBuddy(m_table);
+    // Quiet: no focus and nothing said, as each roll is said as it comes.
+    m_newAbove = new QPushButton(tr("neue Würfe oben"), this);
+    m_newAbove->setObjectName(QStringLiteral("newAbove"));
+    m_newAbove->setFlat(true);
+    m_newAbove->setFocusPolicy(Qt::NoFocus);
+    m_newAbove->setToolTip(tr("Zu den neuesten Würfen (Pos1)"));
+    // Its room kept, so that the rolls do not move as it comes and goes.
+    QSizePolicy kept = m_newAbove->sizePolicy();
+    kept.setRetainSizeWhenHidden(true);
+    m_newAbove->setSizePolicy(kept);
+    m_newAbove->hide();
+    connect(m_newAbove, &QPushButton::clicked, this, &RollLogView::showNewest);
+    connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, m_newAbove, [this](int value) {
+        if (value == 0) {
+            m_newAbove->hide();
+        }
+    });
     m_tonight = new QLabel(this);
     m_tonight->setObjectName(QStringLiteral("tonight"));
     m_tonight->setWordWrap(true);
@@ -110,7 +127,10 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     luck->addWidget(m_luckChart, 1);
     luck->addWidget(m_luckTable);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(note);
+    auto* top = new QHBoxLayout;
+    top->addWidget(note, 1);
+    top->addWidget(m_newAbove, 0, Qt::AlignBottom);
+    layout->addLayout(top);
     // The rolls take what room there is; tonight's numbers beneath as high
     // as the chart, the table scrolling.
     layout->addWidget(m_table, 1);
@@ -266,6 +286,7 @@ void RollLogView::rollAdded()
         const int row = m_table->verticalScrollMode() == QAbstractItemView::ScrollPerItem ? 1 : m_table->rowHeight(0);
         scroll->setMaximum(scroll->maximum() + row);
         scroll->setValue(before + row);
+        m_newAbove->show();
     } else {
         if (m_table->hasFocus()) {
             chooseRow(m_table, 0);
@@ -277,6 +298,14 @@ void RollLogView::rollAdded()
         }
         m_table->scrollToTop();
     }
+}
+
+void RollLogView::showNewest()
+{
+    m_newAbove->hide();
+    m_table->setFocus(Qt::ShortcutFocusReason);
+    chooseRow(m_table, 0);
+    m_table->scrollToTop();
 }
 
 void RollLogView::showTonight()
@@ -454,6 +483,10 @@ bool RollLogView::eventFilter(QObject* watched, QEvent* event)
             if (!repeat && entry != nullptr) {
                 emit rollAgain(entry->roll);
             }
+            return true;
+        }
+        if (plain && key->key() == Qt::Key_Home && m_table->rowCount() > 0) {
+            showNewest(); // the row, not its first cell: the newest roll
             return true;
         }
         break;

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QLabel;
+class QPushButton;
 class QTableWidget;
 
 class QTimer;
@@ -20,7 +21,8 @@ class Session;
 
 // The roll log, "Verlauf": the latest rolls, newest first, one row each
 // with its time, what was rolled, the karma, the result and the dice. A new
-// roll leaves in place what the player scrolled to; Return or a double click
+// roll leaves in place what the player scrolled to, and says quietly that
+// there are new ones above; Return or a double click
 // rolls an entry again. Ctrl+C copies the selected rolls, Ctrl+A selects
 // them all, "Verlauf leeren" empties the log after a question.
 class RollLogView : public QWidget {
@@ -46,6 +48,9 @@ public:
     static QString clearQuestion(std::size_t rolls);
 
     QTableWidget* table() const { return m_table; }
+    // "neue Würfe oben": shown while rolls arrive above what the player
+    // reads; it, or Home in the table, leads to the newest.
+    QPushButton* newAbove() const { return m_newAbove; }
     // Tonight's rolls against fair dice, all and each talent's, a line each.
     QLabel* tonight() const { return m_tonight; }
     // Tonight's luck in ten bands, drawn and as a table.
@@ -79,11 +84,13 @@ private:
     void fitRows();
     void fitColumns();
     void showTonight();
+    void showNewest();
 
     Session& m_session;
     const RollLog& m_log;
     Announcer* m_announcer = nullptr;
     QTableWidget* m_table;
+    QPushButton* m_newAbove = nullptr;
     QLabel* m_tonight = nullptr;
     // Tonight ends three hours after its last roll, whether or not one follows.
     QTimer* m_eveningEnds = nullptr;

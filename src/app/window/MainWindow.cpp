@@ -408,6 +408,7 @@ void MainWindow::showKeys()
            "Strg+T: die Talente öffnen, schließen.\n"
            "Strg+N: in den Talenten ein Talent hinzufügen.\n"
            "Strg+H: den Verlauf öffnen, schließen.\n"
+           "Pos1 im Verlauf: zum neuesten Wurf.\n"
            "Strg+K: die Chancen der gewählten Stufe.\n"
            "Strg+S: den Verlauf speichern.\n"
            "F10: das Menü.\n"
