@@ -181,5 +181,36 @@ TEST(OddsWindow, TableShowsTheCoreNumbers)
     EXPECT_EQ(cell(summary, 1, 4), QStringLiteral("20,5"));
 }
 
+// However narrow the window, the chosen karma's column is in view whole, in
+// the table and in the summary beneath it, as it is chosen and as the
+// window narrows.
+TEST(OddsWindow, TheChosenColumnIsWholeInANarrowWindow)
+{
+    OddsWindow window;
+    window.showStep(14);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto whole = [](const QTableView* view, int column) {
+        const int at = view->horizontalHeader()->sectionViewportPosition(column);
+        return at >= 0 && at + view->horizontalHeader()->sectionSize(column) <= view->viewport()->width();
+    };
+    for (const int width : {360, 300, 480}) {
+        for (const int level : {4, 0, 3, 1, 4}) {
+            window.resize(width, window.height());
+            window.setChosenKarma(level);
+            QApplication::processEvents();
+            SCOPED_TRACE("karma " + std::to_string(level) + " at " + std::to_string(window.width()) + " px");
+            ASSERT_LT(window.table()->viewport()->width(), window.table()->horizontalHeader()->length())
+                << "every column in view: nothing to show";
+            EXPECT_TRUE(whole(window.table(), level + 1));
+            EXPECT_TRUE(whole(window.summary(), level));
+        }
+    }
+    // Narrowed with the last chosen.
+    window.resize(window.minimumSizeHint().width(), window.height());
+    QApplication::processEvents();
+    EXPECT_TRUE(whole(window.table(), 5));
+}
+
 } // namespace
 } // namespace velmora

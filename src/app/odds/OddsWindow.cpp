@@ -88,6 +88,8 @@ void setUpView(QTableView* view)
     // As wide as its columns where the screen has room, and narrower with a
     // scroll bar where it has not.
     view->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    // By pixels, so that a column can be brought whole into view.
+    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 }
 
 } // namespace
@@ -324,6 +326,32 @@ void OddsWindow::refresh()
     m_model->setOdds(odds, m_chosen, m_table->font());
     m_chart->setOdds(odds, m_model->lastRoll(), m_chosen);
     alignColumns();
+    showChosenColumn();
+}
+
+void OddsWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_step != 0) {
+        // Laid out at the new size first.
+        QMetaObject::invokeMethod(this, &OddsWindow::showChosenColumn, Qt::QueuedConnection);
+    }
+}
+
+void OddsWindow::showChosenColumn()
+{
+    // The table's first column counts the rolls; the summary has none.
+    for (const auto& [view, column] : {std::pair{m_table, m_chosen + 1}, std::pair{m_summary, m_chosen}}) {
+        QScrollBar* bar = view->horizontalScrollBar();
+        const int left = view->horizontalHeader()->sectionPosition(column);
+        const int right = left + view->horizontalHeader()->sectionSize(column);
+        const int shown = view->viewport()->width();
+        if (left < bar->value()) {
+            bar->setValue(left);
+        } else if (right - bar->value() > shown) {
+            bar->setValue(std::min(left, right - shown));
+        }
+    }
 }
 
 void OddsWindow::changeEvent(QEvent* event)
@@ -346,14 +374,20 @@ void OddsWindow::alignColumns()
     m_table->setColumnWidth(0, first);
     m_summary->verticalHeader()->setFixedWidth(first);
     int width = first;
+    int widest = 0;
     for (int level = 0; level < kKarmaColumns; ++level) {
         const int column = std::max(m_table->columnWidth(level + 1), m_summary->columnWidth(level)) + 8;
         m_table->setColumnWidth(level + 1, column);
         m_summary->setColumnWidth(level, column);
         width += column;
+        widest = std::max(widest, column);
     }
     const int frames = 2 * m_table->frameWidth();
     const int scrollBar = m_table->verticalScrollBar()->sizeHint().width();
+    // Never narrower than the minimum roll and one karma's column whole: the
+    // chart gives way first.
+    m_summary->setMinimumWidth(first + widest + frames);
+    m_table->setMinimumWidth(first + widest + frames + scrollBar);
     m_summary->setFixedHeight(
         m_summary->horizontalHeader()->sizeHint().height() + m_summary->verticalHeader()->length() + frames);
     m_summary->setMaximumWidth(width + frames);

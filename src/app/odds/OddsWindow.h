@@ -84,10 +84,14 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void refresh();
     void alignColumns();
+    // The chosen karma's column scrolled whole into view, where the window
+    // is too narrow for all of them.
+    void showChosenColumn();
 
     OddsCache& m_odds;
     int m_step = 0;
