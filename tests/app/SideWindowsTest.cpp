@@ -267,6 +267,38 @@ TEST(SideWindows, TheCopyCarriesTheLuckOnlyWhenAskedAndTheChoiceIsKept)
     EXPECT_EQ(copied(next), QStringLiteral("Stufe 01, Glück 63 %"));
 }
 
+// The odds window opens beside the window and its docks where the screen
+// has room for it, else beside the board: neither covered where they can
+// be spared.
+TEST(SideWindows, TheOddsWindowCoversNeitherBoardNorDocksWhereThereIsRoom)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QFile::remove(Database::userPaths().database);
+    WindowRig rig;
+    activeWithKept(rig);
+    rig.window.showLog();
+    QApplication::processEvents();
+    rig.window.board()->odds()->openOdds(14);
+    OddsWindow* odds = rig.window.board()->odds()->window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(odds));
+    QApplication::processEvents();
+    const QRect area = rig.window.screen()->availableGeometry();
+    const QRect main = rig.window.frameGeometry();
+    const QRect board(rig.window.board()->mapToGlobal(QPoint(0, 0)), rig.window.board()->size());
+    const int narrowest = odds->minimumSizeHint().width() + (odds->frameGeometry().width() - odds->width());
+    const auto roomBeside = [&](const QRect& part) {
+        return std::max(area.right() - part.right(), part.left() - area.left()) > narrowest + 8;
+    };
+    EXPECT_TRUE(area.contains(odds->frameGeometry()));
+    if (roomBeside(main)) {
+        EXPECT_FALSE(odds->frameGeometry().intersects(main)) << "over the docks";
+    } else if (roomBeside(board)) {
+        EXPECT_FALSE(odds->frameGeometry().intersects(board)) << "over the board";
+    } else {
+        GTEST_SKIP() << "no room beside the board on this screen";
+    }
+}
+
 // A layout left on one screen and found on another: run_kept_layout.sh
 // starts the program on one screen to leave it, then on the next, in the
 // desktop's font at VELMORA_STYLE_POINTS where that is set.

@@ -9,6 +9,20 @@
 
 namespace velmora {
 
+namespace {
+
+constexpr int kGap = 8;
+
+// What the window manager adds around the client area; before the side
+// window is first shown, the main window's.
+QSize decorationOf(const QWidget* side, const QWidget* main)
+{
+    return side->isVisible() ? side->frameGeometry().size() - side->size()
+                             : main->frameGeometry().size() - main->size();
+}
+
+} // namespace
+
 void placeBeside(QWidget* side, const QWidget* main) { placeBeside(side, main, main->frameGeometry()); }
 
 void keepOnScreen(QWidget* window)
@@ -46,9 +60,7 @@ void placeBeside(QWidget* side, const QWidget* main, const QRect& keepInSight)
     }
     const QRect area = screen->availableGeometry();
     const QRect anchor = keepInSight;
-    // What the window manager adds around the client area.
-    const QSize decoration =
-        side->isVisible() ? side->frameGeometry().size() - side->size() : main->frameGeometry().size() - main->size();
+    const QSize decoration = decorationOf(side, main);
     const QSize room = (area.size() - decoration).expandedTo(QSize(1, 1));
     // As large as its contents ask where the screen has room, for a large
     // font, say; never larger than the screen.
@@ -58,7 +70,6 @@ void placeBeside(QWidget* side, const QWidget* main, const QRect& keepInSight)
     if (const QLayout* layout = side->layout(); layout != nullptr && layout->hasHeightForWidth()) {
         size.setHeight(std::clamp(layout->totalHeightForWidth(size.width()), size.height(), room.height()));
     }
-    constexpr int kGap = 8;
     const int after = anchor.right() + 1 + kGap;
     // Where it fits beside the anchor only narrower than it asks, and no
     // narrower than it can be, narrower: the anchor stays in sight.
@@ -76,6 +87,23 @@ void placeBeside(QWidget* side, const QWidget* main, const QRect& keepInSight)
     x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - outer.width()));
     const int y = std::clamp(anchor.top(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height()));
     side->move(x, y);
+}
+
+void placeBeside(QWidget* side, const QWidget* main, std::initializer_list<QRect> keepInSight)
+{
+    const QScreen* screen = main->screen();
+    if (screen == nullptr || keepInSight.size() == 0) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const int narrowest = side->minimumSizeHint().width() + decorationOf(side, main).width() + kGap;
+    for (const QRect& anchor : keepInSight) {
+        if (area.right() + 1 - (anchor.right() + 1) >= narrowest || anchor.left() - area.left() >= narrowest) {
+            placeBeside(side, main, anchor);
+            return;
+        }
+    }
+    placeBeside(side, main, *std::prev(keepInSight.end()));
 }
 
 } // namespace velmora

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+
 class QRect;
 class QWidget;
 
@@ -14,6 +16,10 @@ void placeBeside(QWidget* side, const QWidget* main);
 // The same beside a part of the main window, in global coordinates, which
 // stays in sight: the board, where docks widen the window.
 void placeBeside(QWidget* side, const QWidget* main, const QRect& keepInSight);
+// Beside the first of these parts that leaves room for the side window at
+// its narrowest, else beside the last: the whole window with its docks
+// where the screen has room, the board where it has not.
+void placeBeside(QWidget* side, const QWidget* main, std::initializer_list<QRect> keepInSight);
 // A window moved, and shrunk where it must be, to lie wholly on the screen
 // that holds most of it, or on the primary screen where none does: a
 // layout kept from a larger screen or one unplugged since.

@@ -146,8 +146,10 @@ void StepOddsHook::openOdds(int step)
     m_window->setChosenKarma(m_karmaLevel());
     m_window->showStep(step);
     if (!m_window->isVisible() && owner != nullptr) {
-        // Beside the board, which stays in sight whatever docks are open.
-        placeBeside(m_window, owner->window(), QRect(owner->mapToGlobal(QPoint(0, 0)), owner->size()));
+        // Beside the window and its docks, or beside the board at least,
+        // which stays in sight whatever docks are open.
+        placeBeside(m_window, owner->window(),
+            {owner->window()->frameGeometry(), QRect(owner->mapToGlobal(QPoint(0, 0)), owner->size())});
     }
     m_window->show();
     m_window->raise();
