@@ -1,9 +1,51 @@
 #include "app/access/AccessibleFactory.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QWindow>
 
 namespace velmora {
+
+namespace {
+
+// Qt's scaling of the widget's window; X11's own ratio is always 1. Other
+// platforms place windows themselves, in their own coordinates.
+qreal qtScale(const QWidget* widget)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return 1.0;
+    }
+    const QWindow* window = widget->window()->windowHandle();
+    return window != nullptr ? window->devicePixelRatio() : 1.0;
+}
+
+} // namespace
+
+QRect onScreen(const QWidget* widget, const QRect& global)
+{
+    const qreal scale = qtScale(widget);
+    if (scale == 1.0 || global.isNull() || widget->screen() == nullptr) {
+        return global;
+    }
+    // Qt scales each screen about its top left corner, which it keeps.
+    const QPointF origin = widget->screen()->geometry().topLeft();
+    const QPointF topLeft = origin + (QPointF(global.topLeft()) - origin) * scale;
+    const QPointF bottomRight =
+        origin + (QPointF(global.topLeft() + QPoint(global.width(), global.height())) - origin) * scale;
+    return QRect(topLeft.toPoint(), bottomRight.toPoint() - QPoint(1, 1));
+}
+
+QPoint fromScreen(const QWidget* widget, const QPoint& native)
+{
+    const qreal scale = qtScale(widget);
+    if (scale == 1.0 || widget->screen() == nullptr) {
+        return native;
+    }
+    const QPointF origin = widget->screen()->geometry().topLeft();
+    return (origin + (QPointF(native) - origin) / scale).toPoint();
+}
 
 AccessibleLineEdit::AccessibleLineEdit(QLineEdit* edit) : QAccessibleWidget(edit, QAccessible::EditableText) {}
 
@@ -110,12 +152,12 @@ QRect AccessibleLineEdit::characterRect(int offset) const
     const int x = contents.left() + metrics.horizontalAdvance(text.left(offset));
     const int width = metrics.horizontalAdvance(text.at(offset));
     const int y = contents.top() + (contents.height() - metrics.height()) / 2;
-    return QRect(edit()->mapToGlobal(QPoint(x, y)), QSize(width, metrics.height()));
+    return onScreen(edit(), QRect(edit()->mapToGlobal(QPoint(x, y)), QSize(width, metrics.height())));
 }
 
 int AccessibleLineEdit::offsetAtPoint(const QPoint& point) const
 {
-    return edit()->cursorPositionAt(edit()->mapFromGlobal(point));
+    return edit()->cursorPositionAt(edit()->mapFromGlobal(fromScreen(edit(), point)));
 }
 
 void AccessibleLineEdit::scrollToSubstring(int start, int) { edit()->setCursorPosition(start); }

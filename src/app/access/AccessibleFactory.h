@@ -25,25 +25,40 @@ void installAccessibleInterface()
     Q_UNUSED(installed);
 }
 
+// Where a screen reader on X11 looks for a control, in the screen's own
+// pixels: Qt's bridge tells its device-independent ones, which lie elsewhere
+// once Qt scales the window (QT_SCALE_FACTOR, or a font's DPI). Global
+// rectangles and points, to the screen and back.
+QRect onScreen(const QWidget* widget, const QRect& global);
+QPoint fromScreen(const QWidget* widget, const QPoint& native);
+
+// A widget's own interface with its extent where it is drawn.
+class AccessibleOnScreen : public QAccessibleWidget {
+public:
+    using QAccessibleWidget::QAccessibleWidget;
+
+    QRect rect() const override { return onScreen(widget(), QAccessibleWidget::rect()); }
+};
+
 // A push button as assistive technology knows it: named by its caption and
 // pressed by its action, for interfaces that add to what Qt's own says.
-class AccessiblePushButton : public QAccessibleWidget {
+class AccessiblePushButton : public AccessibleOnScreen {
 public:
-    explicit AccessiblePushButton(QPushButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
+    explicit AccessiblePushButton(QPushButton* button) : AccessibleOnScreen(button, QAccessible::Button) {}
 
     QString text(QAccessible::Text t) const override
     {
-        return t == QAccessible::Name ? button()->text() : QAccessibleWidget::text(t);
+        return t == QAccessible::Name ? button()->text() : AccessibleOnScreen::text(t);
     }
 
-    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
+    QStringList actionNames() const override { return QStringList{pressAction()} + AccessibleOnScreen::actionNames(); }
 
     void doAction(const QString& action) override
     {
         if (action == pressAction()) {
             button()->click();
         } else {
-            QAccessibleWidget::doAction(action);
+            AccessibleOnScreen::doAction(action);
         }
     }
 

@@ -52,9 +52,12 @@ public:
     QRect characterRect(int offset) const override
     {
         const QRect box = view()->characterBox(offset);
-        return box.isNull() ? box : QRect(view()->mapToGlobal(box.topLeft()), box.size());
+        return box.isNull() ? box : onScreen(view(), QRect(view()->mapToGlobal(box.topLeft()), box.size()));
     }
-    int offsetAtPoint(const QPoint& point) const override { return view()->offsetAt(view()->mapFromGlobal(point)); }
+    int offsetAtPoint(const QPoint& point) const override
+    {
+        return view()->offsetAt(view()->mapFromGlobal(fromScreen(view(), point)));
+    }
     // The band's lines, not the whole surface beneath the controls, so that
     // a point over a control finds the control.
     QRect rect() const override
@@ -62,7 +65,8 @@ public:
         // Never more than the band shows: a long chain of dice runs on
         // beneath the window's edge.
         const QRect extent = view()->textExtent().intersected(view()->rect());
-        return extent.isEmpty() ? QRect() : QRect(view()->mapToGlobal(extent.topLeft()), extent.size());
+        return extent.isEmpty() ? QRect()
+                                : onScreen(view(), QRect(view()->mapToGlobal(extent.topLeft()), extent.size()));
     }
     void scrollToSubstring(int, int) override {}
     // One run over the whole text: Orca splits what it says by these runs.

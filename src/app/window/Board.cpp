@@ -43,9 +43,24 @@ namespace {
 
 // The board's children as a person can perceive them: the hidden holder
 // of the karma state is left out.
-class AccessibleBoard : public QAccessibleWidget {
+class AccessibleBoard : public AccessibleOnScreen {
 public:
-    explicit AccessibleBoard(QWidget* board) : QAccessibleWidget(board, QAccessible::Client) {}
+    explicit AccessibleBoard(QWidget* board) : AccessibleOnScreen(board, QAccessible::Client) {}
+
+    // By the children's own extents, in the screen's pixels as they are.
+    QAccessibleInterface* childAt(int x, int y) const override
+    {
+        if (!rect().contains(x, y)) {
+            return nullptr;
+        }
+        for (int i = 0; i < childCount(); ++i) {
+            QAccessibleInterface* found = child(i);
+            if (found != nullptr && found->isValid() && found->rect().contains(x, y)) {
+                return found;
+            }
+        }
+        return nullptr;
+    }
 
     int childCount() const override { return static_cast<int>(shown().size()); }
 

@@ -1,5 +1,7 @@
 #include "app/window/CaptionButton.h"
 
+#include "app/access/AccessibleFactory.h"
+
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QStyleOptionButton>
@@ -14,6 +16,12 @@ namespace {
 constexpr qreal kSmallestPoints = 6;
 
 } // namespace
+
+CaptionButton::CaptionButton(const QString& text, QWidget* parent) : QPushButton(text, parent)
+{
+    // Found by assistive technology where it is drawn, at any scale.
+    installAccessibleInterface<CaptionButton, AccessiblePushButton>();
+}
 
 QRect CaptionButton::captionRoom() const
 {

@@ -21,7 +21,7 @@ class CaptionButton : public QPushButton {
 public:
     static constexpr qreal kNarrowest = 0.7;
 
-    using QPushButton::QPushButton;
+    explicit CaptionButton(const QString& text, QWidget* parent = nullptr);
 
     // How the caption is scaled, across and up, to fit: (1, 1) where it
     // fits as it is. Follows the button's size, font, style and pixel ratio.

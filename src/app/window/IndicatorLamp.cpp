@@ -14,9 +14,9 @@ namespace {
 // A read-only check box to assistive technology: named by its level, with
 // the choice in its checked state, computed when asked so that creating a
 // lamp costs nothing while nobody listens.
-class AccessibleLamp : public QAccessibleWidget {
+class AccessibleLamp : public AccessibleOnScreen {
 public:
-    explicit AccessibleLamp(IndicatorLamp* lamp) : QAccessibleWidget(lamp, QAccessible::CheckBox) {}
+    explicit AccessibleLamp(IndicatorLamp* lamp) : AccessibleOnScreen(lamp, QAccessible::CheckBox) {}
 
     QString text(QAccessible::Text t) const override
     {
