@@ -70,18 +70,19 @@ TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
         }
         // Every sum in view whole, within the table's view at its width; the
         // rows as high as their text.
-        QTableWidget* log = rig.window.logView()->table();
-        ASSERT_EQ(log->rowCount(), 4);
+        QTableView* log = rig.window.logView()->table();
+        ASSERT_EQ(log->model()->rowCount(), 4);
         EXPECT_GE(log->rowHeight(0), log->fontMetrics().height());
-        for (int row = 0; row < log->rowCount(); ++row) {
-            const QTableWidgetItem* sum = log->item(row, RollLogView::Result);
-            const QRect cell = log->visualItemRect(sum);
+        for (int row = 0; row < log->model()->rowCount(); ++row) {
+            const QModelIndex sum = log->model()->index(row, RollLogView::Result);
+            const QRect cell = log->visualRect(sum);
             if (!log->viewport()->rect().intersects(cell)) {
                 continue; // whole once scrolled to: RollLog.AWideResultFarDownIsWholeOnceScrolledTo
             }
-            EXPECT_GE(cell.width(), log->fontMetrics().horizontalAdvance(sum->text())) << sum->text().toStdString();
+            EXPECT_GE(cell.width(), log->fontMetrics().horizontalAdvance(sum.data().toString()))
+                << sum.data().toString().toStdString();
             EXPECT_LE(cell.right(), log->viewport()->width())
-                << sum->text().toStdString() << " ends at " << cell.right() << " of " << log->viewport()->width();
+                << sum.data().toString().toStdString() << " ends at " << cell.right() << " of " << log->viewport()->width();
         }
         rig.session.clickKarma(kResetButton);
         auto* hook = rig.window.findChild<StepOddsHook*>();

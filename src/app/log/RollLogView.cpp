@@ -25,6 +25,7 @@
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -36,16 +37,14 @@ namespace {
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
-// Where the first cell of a row keeps its roll's id.
-constexpr int kIdRole = Qt::UserRole;
-
 } // namespace
 
 RollLogView::RollLogView(Session& session, QWidget* parent)
     : QWidget(parent)
     , m_session(session)
     , m_log(session.log())
-    , m_table(new QTableWidget(0, Columns, this))
+    , m_model(new RollLogModel(session.log(), this))
+    , m_table(new QTableView(this))
 {
     setObjectName(QStringLiteral("rollLog"));
     auto* note =
@@ -55,8 +54,7 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     note->setWordWrap(true);
     m_table->setObjectName(QStringLiteral("rolls"));
     m_table->setAccessibleName(tr("Würfe"));
-    m_table->setHorizontalHeaderLabels(
-        {tr("Zeit"), tr("Ergebnis"), tr("Glück"), tr("Wurf"), tr("Karma"), tr("Würfel")});
+    m_table->setModel(m_model);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -79,8 +77,8 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     fitRows();
     m_table->installEventFilter(this);
     keepCurrentWithFocus(m_table);
-    connect(m_table, &QTableWidget::itemDoubleClicked, this, [this](QTableWidgetItem* item) {
-        if (const RollLog::Entry* entry = entryAt(item->row())) {
+    connect(m_table, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (const RollLog::Entry* entry = m_model->entryAt(index.row())) {
             emit rollAgain(entry->roll);
         }
     });
@@ -155,56 +153,10 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     fill();
 }
 
-void RollLogView::setRow(int row, const RollLog::Entry& entry)
-{
-    const rolltext::LogCells shown = rolltext::logCells(entry.roll, entry.time);
-    const rolltext::LogCells said = rolltext::spokenLogCells(entry.roll, entry.time);
-    // The whole roll on one line, for a cell that is cut off.
-    const QString line = qt(rolltext::logLine(entry.roll, entry.time));
-    const RollOdds* odds = oddsOf(sharedOdds(), entry.roll);
-    const std::optional<double> luck = odds != nullptr ? luckOf(*odds, entry.roll) : std::nullopt;
-    const std::string luckShown = luck ? rolltext::luckCell(*luck) : std::string();
-    const std::string luckSaid = luck ? rolltext::spokenLuck(*luck) : std::string();
-    const std::string* texts[] = {&shown.time, &shown.result, &luckShown, &shown.what, &shown.karma, &shown.dice};
-    const std::string* words[] = {&said.time, &said.result, &luckSaid, &said.what, &said.karma, &said.dice};
-    for (int column = 0; column < Columns; ++column) {
-        auto* item = new QTableWidgetItem(qt(*texts[column]));
-        item->setToolTip(line);
-        // Heard without the punctuation that a screen reader names.
-        item->setData(Qt::AccessibleTextRole, qt(*words[column]));
-        if (column == Result || column == Luck) {
-            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        }
-        m_table->setItem(row, column, item);
-    }
-    m_table->item(row, Time)->setData(kIdRole, QVariant::fromValue<qulonglong>(entry.id));
-}
-
-const RollLog::Entry* RollLogView::entryAt(int row) const
-{
-    const auto index = static_cast<std::size_t>(row);
-    if (row < 0 || index >= m_log.size() || m_table->item(row, Time) == nullptr) {
-        return nullptr;
-    }
-    const RollLog::Entry& entry = m_log[m_log.size() - 1 - index];
-    // Only the roll that the row shows.
-    return entry.id == m_table->item(row, Time)->data(kIdRole).toULongLong() ? &entry : nullptr;
-}
-
-int RollLogView::rowOf(std::uint64_t id) const
-{
-    for (int row = 0; row < m_table->rowCount(); ++row) {
-        if (m_table->item(row, Time)->data(kIdRole).toULongLong() == id) {
-            return row;
-        }
-    }
-    return -1;
-}
-
 void RollLogView::showWhetherEmpty()
 {
     // Qt tells every setting, changed or not, and each roll comes here.
-    const QString description = m_table->rowCount() == 0 ? tr("Noch keine Würfe") : QString();
+    const QString description = m_model->rowCount() == 0 ? tr("Noch keine Würfe") : QString();
     if (m_table->accessibleDescription() != description) {
         m_table->setAccessibleDescription(description);
     }
@@ -240,23 +192,21 @@ void RollLogView::fitColumns()
 void RollLogView::fill()
 {
     const auto idAt = [this](int row) {
-        return row >= 0 && row < m_table->rowCount() ? m_table->item(row, Time)->data(kIdRole).toULongLong() : 0;
+        const RollLog::Entry* entry = m_model->entryAt(row);
+        return entry != nullptr ? entry->id : 0;
     };
     const std::uint64_t current = idAt(chosenRow(m_table));
     const std::uint64_t top = idAt(m_table->rowAt(0));
     const bool scrolled = m_table->verticalScrollBar()->value() > 0;
-    m_table->setRowCount(static_cast<int>(m_log.size()));
-    for (std::size_t i = 0; i < m_log.size(); ++i) {
-        setRow(static_cast<int>(m_log.size() - 1 - i), m_log[i]);
-    }
+    m_model->reload();
     fitColumns();
     showWhetherEmpty();
     showTonight();
-    if (const int row = rowOf(current); row >= 0) {
+    if (const int row = m_model->rowOf(current); current != 0 && row >= 0) {
         chooseRow(m_table, row);
     }
-    if (const int row = rowOf(top); scrolled && row >= 0) {
-        m_table->scrollToItem(m_table->item(row, Time), QAbstractItemView::PositionAtTop);
+    if (const int row = m_model->rowOf(top); scrolled && top != 0 && row >= 0) {
+        m_table->scrollTo(m_model->index(row, Time), QAbstractItemView::PositionAtTop);
     }
 }
 
@@ -270,13 +220,7 @@ void RollLogView::rollAdded()
     QScrollBar* scroll = m_table->verticalScrollBar();
     const bool reading = scroll->value() > 0 || chosenRow(m_table) > 0;
     const int before = scroll->value();
-    const bool full = static_cast<std::size_t>(m_table->rowCount()) >= m_log.size();
-    m_table->insertRow(0);
-    setRow(0, m_log.latest());
-    // As many as the log keeps: its oldest went as the newest came.
-    if (full) {
-        m_table->removeRow(m_table->rowCount() - 1);
-    }
+    m_model->rollAdded();
     fitColumns();
     showWhetherEmpty();
     m_tonightPaced->request(); // each change of the summary is an event
@@ -352,7 +296,7 @@ void RollLogView::showEvent(QShowEvent* event)
 void RollLogView::open()
 {
     m_session.keeper().lookForChanges();
-    if (m_table->rowCount() > 0 && chosenRow(m_table) < 0) {
+    if (m_model->rowCount() > 0 && chosenRow(m_table) < 0) {
         chooseRow(m_table, 0);
         m_table->scrollToTop();
     }
@@ -363,9 +307,9 @@ QString RollLogView::selectedText() const
 {
     // In table order, which is newest first, whatever order they were picked in.
     QStringList rolls;
-    for (int row = 0; row < m_table->rowCount(); ++row) {
-        const RollLog::Entry* entry = entryAt(row);
-        if (entry != nullptr && m_table->item(row, Time)->isSelected()) {
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        const RollLog::Entry* entry = m_model->entryAt(row);
+        if (entry != nullptr && m_table->selectionModel()->isRowSelected(row)) {
             rolls << qt(m_session.copyText(entry->roll));
         }
     }
@@ -376,9 +320,9 @@ QString RollLogView::savedText(bool selectedOnly) const
 {
     QStringList rolls;
     const QLocale german(QLocale::German);
-    for (int row = 0; row < m_table->rowCount(); ++row) {
-        const RollLog::Entry* entry = entryAt(row);
-        if (entry == nullptr || (selectedOnly && !m_table->item(row, Time)->isSelected())) {
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        const RollLog::Entry* entry = m_model->entryAt(row);
+        if (entry == nullptr || (selectedOnly && !m_table->selectionModel()->isRowSelected(row))) {
             continue;
         }
         // A roll kept before rolls carried their date has its time only.
@@ -479,13 +423,13 @@ bool RollLogView::eventFilter(QObject* watched, QEvent* event)
         }
         if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
             // A held key rolls once.
-            const RollLog::Entry* entry = entryAt(chosenRow(m_table));
+            const RollLog::Entry* entry = m_model->entryAt(chosenRow(m_table));
             if (!repeat && entry != nullptr) {
                 emit rollAgain(entry->roll);
             }
             return true;
         }
-        if (plain && key->key() == Qt::Key_Home && m_table->rowCount() > 0) {
+        if (plain && key->key() == Qt::Key_Home && m_model->rowCount() > 0) {
             showNewest(); // the row, not its first cell: the newest roll
             return true;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/log/RollLogModel.h"
 #include "steps/RollLog.h"
 
 #include <QPointer>
@@ -7,6 +8,7 @@
 
 class QLabel;
 class QPushButton;
+class QTableView;
 class QTableWidget;
 
 class QTimer;
@@ -29,9 +31,13 @@ class RollLogView : public QWidget {
     Q_OBJECT
 
 public:
-    // The result right after the time, where the eye finds it and no
-    // long talent's name pushes it out of sight.
-    enum Column { Time, Result, Luck, What, Karma, Dice, Columns };
+    using Column = RollLogModel::Column;
+    static constexpr Column Time = RollLogModel::Time;
+    static constexpr Column Result = RollLogModel::Result;
+    static constexpr Column Luck = RollLogModel::Luck;
+    static constexpr Column What = RollLogModel::What;
+    static constexpr Column Karma = RollLogModel::Karma;
+    static constexpr Column Dice = RollLogModel::Dice;
 
     QSize sizeHint() const override;
 
@@ -47,7 +53,7 @@ public:
     // What "Verlauf leeren" asks for so many rolls, one or more.
     static QString clearQuestion(std::size_t rolls);
 
-    QTableWidget* table() const { return m_table; }
+    QTableView* table() const { return m_table; }
     // "neue Würfe oben": shown while rolls arrive above what the player
     // reads; it, or Home in the table, leads to the newest.
     QPushButton* newAbove() const { return m_newAbove; }
@@ -75,12 +81,8 @@ private:
     // The whole log into the table, the entry focused and the one at the
     // top of the view kept where they still are.
     void fill();
-    void setRow(int row, const RollLog::Entry& entry);
     // An empty table says so to a screen reader, which would say only "table".
     void showWhetherEmpty();
-    // Which roll a row shows: row 0 is the newest.
-    const RollLog::Entry* entryAt(int row) const;
-    int rowOf(std::uint64_t id) const;
     void fitRows();
     void fitColumns();
     void showTonight();
@@ -89,7 +91,8 @@ private:
     Session& m_session;
     const RollLog& m_log;
     Announcer* m_announcer = nullptr;
-    QTableWidget* m_table;
+    RollLogModel* m_model;
+    QTableView* m_table;
     QPushButton* m_newAbove = nullptr;
     QLabel* m_tonight = nullptr;
     // Tonight ends three hours after its last roll, whether or not one follows.
