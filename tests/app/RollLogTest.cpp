@@ -112,7 +112,8 @@ TEST(RollLog, CtrlHShowsTheRollsNewestFirstAndEscapeGivesTheFocusBack)
     // 1/4 counts; a 2 has "Patzer!" below it.
     EXPECT_EQ(cell(table, 0, RollLogView::Luck), QStringLiteral("63 %"));
     EXPECT_EQ(cell(table, 1, RollLogView::Luck), QStringLiteral("38 %"));
-    EXPECT_EQ(table->model()->index(0, RollLogView::Luck).data(Qt::AccessibleTextRole).toString(), QStringLiteral("Glück 63 %"));
+    EXPECT_EQ(table->model()->index(0, RollLogView::Luck).data(Qt::AccessibleTextRole).toString(),
+        QStringLiteral("Glück 63 %"));
     // Neither is above the mean of 10/3; each would be with 1/4, both with
     // 1/16: none of two comes 9 evenings in 16.
     EXPECT_EQ(log->tonight()->text(),
@@ -277,7 +278,8 @@ TEST(RollLog, ANewRollLeavesTheReaderInPlaceAndReturnRollsAnOldEntryAgain)
     }
     QApplication::processEvents();
     EXPECT_EQ(table->currentIndex().row(), oldest + 3);
-    EXPECT_EQ(cell(table, table->currentIndex().row(), RollLogView::What), QStringLiteral("Arven: Schwertkampf, Stufe 03"));
+    EXPECT_EQ(
+        cell(table, table->currentIndex().row(), RollLogView::What), QStringLiteral("Arven: Schwertkampf, Stufe 03"));
     EXPECT_EQ(table->visualRect(table->model()->index(table->currentIndex().row(), 0)).top(), shownAt);
     // Said quietly: new rolls above; Home leads to the newest, which the
     // mark then no longer claims.

@@ -81,8 +81,8 @@ TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
             }
             EXPECT_GE(cell.width(), log->fontMetrics().horizontalAdvance(sum.data().toString()))
                 << sum.data().toString().toStdString();
-            EXPECT_LE(cell.right(), log->viewport()->width())
-                << sum.data().toString().toStdString() << " ends at " << cell.right() << " of " << log->viewport()->width();
+            EXPECT_LE(cell.right(), log->viewport()->width()) << sum.data().toString().toStdString() << " ends at "
+                                                              << cell.right() << " of " << log->viewport()->width();
         }
         rig.session.clickKarma(kResetButton);
         auto* hook = rig.window.findChild<StepOddsHook*>();
