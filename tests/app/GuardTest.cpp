@@ -518,6 +518,18 @@ TEST(Placement, TheSideWindowStaysOnTheScreen)
     }
 }
 
+// A window that the window manager is about to maximize, still at its
+// normal place, stays maximized: moved back onto the screen it would not be.
+TEST(Placement, AMaximizedWindowIsLeftToTheWindowManager)
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QWidget window;
+    window.setGeometry(area.right() - 100, area.bottom() - 100, 400, 300); // reaching past the corner
+    window.setWindowState(Qt::WindowMaximized);
+    keepOnScreen(&window);
+    EXPECT_TRUE(window.isMaximized());
+}
+
 // What waits for the first frame waits for it however slowly the window
 // comes: not a second after it was asked for, as a loaded machine or a
 // profiler would have it, and not long after the frame either.

@@ -27,6 +27,11 @@ void placeBeside(QWidget* side, const QWidget* main) { placeBeside(side, main, m
 
 void keepOnScreen(QWidget* window)
 {
+    // The window manager places these, and a move would restore the window
+    // to its normal size: maximized kept on a scaled screen came back normal.
+    if (window->isMaximized() || window->isFullScreen()) {
+        return;
+    }
     const QRect frame = window->frameGeometry();
     const QScreen* best = nullptr;
     int most = 0;

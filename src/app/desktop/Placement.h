@@ -22,7 +22,8 @@ void placeBeside(QWidget* side, const QWidget* main, const QRect& keepInSight);
 void placeBeside(QWidget* side, const QWidget* main, std::initializer_list<QRect> keepInSight);
 // A window moved, and shrunk where it must be, to lie wholly on the screen
 // that holds most of it, or on the primary screen where none does: a
-// layout kept from a larger screen or one unplugged since.
+// layout kept from a larger screen or one unplugged since. A maximized or
+// full-screen window is the window manager's to place.
 void keepOnScreen(QWidget* window);
 
 } // namespace velmora
