@@ -543,6 +543,10 @@ TEST(FirstFrame, WaitsForTheWindowsFirstFrameHoweverLateItComes)
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     EXPECT_TRUE(QTest::qWaitFor([&ran] { return ran; }, 3000));
+    // Asked for once the window is on screen: no first expose is to come.
+    bool late = false;
+    afterFirstFrame(&window, [&late] { late = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&late] { return late; }, 3000));
 }
 
 } // namespace

@@ -45,6 +45,11 @@ private:
         if (platform == nullptr) {
             return false;
         }
+        if (platform->isExposed()) {
+            // Asked for after the first frame: no first expose is to come.
+            QTimer::singleShot(kFrameSettles, this, &FirstFrame::run);
+            return true;
+        }
         platform->installEventFilter(this);
         // Not sooner: a slow start, as under a profiler, must not run it
         // before the first frame.
