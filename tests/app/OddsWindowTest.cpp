@@ -204,6 +204,11 @@ TEST(OddsWindow, TheChosenColumnIsWholeInANarrowWindow)
                 << "every column in view: nothing to show";
             EXPECT_TRUE(whole(window.table(), level + 1));
             EXPECT_TRUE(whole(window.summary(), level));
+            if (window.table()->horizontalHeader()->sectionPosition(level + 1)
+                    + window.table()->horizontalHeader()->sectionSize(level + 1)
+                <= window.table()->viewport()->width()) {
+                EXPECT_TRUE(whole(window.table(), 0)) << "the minimum roll beside it";
+            }
         }
     }
     // Narrowed with the last chosen.

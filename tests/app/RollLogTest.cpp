@@ -55,6 +55,22 @@ TEST(RollLog, CtrlCCopiesTheLatestRollWhateverHasTheFocusAndNothingBeforeTheFirs
                        "Ein D6 wird gewürfelt: 3\nKarma +6!\nEin D6 wird gewürfelt: 2\nDie Summe lautet: 12"));
 }
 
+// Counts the times a widget is shown.
+class ShowCounter : public QObject {
+public:
+    ShowCounter(int* count, QObject* parent) : QObject(parent), m_count(count) {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show) {
+            ++*m_count;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    int* m_count;
+};
+
 QString cell(const QAbstractItemView* table, int row, int column)
 {
     return table->model()->index(row, column).data().toString();
@@ -319,6 +335,29 @@ TEST(RollLog, ANewRollLeavesTheReaderInPlaceAndReturnRollsAnOldEntryAgain)
     // Ctrl+Return is no Return.
     QTest::keyClick(table, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(rig.session.log().size(), before + 1);
+}
+
+// Where every row fits, the newest is in sight and no mark claims otherwise,
+// not even for a moment.
+TEST(RollLog, NoMarkWhileTheNewestIsInSight)
+{
+    WindowRig rig;
+    rig.source.repeatForever(2, 4);
+    for (int i = 0; i < 3; ++i) {
+        rig.session.rollStep(5);
+    }
+    rig.window.showLog();
+    QTableView* table = rig.window.logView()->table();
+    ASSERT_TRUE(QTest::qWaitFor([table] { return table->isVisible(); }));
+    table->setCurrentIndex(table->model()->index(2, 0));
+    QPushButton* mark = rig.window.logView()->newAbove();
+    int shown = 0;
+    mark->installEventFilter(new ShowCounter(&shown, mark));
+    rig.session.rollStep(5);
+    QApplication::processEvents();
+    EXPECT_TRUE(table->viewport()->rect().contains(table->visualRect(table->model()->index(0, 0))));
+    EXPECT_EQ(shown, 0);
+    EXPECT_FALSE(mark->isVisible());
 }
 
 // The log outlives the window: each roll written as it is shown, read back

@@ -184,6 +184,31 @@ TEST(Talents, TheDockPlaysAloneAndEveryKeyActsOnceAsItself)
     EXPECT_EQ(another.opened, 1);
 }
 
+// With no character yet, Ctrl+T leads to "Neuer Charakter …", the one
+// thing to do there; with one, to the talents.
+TEST(Talents, TheFirstStepIsAtHandWithNoCharacterYet)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    for (const bool none : {true, false}) {
+        WindowRig rig;
+        rig.window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.window));
+        ASSERT_FALSE(rig.session.keeper().changeTalents([none](Roster& roster) {
+            while (!roster.characters().empty()) {
+                roster.removeCharacter(0);
+            }
+            return none ? Refusal() : roster.addCharacter("Arven");
+        }));
+        rig.window.showTalents();
+        const QString expected = none ? QStringLiteral("newCharacter") : QStringLiteral("talentTable");
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return QApplication::focusWidget() != nullptr && QApplication::focusWidget()->objectName() == expected;
+        })) << expected.toStdString()
+            << ", not "
+            << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "nothing");
+    }
+}
+
 // "Karma −" and "Karma +" stay where they are as the karma beside them
 // changes, in any font, and the karma is always read whole.
 TEST(Talents, TheKarmaButtonsStayPutAsTheKarmaChanges)

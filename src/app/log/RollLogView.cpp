@@ -230,7 +230,9 @@ void RollLogView::rollAdded()
         const int row = m_table->verticalScrollMode() == QAbstractItemView::ScrollPerItem ? 1 : m_table->rowHeight(0);
         scroll->setMaximum(scroll->maximum() + row);
         scroll->setValue(before + row);
-        m_newAbove->show();
+        // Said once laid out: where every row fits, the newest is in sight.
+        QMetaObject::invokeMethod(
+            this, [this] { m_newAbove->setVisible(m_table->verticalScrollBar()->value() > 0); }, Qt::QueuedConnection);
     } else {
         if (m_table->hasFocus()) {
             chooseRow(m_table, 0);

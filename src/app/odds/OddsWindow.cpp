@@ -346,10 +346,10 @@ void OddsWindow::showChosenColumn()
         const int left = view->horizontalHeader()->sectionPosition(column);
         const int right = left + view->horizontalHeader()->sectionSize(column);
         const int shown = view->viewport()->width();
-        if (left < bar->value()) {
-            bar->setValue(left);
-        } else if (right - bar->value() > shown) {
-            bar->setValue(std::min(left, right - shown));
+        // As far to the left as shows it whole: the minimum roll with it
+        // where there is room, even where it was laid out narrower first.
+        if (left < bar->value() || right - bar->value() > shown || bar->value() > std::max(0, right - shown)) {
+            bar->setValue(std::min(left, std::max(0, right - shown)));
         }
     }
 }

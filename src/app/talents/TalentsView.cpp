@@ -248,7 +248,16 @@ void TalentsView::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
-void TalentsView::open() { m_table->setFocus(Qt::ShortcutFocusReason); }
+void TalentsView::open()
+{
+    // With no character yet there is no talent to reach: the first step is
+    // to make one, which Tab from the empty table would pass by.
+    if (m_roster.characters().empty()) {
+        m_characterButtons[0]->setFocus(Qt::ShortcutFocusReason);
+        return;
+    }
+    m_table->setFocus(Qt::ShortcutFocusReason);
+}
 
 std::optional<TalentsView::Chosen> TalentsView::chosen() const
 {
