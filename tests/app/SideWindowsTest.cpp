@@ -268,6 +268,37 @@ TEST(SideWindows, TheCopyCarriesTheLuckOnlyWhenAskedAndTheChoiceIsKept)
     EXPECT_EQ(copied(next), QStringLiteral("Stufe 01, Glück 63 %"));
 }
 
+// Docks tabbed together: Tab leads through the one shown, never through the
+// controls of the one behind its tab.
+TEST(SideWindows, TabPassesTheDockBehindTheOtherOnesTab)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QFile::remove(Database::userPaths().database);
+    WindowRig rig;
+    activeWithKept(rig);
+    rig.window.showTalents();
+    rig.window.showLog();
+    QApplication::processEvents();
+    ASSERT_EQ(rig.window.tabifiedDockWidgets(rig.window.logDock()).size(), 1);
+    for (const bool logShown : {true, false}) {
+        QDockWidget* shown = logShown ? rig.window.logDock() : rig.window.talentsDock();
+        QDockWidget* behind = logShown ? rig.window.talentsDock() : rig.window.logDock();
+        shown->raise();
+        QApplication::processEvents();
+        rig.button(QStringLiteral("karmabutton5"))->setFocus(Qt::OtherFocusReason); // "Reset"
+        bool reachedShown = false;
+        for (int i = 0; i < 60; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            ASSERT_NE(focus, nullptr);
+            EXPECT_FALSE(behind->isAncestorOf(focus))
+                << focus->objectName().toStdString() << " behind " << shown->objectName().toStdString() << "'s tab";
+            reachedShown = reachedShown || shown->isAncestorOf(focus);
+        }
+        EXPECT_TRUE(reachedShown) << shown->objectName().toStdString();
+    }
+}
+
 // The odds window opens beside the window and its docks where the screen
 // has room for it, else beside the board: neither covered where they can
 // be spared.

@@ -173,6 +173,9 @@ QDockWidget* MainWindow::makeDock(QWidget* view, const QString& title, const QSt
     // it has stopped being a MainWindow.
     connect(
         dock, &QDockWidget::visibilityChanged, toggle, [toggle, dock](bool) { toggle->setChecked(!dock->isHidden()); });
+    // A dock behind another's tab is out of sight but not hidden to Qt,
+    // whose focus chain would lead Tab through its controls.
+    connect(dock, &QDockWidget::visibilityChanged, scroll, [scroll](bool visible) { scroll->setEnabled(visible); });
     return dock;
 }
 
