@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QFile>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
@@ -335,6 +336,24 @@ TEST(RollLog, ANewRollLeavesTheReaderInPlaceAndReturnRollsAnOldEntryAgain)
     // Ctrl+Return is no Return.
     QTest::keyClick(table, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(rig.session.log().size(), before + 1);
+}
+
+// In a narrow dock every column of a row stays in sight, the dice cut short:
+// a screen reader reads the cells in sight.
+TEST(RollLog, EveryColumnStaysInSightInANarrowDock)
+{
+    WindowRig rig;
+    rig.source.repeatForever(3, 20);
+    rig.session.clickKarma(4);
+    rig.session.rollTalent("Arven", "Schwertkampf mit zwei Klingen im Dunkeln", 40);
+    rig.window.showLog();
+    QTableView* table = rig.window.logView()->table();
+    ASSERT_TRUE(QTest::qWaitFor([table] { return table->isVisible(); }));
+    // Beside the board on this screen the dock is narrower than the row.
+    QApplication::processEvents();
+    const QHeaderView* header = table->horizontalHeader();
+    EXPECT_LT(header->sectionViewportPosition(RollLogView::Dice) + 10, table->viewport()->width());
+    EXPECT_GE(header->sectionViewportPosition(RollLogView::Time), 0);
 }
 
 // Where every row fits, the newest is in sight and no mark claims otherwise,

@@ -76,6 +76,7 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
         [header] { QMetaObject::invokeMethod(header, "resizeSections"); });
     fitRows();
     m_table->installEventFilter(this);
+    m_table->viewport()->installEventFilter(this);
     keepCurrentWithFocus(m_table);
     connect(m_table, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         if (const RollLog::Entry* entry = m_model->entryAt(index.row())) {
@@ -183,10 +184,17 @@ void RollLogView::fitRows()
 
 void RollLogView::fitColumns()
 {
-    // What was rolled, as wide as it needs up to a long talent's name.
-    const int most = m_table->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 16;
+    // What was rolled, as wide as it needs up to a long talent's name, and
+    // narrower where the dock is narrow: a screen reader reads a row's cells
+    // in sight, so the dice stay in sight, cut short, their whole text said.
+    const int em = m_table->fontMetrics().horizontalAdvance(QLatin1Char('M'));
+    int others = 0;
+    for (const int column : {Time, Result, Luck, Karma}) {
+        others += m_table->columnWidth(column);
+    }
+    const int room = std::max(4 * em, m_table->viewport()->width() - others - 4 * em);
     m_table->resizeColumnToContents(What);
-    m_table->setColumnWidth(What, std::min(m_table->columnWidth(What), most));
+    m_table->setColumnWidth(What, std::min({m_table->columnWidth(What), 16 * em, room}));
 }
 
 void RollLogView::fill()
@@ -389,6 +397,9 @@ void RollLogView::askToClear()
 
 bool RollLogView::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_table->viewport() && event->type() == QEvent::Resize) {
+        fitColumns();
+    }
     if (watched != m_table) {
         return QWidget::eventFilter(watched, event);
     }
