@@ -54,14 +54,18 @@ const RollLogModel::Words& RollLogModel::wordsOf(const RollLog::Entry& entry) co
     }
     const rolltext::LogCells shown = rolltext::logCells(entry.roll, entry.time);
     const rolltext::LogCells said = rolltext::spokenLogCells(entry.roll, entry.time);
-    const RollOdds* odds = oddsOf(sharedOdds(), entry.roll);
-    const std::optional<double> luck = odds != nullptr ? luckOf(*odds, entry.roll) : std::nullopt;
+    QString luckShown;
+    QString luckSaid;
+    if (const RollOdds* odds = oddsOf(sharedOdds(), entry.roll)) {
+        if (const std::optional<double> luck = luckOf(*odds, entry.roll)) {
+            luckShown = qt(rolltext::luckCell(*luck));
+            luckSaid = qt(rolltext::spokenLuck(*luck));
+        }
+    }
     Words words;
-    words.shown = {qt(shown.time), qt(shown.result), luck ? qt(rolltext::luckCell(*luck)) : QString(), qt(shown.what),
-        qt(shown.karma), qt(shown.dice)};
+    words.shown = {qt(shown.time), qt(shown.result), luckShown, qt(shown.what), qt(shown.karma), qt(shown.dice)};
     // Heard without the punctuation that a screen reader names.
-    words.said = {qt(said.time), qt(said.result), luck ? qt(rolltext::spokenLuck(*luck)) : QString(), qt(said.what),
-        qt(said.karma), qt(said.dice)};
+    words.said = {qt(said.time), qt(said.result), luckSaid, qt(said.what), qt(said.karma), qt(said.dice)};
     words.line = qt(rolltext::logLine(entry.roll, entry.time));
     return *m_words.insert(entry.id, std::move(words));
 }
