@@ -37,7 +37,7 @@ const RollLog::Entry* RollLogModel::entryAt(int row) const
 int RollLogModel::rowOf(std::uint64_t id) const
 {
     for (int row = 0; row < m_rows; ++row) {
-        if (entryAt(row)->id == id) {
+        if (const RollLog::Entry* entry = entryAt(row); entry != nullptr && entry->id == id) {
             return row;
         }
     }
@@ -86,8 +86,6 @@ QVariant RollLogModel::data(const QModelIndex& index, int role) const
     case Qt::TextAlignmentRole:
         return index.column() == Result || index.column() == Luck ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                                                                   : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
-    case kIdRole:
-        return QVariant::fromValue<qulonglong>(entry->id);
     default:
         return {};
     }

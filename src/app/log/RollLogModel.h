@@ -22,8 +22,6 @@ public:
     // The result right after the time, where the eye finds it and no
     // long talent's name pushes it out of sight.
     enum Column { Time, Result, Luck, What, Karma, Dice, Columns };
-    // A row's roll id, on every cell.
-    static constexpr int kIdRole = Qt::UserRole;
 
     explicit RollLogModel(const RollLog& log, QObject* parent = nullptr);
 

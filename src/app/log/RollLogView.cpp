@@ -8,7 +8,6 @@
 #include "app/session/Session.h"
 #include "odds/Evening.h"
 #include "text/LuckText.h"
-#include "text/RollText.h"
 
 #include <QApplication>
 #include <QClipboard>

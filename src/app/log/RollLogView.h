@@ -31,13 +31,7 @@ class RollLogView : public QWidget {
     Q_OBJECT
 
 public:
-    using Column = RollLogModel::Column;
-    static constexpr Column Time = RollLogModel::Time;
-    static constexpr Column Result = RollLogModel::Result;
-    static constexpr Column Luck = RollLogModel::Luck;
-    static constexpr Column What = RollLogModel::What;
-    static constexpr Column Karma = RollLogModel::Karma;
-    static constexpr Column Dice = RollLogModel::Dice;
+    using enum RollLogModel::Column;
 
     QSize sizeHint() const override;
 
