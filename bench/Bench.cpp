@@ -149,7 +149,7 @@ void BM_OpenTalentsView(benchmark::State& state)
     QTemporaryDir dir;
     MixingGenerator generator;
     SystemClock clock;
-    Session session(generator, clock, {dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}});
+    Session session(generator, clock, {dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}, {}});
     addTwentyTalents(session.keeper());
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -170,7 +170,7 @@ void BM_RollTalent(benchmark::State& state)
     QTemporaryDir dir;
     MixingGenerator generator;
     SystemClock clock;
-    Session session(generator, clock, {dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}});
+    Session session(generator, clock, {dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}, {}});
     MainWindow window(session);
     window.show();
     [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&window);

@@ -52,7 +52,7 @@ RollLog::Entry talentRoll(std::uint64_t id)
 void BM_RollToCommitted(benchmark::State& state)
 {
     QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/velmora-bench-XXXXXX")); // the disk, not a tmpfs
-    Database db({dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}});
+    Database db({dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}, {}});
     if (db.open().fault != Database::Fault::None) {
         state.SkipWithError("the database did not open");
         return;
@@ -61,7 +61,9 @@ void BM_RollToCommitted(benchmark::State& state)
     std::uint64_t id = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        const Database::Fault fault = db.addRoll(talentRoll(++id));
+        Store::Changes changes;
+        changes.added.push_back(talentRoll(++id));
+        const Database::Fault fault = db.write(changes);
         const std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
         if (fault != Database::Fault::None) {
             state.SkipWithError("a roll was not written");
@@ -79,7 +81,7 @@ BENCHMARK(BM_RollToCommitted)->Iterations(2000)->Unit(benchmark::kMicrosecond);
 void makeDatabase(const QString& path, int rolls)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    Database db({path, {}, {}});
+    Database db({path, {}, {}, {}});
     [[maybe_unused]] const Database::Opened opened = db.open();
     db.close();
     {
@@ -119,7 +121,7 @@ void BM_OpenToTheLogsFirstFrame(benchmark::State& state)
         const auto start = std::chrono::steady_clock::now();
         MixingGenerator generator;
         SystemClock clock;
-        Session session(generator, clock, {path, {}, {}});
+        Session session(generator, clock, {path, {}, {}, {}});
         session.keeper().start();
         while (!session.keeper().loaded()) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);

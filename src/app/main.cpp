@@ -14,40 +14,6 @@
 
 #include <QApplication>
 
-#include <cstdlib>
-
-namespace {
-
-// Where the display goes away, Qt ends the program with exit() from deep in
-// its event loop: no destructor of main's runs, and the static ones would
-// pull Qt SQL from under the database's thread. The rolls on their way are
-// written first. Registered once the database has been opened, so that it
-// runs before the destructors of what opening it made.
-velmora::Keeper* g_keeperAtExit = nullptr;
-
-class FinishAtExit {
-public:
-    explicit FinishAtExit(velmora::Keeper& keeper)
-    {
-        QObject::connect(
-            &keeper, &velmora::Keeper::layoutRead, &keeper,
-            [&keeper] {
-                g_keeperAtExit = &keeper;
-                std::atexit([] {
-                    if (g_keeperAtExit != nullptr) {
-                        g_keeperAtExit->finish();
-                    }
-                });
-            },
-            Qt::SingleShotConnection);
-    }
-    ~FinishAtExit() { g_keeperAtExit = nullptr; }
-    FinishAtExit(const FinishAtExit&) = delete;
-    FinishAtExit& operator=(const FinishAtExit&) = delete;
-};
-
-} // namespace
-
 int main(int argc, char* argv[])
 {
     velmora::DisplayCheck displayCheck;
@@ -68,7 +34,6 @@ int main(int argc, char* argv[])
     velmora::SystemClock clock;
     velmora::AccessibilityWatch accessibility; // before the first widget, which starts Qt's AT-SPI bridge
     velmora::Session session(generator, clock);
-    const FinishAtExit finishAtExit(session.keeper());
     velmora::MainWindow window(session);
     velmora::SignalClose signalClose(&window);
     window.show();

@@ -6,6 +6,7 @@
 #include "text/TranscriptModel.h"
 #include "text/TranscriptText.h"
 
+#include <chrono>
 #include <cstdint>
 #include <limits>
 
@@ -161,6 +162,63 @@ LogCells spokenLogCells(const RollRecord& roll, const std::string& time)
     cells.result = spokenResult(roll);
     cells.dice = spokenDice(roll);
     return cells;
+}
+
+namespace {
+
+std::chrono::sys_days daysOf(Day day)
+{
+    return std::chrono::year_month_day{
+        std::chrono::year{day.year}, std::chrono::month{day.month}, std::chrono::day{day.day}};
+}
+
+// What to call a day other than today: yesterday by name, else its weekday
+// and date, the year where it is not this one's.
+template <typename Words>
+std::string nameDay(Day day, Day today, const Words& words)
+{
+    const auto days = (daysOf(today) - daysOf(day)).count();
+    if (days == 0) {
+        return {};
+    }
+    if (days == 1) {
+        return words.yesterday;
+    }
+    const unsigned weekday = std::chrono::weekday{daysOf(day)}.iso_encoding(); // 1 Monday, 7 Sunday
+    return words.date(weekday - 1, day, day.year != today.year);
+}
+
+} // namespace
+
+std::string dayLabel(Day day, Day today)
+{
+    struct {
+        std::string yesterday = "Gestern";
+        std::string date(unsigned weekday, Day d, bool withYear) const
+        {
+            static constexpr const char* kDays[] = {"Mo", "Di", "Mi", "Do", "Fr", "Sa", "So"};
+            return std::string(kDays[weekday]) + ' ' + std::to_string(d.day) + '.' + std::to_string(d.month) + '.'
+                + (withYear ? std::to_string(d.year) : std::string());
+        }
+    } words;
+    return nameDay(day, today, words);
+}
+
+std::string spokenDayLabel(Day day, Day today)
+{
+    struct {
+        std::string yesterday = "gestern";
+        std::string date(unsigned weekday, Day d, bool withYear) const
+        {
+            static constexpr const char* kDays[] = {
+                "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag", "Sonntag"};
+            static constexpr const char* kMonths[] = {"Januar", "Februar", "März", "April", "Mai", "Juni", "Juli",
+                "August", "September", "Oktober", "November", "Dezember"};
+            return std::string(kDays[weekday]) + ", " + std::to_string(d.day) + ". " + kMonths[(d.month - 1) % 12]
+                + (withYear ? ' ' + std::to_string(d.year) : std::string());
+        }
+    } words;
+    return nameDay(day, today, words);
 }
 
 std::string logLine(const RollRecord& roll, const std::string& time)

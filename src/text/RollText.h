@@ -41,6 +41,17 @@ LogCells logCells(const RollRecord& roll, const std::string& time);
 // "Karma plus 6" or "kein Karma", spokenResult() and spokenDice().
 LogCells spokenLogCells(const RollRecord& roll, const std::string& time);
 
+// A day of the calendar where the roll was made, as the log names it
+// beside its time: nothing for today, "Gestern", "Mi 9.12." and, in
+// another year, "Mi 9.12.2025"; spoken "gestern", "Mittwoch, 9. Dezember".
+struct Day {
+    int year = 1970;
+    unsigned month = 1;
+    unsigned day = 1;
+};
+std::string dayLabel(Day day, Day today);
+std::string spokenDayLabel(Day day, Day today);
+
 // For speech, without the characters that a screen reader reads aloud at
 // its usual punctuation level (colon, parenthesis, dash): the result,
 // "Summe 38", "Summe 0, das ist 2 minus 2", "Patzer!" or "Fehler, Überlauf,

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 
@@ -54,7 +55,7 @@ void expectSame(const RollLog::Entry& got, const RollLog::Entry& want)
 Database::Paths pathsIn(const QTemporaryDir& dir)
 {
     return {dir.filePath(QStringLiteral("data/velmora.sqlite")), dir.filePath(QStringLiteral("data/log.json")),
-        dir.filePath(QStringLiteral("config/talents.json"))};
+        dir.filePath(QStringLiteral("config/talents.json")), dir.filePath(QStringLiteral("config/velmora.conf"))};
 }
 
 QByteArray bytesOf(const QString& path)
@@ -93,19 +94,52 @@ struct OtherConnection {
     }
 };
 
-TEST(Database, KeepsTheLatestThousandRollsAndTheTalentsAcrossAReopening)
+Database::Fault add(Database& db, const RollLog::Entry& entry)
+{
+    Store::Changes changes;
+    changes.added.push_back(entry);
+    return db.write(changes);
+}
+
+// Every roll in the database, oldest first, read a page at a time as a view reads them.
+std::vector<RollLog::Entry> everyRoll(Database& db, int* skipped = nullptr, Store::Fault* fault = nullptr)
+{
+    std::vector<RollLog::Entry> all;
+    Store::Page page = db.rolls(300, false);
+    for (int pages = 0; pages < 100'000; ++pages) {
+        all.insert(all.end(), page.rolls.begin(), page.rolls.end());
+        if (skipped != nullptr) {
+            *skipped += page.skipped;
+        }
+        if (fault != nullptr) {
+            *fault = page.fault;
+        }
+        if (!page.more || page.fault != Store::Fault::None) {
+            break;
+        }
+        page = db.rolls(300, true);
+    }
+    std::reverse(all.begin(), all.end());
+    return all;
+}
+
+TEST(Database, KeepsEveryRollAndTheTalentsAcrossAReopening)
 {
     QTemporaryDir dir;
     std::vector<RollLog::Entry> rolled;
     {
         Database db(pathsIn(dir));
         ASSERT_EQ(db.open().fault, Database::Fault::None);
-        for (int n = 1; n <= static_cast<int>(RollLog::kCapacity) + 3; ++n) {
+        for (int n = 1; n <= 1003; ++n) {
             rolled.push_back(roll(n));
-            ASSERT_EQ(db.addRoll(rolled.back()), Database::Fault::None) << n;
+            if (n > 1000) {
+                rolled.back().when -= 86'400'000; // the clock set back a day: never a reason to drop a roll
+            }
+            ASSERT_EQ(add(db, rolled.back()), Database::Fault::None) << n;
         }
+        std::stable_sort(rolled.begin(), rolled.end(), [](const auto& a, const auto& b) { return a.when < b.when; });
         // Kept once, however often it is written.
-        ASSERT_EQ(db.addRoll(rolled.back()), Database::Fault::None);
+        ASSERT_EQ(add(db, rolled.back()), Database::Fault::None);
         const auto changed = db.changeTalents([](Roster& r) {
             const Refusal a = r.addCharacter("Arven");
             const Refusal b = r.addTalent(0, "Wahrnehmung", 9);
@@ -116,16 +150,15 @@ TEST(Database, KeepsTheLatestThousandRollsAndTheTalentsAcrossAReopening)
         ASSERT_EQ(changed.fault, Database::Fault::None);
         ASSERT_FALSE(changed.refusal);
     }
-    EXPECT_EQ(
-        OtherConnection(pathsIn(dir).database).count(QStringLiteral("rolls")), static_cast<qint64>(RollLog::kCapacity))
-        << "older rolls gone from the file, not only from what is read";
     Database db(pathsIn(dir));
     ASSERT_EQ(db.open().fault, Database::Fault::None);
-    const Database::Rolls kept = db.latestRolls();
-    EXPECT_EQ(kept.skipped, 0);
-    ASSERT_EQ(kept.rolls.size(), RollLog::kCapacity);
-    for (std::size_t i = 0; i < kept.rolls.size(); ++i) {
-        expectSame(kept.rolls[i], rolled[i + 3]);
+    EXPECT_EQ(db.rolls(10, false).total, 1003);
+    int skipped = 0;
+    const std::vector<RollLog::Entry> kept = everyRoll(db, &skipped);
+    EXPECT_EQ(skipped, 0);
+    ASSERT_EQ(kept.size(), rolled.size());
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        expectSame(kept[i], rolled[i]);
     }
     const Database::Talents talents = db.talents();
     ASSERT_EQ(talents.roster.characters().size(), 2U);
@@ -148,7 +181,8 @@ TEST(Database, AFailedWriteNamesItsCauseLosesNothingAndSucceedsOnceTheCauseIsGon
     } cases[] = {
         {"a full disk", {QStringLiteral("max_page_count = 1")}, false, Database::Fault::Full, false},
         {"no permission to write", {QStringLiteral("query_only = 1")}, false, Database::Fault::NoPermission, true},
-        {"another program's write transaction", {}, true, Database::Fault::Busy, true},
+        {"another program's write transaction", {QStringLiteral("busy_timeout = 100")}, true, Database::Fault::Busy,
+            true},
     };
     for (const auto& c : cases) {
         QTemporaryDir dir;
@@ -156,7 +190,7 @@ TEST(Database, AFailedWriteNamesItsCauseLosesNothingAndSucceedsOnceTheCauseIsGon
             Database db(pathsIn(dir));
             ASSERT_EQ(db.open().fault, Database::Fault::None);
             for (int n = 1; n <= 40; ++n) {
-                ASSERT_EQ(db.addRoll(roll(n)), Database::Fault::None);
+                ASSERT_EQ(add(db, roll(n)), Database::Fault::None);
             }
         }
         Database db(pathsIn(dir), c.pragmas);
@@ -168,16 +202,18 @@ TEST(Database, AFailedWriteNamesItsCauseLosesNothingAndSucceedsOnceTheCauseIsGon
             }
             RollLog::Entry big = roll(41);
             big.roll.dice.assign(200, {20, false, std::vector<std::int32_t>(20, 7)}); // more than a page
-            EXPECT_EQ(db.addRoll(big), c.fault) << c.what;
+            EXPECT_EQ(add(db, big), c.fault) << c.what;
             if (c.deletingFails) {
-                EXPECT_EQ(db.removeRolls({roll(1).id}), c.fault) << c.what;
+                Store::Changes deleting;
+                deleting.removed = {roll(1).id};
+                EXPECT_EQ(db.write(deleting), c.fault) << c.what;
             }
-            EXPECT_EQ(db.latestRolls().rolls.size(), 40U) << c.what << ": nothing lost";
+            EXPECT_EQ(everyRoll(db).size(), 40U) << c.what << ": nothing lost";
         }
         Database freed(pathsIn(dir));
         ASSERT_EQ(freed.open().fault, Database::Fault::None) << c.what;
-        EXPECT_EQ(freed.addRoll(roll(41)), Database::Fault::None) << c.what;
-        EXPECT_EQ(freed.latestRolls().rolls.size(), 41U) << c.what;
+        EXPECT_EQ(add(freed, roll(41)), Database::Fault::None) << c.what;
+        EXPECT_EQ(everyRoll(freed).size(), 41U) << c.what;
     }
 }
 
@@ -189,7 +225,7 @@ TEST(Database, ADamagedDatabaseIsKeptAsideAndANewerOneLeftUntouched)
         Database db(pathsIn(dir));
         EXPECT_EQ(db.open().fault, Database::Fault::None);
         for (int n = 1; n <= 200; ++n) {
-            EXPECT_EQ(db.addRoll(roll(n)), Database::Fault::None);
+            EXPECT_EQ(add(db, roll(n)), Database::Fault::None);
         }
         db.close();
         return bytesOf(pathsIn(dir).database);
@@ -208,7 +244,12 @@ TEST(Database, ADamagedDatabaseIsKeptAsideAndANewerOneLeftUntouched)
         {"a page of the rolls overwritten",
             [&](const QTemporaryDir& dir) {
                 QByteArray bytes = validDatabase(dir);
-                bytes.replace(3 * 4096 + 8, 2000, QByteArray(2000, '\xa5'));
+                // The page that holds the 100th roll, past its header.
+                const qsizetype page = bytes.indexOf("Schwertkampf \xC3\xBC"
+                                                     "100")
+                    / 4096 * 4096;
+                ASSERT_GT(page, 0);
+                bytes.replace(page + 8, 2000, QByteArray(2000, '\xa5'));
                 write(pathsIn(dir).database, bytes);
             },
             true, Database::Fault::None},
@@ -226,10 +267,14 @@ TEST(Database, ADamagedDatabaseIsKeptAsideAndANewerOneLeftUntouched)
         const QByteArray before = bytesOf(path);
         Database db(pathsIn(dir));
         Database::Opened opened = db.open();
-        if (opened.fault == Database::Fault::None) {
-            const Database::Opened checked = db.check();
-            opened.fault = checked.fault;
-            opened.notes += checked.notes;
+        int salvaged = -1;
+        Store::Fault reading = Store::Fault::None;
+        if (opened.fault == Database::Fault::None
+            && (everyRoll(db, nullptr, &reading), reading == Store::Fault::Damaged)) {
+            // Found as its rolls are read: kept aside at the next opening,
+            // as the keeper opens it again, with every roll that can be read.
+            opened = db.open();
+            salvaged = static_cast<int>(everyRoll(db).size());
         }
         EXPECT_EQ(opened.fault, c.fault) << c.what;
         const QStringList aside =
@@ -239,7 +284,10 @@ TEST(Database, ADamagedDatabaseIsKeptAsideAndANewerOneLeftUntouched)
             EXPECT_EQ(bytesOf(QFileInfo(path).absolutePath() + QLatin1Char('/') + aside[0]), before) << c.what;
             ASSERT_EQ(opened.notes.size(), 1) << c.what;
             EXPECT_TRUE(opened.notes[0].contains(aside[0])) << opened.notes[0].toStdString();
-            EXPECT_EQ(db.addRoll(roll(1)), Database::Fault::None) << c.what << ": a new one in its place";
+            EXPECT_EQ(add(db, roll(1)), Database::Fault::None) << c.what << ": a new one in its place";
+            if (salvaged >= 0) {
+                EXPECT_GT(salvaged, 100) << c.what << ": the rolls on other pages are taken in";
+            }
         } else {
             EXPECT_TRUE(aside.isEmpty()) << c.what;
             EXPECT_FALSE(db.isOpen()) << c.what;
@@ -255,8 +303,8 @@ TEST(Database, RowsThatTheRulesRefuseAreSkippedOneByOne)
     QTemporaryDir dir;
     Database db(pathsIn(dir));
     ASSERT_EQ(db.open().fault, Database::Fault::None);
-    ASSERT_EQ(db.addRoll(roll(1)), Database::Fault::None);
-    ASSERT_EQ(db.addRoll(roll(2)), Database::Fault::None);
+    ASSERT_EQ(add(db, roll(1)), Database::Fault::None);
+    ASSERT_EQ(add(db, roll(2)), Database::Fault::None);
     const QString insert = QStringLiteral(
         "INSERT INTO rolls (id, rolled_at, time, step, karma, outcome, total, modifier, error, character, talent, "
         "dice) VALUES (%1, 1765000000999, '21:15:11', 3, 0, 'sum', 9, 0, NULL, '', '', '[{\"sides\":4,\"karma\":"
@@ -275,6 +323,8 @@ TEST(Database, RowsThatTheRulesRefuseAreSkippedOneByOne)
         {"a step that is text", ", 3, 0, 'sum'", ", 'drei', 0, 'sum'"},
         {"an unknown outcome", "'sum'", "'gremlins'"},
         {"dice that are no JSON", "'[{", "'[{]"},
+        {"a sum no dice make", ", 9, 0, NULL", ", -9223372036854775808, 0, NULL"},
+        {"a date past the year 9999", "1765000000999", "9223372036854775807"},
     };
     OtherConnection other(pathsIn(dir).database);
     int id = 100;
@@ -282,10 +332,11 @@ TEST(Database, RowsThatTheRulesRefuseAreSkippedOneByOne)
         ASSERT_TRUE(other.run(QString(insert.arg(++id)).replace(QLatin1String(b.from), QLatin1String(b.to)))) << b.what;
     }
     ASSERT_TRUE(other.run(insert.arg(++id))) << "and one sound roll after them";
-    const Database::Rolls rolls = db.latestRolls();
-    EXPECT_EQ(rolls.skipped, static_cast<int>(std::size(bad)));
-    ASSERT_EQ(rolls.rolls.size(), 3U);
-    EXPECT_EQ(rolls.rolls.back().id, static_cast<std::uint64_t>(id));
+    int skipped = 0;
+    const std::vector<RollLog::Entry> rolls = everyRoll(db, &skipped);
+    EXPECT_EQ(skipped, static_cast<int>(std::size(bad)));
+    ASSERT_EQ(rolls.size(), 3U);
+    EXPECT_EQ(rolls.back().id, static_cast<std::uint64_t>(id));
 
     ASSERT_TRUE(other.run(QStringLiteral("INSERT INTO characters (position, name) VALUES (0, 'Arven'), (1, ''), "
                                          "(2, 'ARVEN')")));
@@ -337,13 +388,13 @@ TEST(Database, TheFilesOfTheVersionBeforeAreTakenInOnce)
             ASSERT_EQ(opened.fault, Database::Fault::None) << c.what;
             EXPECT_TRUE(opened.notes.join(QLatin1Char(' ')).contains(QString::fromUtf8(c.noteSays)))
                 << c.what << ": " << opened.notes.join(QLatin1Char(' ')).toStdString();
-            const Database::Rolls rolls = db.latestRolls();
-            ASSERT_EQ(rolls.rolls.size(), static_cast<std::size_t>(c.rolls)) << c.what;
+            const std::vector<RollLog::Entry> rolls = everyRoll(db);
+            ASSERT_EQ(rolls.size(), static_cast<std::size_t>(c.rolls)) << c.what;
             if (c.rolls == 2) {
-                EXPECT_EQ(rolls.rolls[0].roll.talent, "Wahrnehmung");
-                EXPECT_EQ(rolls.rolls[0].roll.dice.at(1).faces, (std::vector<std::int32_t>{4, 4, 2}));
-                EXPECT_NE(rolls.rolls[0].id, rolls.rolls[1].id) << "a second roll with one id is kept too";
-                EXPECT_EQ(rolls.rolls[1].time, "21:15:12");
+                EXPECT_EQ(rolls[0].roll.talent, "Wahrnehmung");
+                EXPECT_EQ(rolls[0].roll.dice.at(1).faces, (std::vector<std::int32_t>{4, 4, 2}));
+                EXPECT_NE(rolls[0].id, rolls[1].id) << "a second roll with one id is kept too";
+                EXPECT_EQ(rolls[1].time, "21:15:12");
             }
             const Database::Talents kept = db.talents();
             ASSERT_EQ(kept.roster.characters().size(), 2U) << c.what;
@@ -358,8 +409,108 @@ TEST(Database, TheFilesOfTheVersionBeforeAreTakenInOnce)
         write(paths.talentsFile, talents);
         Database again(paths);
         ASSERT_EQ(again.open().fault, Database::Fault::None);
-        EXPECT_EQ(again.latestRolls().rolls.size(), static_cast<std::size_t>(c.rolls)) << c.what;
+        EXPECT_EQ(everyRoll(again).size(), static_cast<std::size_t>(c.rolls)) << c.what;
         EXPECT_TRUE(QFileInfo::exists(paths.talentsFile)) << c.what << ": left where it is";
+    }
+}
+
+// A table, a column or an index dropped by hand is made again at the next
+// opening, and the rolls and talents go on being kept.
+TEST(Database, WhatWasDroppedByHandIsMadeAgain)
+{
+    const char* dropped[] = {"DROP TABLE rolls", "ALTER TABLE rolls DROP COLUMN talent", "DROP TABLE characters",
+        "DROP TABLE talents", "DROP INDEX rolls_in_order", "ALTER TABLE rolls DROP COLUMN time"};
+    for (const char* drop : dropped) {
+        QTemporaryDir dir;
+        {
+            Database db(pathsIn(dir));
+            ASSERT_EQ(db.open().fault, Database::Fault::None);
+            ASSERT_EQ(add(db, roll(2)), Database::Fault::None);
+        }
+        ASSERT_TRUE(OtherConnection(pathsIn(dir).database).run(QString::fromLatin1(drop))) << drop;
+        Database db(pathsIn(dir));
+        ASSERT_EQ(db.open().fault, Database::Fault::None) << drop;
+        ASSERT_EQ(add(db, roll(4)), Database::Fault::None) << drop;
+        const std::vector<RollLog::Entry> kept = everyRoll(db);
+        ASSERT_FALSE(kept.empty()) << drop;
+        expectSame(kept.back(), roll(4));
+        ASSERT_EQ(add(db, roll(4)), Database::Fault::None) << drop;
+        EXPECT_EQ(everyRoll(db).size(), kept.size()) << drop << ": a roll still kept once";
+        const auto changed = db.changeTalents([](Roster& r) { return r.addCharacter("Arven"); });
+        EXPECT_EQ(changed.fault, Database::Fault::None) << drop;
+        EXPECT_EQ(db.talents().roster.characters().size(), 1U) << drop;
+    }
+}
+
+// Rows of the talents that the rules cannot read are moved aside whole when
+// the talents are next written, never deleted; a fault while reading them
+// writes nothing.
+TEST(Database, UnreadableTalentsAreSetAsideAndAReadFaultWritesNothing)
+{
+    QTemporaryDir dir;
+    Database db(pathsIn(dir));
+    ASSERT_EQ(db.open().fault, Database::Fault::None);
+    {
+        OtherConnection other(pathsIn(dir).database);
+        ASSERT_TRUE(other.run(QStringLiteral("INSERT INTO characters (position, name) VALUES (0, 'Arven'), (1, '')")));
+        ASSERT_TRUE(other.run(QStringLiteral("INSERT INTO talents (character, position, name, step) VALUES (0, 0, "
+                                             "'Wahrnehmung', 9), (0, 1, 'Fliegen', 41), (0, 2, 'Reiten', 'fünf'), "
+                                             "(1, 0, 'Schwimmen', 5)")));
+        const auto changed = db.changeTalents([](Roster& r) { return r.addTalent(0, "Klettern", 7); });
+        ASSERT_EQ(changed.fault, Database::Fault::None);
+        EXPECT_EQ(other.count(QStringLiteral("set_aside")), 4) << "one character and three talents";
+        EXPECT_EQ(other.count(QStringLiteral("talents")), 2);
+        ASSERT_EQ(db.talents().roster.characters().at(0).talents.size(), 2U);
+        // Many characters, then one page of them overwritten: a change fails whole.
+        for (int c = 1; c < 200; ++c) {
+            ASSERT_TRUE(other.run(QStringLiteral("INSERT INTO characters (position, name) VALUES (%1, 'Charakter %1 "
+                                                 "mit einem Namen, der Platz braucht')")
+                                      .arg(c + 10)));
+        }
+    }
+    db.close();
+    QByteArray bytes = bytesOf(pathsIn(dir).database);
+    const qsizetype page = bytes.indexOf("Charakter 150 ") / 4096 * 4096;
+    ASSERT_GT(page, 0);
+    bytes.replace(page + 8, 2000, QByteArray(2000, '\xa5'));
+    write(pathsIn(dir).database, bytes);
+    Database damaged(pathsIn(dir));
+    ASSERT_EQ(damaged.open().fault, Database::Fault::None);
+    EXPECT_EQ(damaged.talents().fault, Database::Fault::Damaged) << "a roster read in part is no roster";
+    EXPECT_NE(damaged.changeTalents([](Roster& r) { return r.addCharacter("Bryn"); }).fault, Database::Fault::None)
+        << "a roster read in part must not be written back";
+}
+
+// What could not be written is kept beside the database, and the next
+// opening takes it in, rolls and deletions, once.
+TEST(Database, WhatCouldNotBeWrittenIsTakenInAtTheNextOpening)
+{
+    QTemporaryDir dir;
+    {
+        Database db(pathsIn(dir));
+        ASSERT_EQ(db.open().fault, Database::Fault::None);
+        ASSERT_EQ(add(db, roll(1)), Database::Fault::None);
+        ASSERT_EQ(add(db, roll(2)), Database::Fault::None);
+        Store::Changes unwritten;
+        unwritten.added = {roll(3), roll(4), roll(5)};
+        unwritten.added[0].roll.talent = "Schwert, \"Kampf\"";
+        unwritten.added[0].roll.character = "Arven";
+        unwritten.removed = {roll(1).id};
+        ASSERT_EQ(db.keepUnwritten(unwritten), Database::Fault::None);
+    }
+    const QDir folder = QFileInfo(pathsIn(dir).database).dir();
+    ASSERT_EQ(folder.entryList({QStringLiteral("velmora.sqlite.ungespeichert*")}).size(), 1);
+    for (int opening = 1; opening <= 2; ++opening) {
+        Database db(pathsIn(dir));
+        const Database::Opened opened = db.open();
+        ASSERT_EQ(opened.fault, Database::Fault::None);
+        EXPECT_EQ(opened.notes.join(' ').contains(QStringLiteral("3 Würfe")), opening == 1)
+            << opened.notes.join(' ').toStdString();
+        const std::vector<RollLog::Entry> kept = everyRoll(db);
+        ASSERT_EQ(kept.size(), 4U) << opening;
+        expectSame(kept[0], roll(2));
+        EXPECT_EQ(kept[1].roll.talent, "Schwert, \"Kampf\"");
+        EXPECT_TRUE(folder.entryList({QStringLiteral("velmora.sqlite.ungespeichert*")}).isEmpty());
     }
 }
 

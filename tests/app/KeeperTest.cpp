@@ -29,7 +29,10 @@ namespace {
 
 using fixtures::WindowRig;
 
-Database::Paths pathsIn(const QTemporaryDir& dir) { return {dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}}; }
+Database::Paths pathsIn(const QTemporaryDir& dir)
+{
+    return {dir.filePath(QStringLiteral("velmora.sqlite")), {}, {}, {}};
+}
 
 RollRecord stepRoll(int step)
 {
@@ -292,6 +295,132 @@ TEST(Keeper, ASnapshotWhileChangesWaitShowsThemDone)
     QSqlDatabase::removeDatabase(QStringLiteral("other"));
 }
 
+// A database with these rolls in it, made as another program would.
+void fill(const QString& path, int rolls)
+{
+    {
+        Database made({path, {}, {}, {}});
+        ASSERT_EQ(made.open().fault, Database::Fault::None);
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("filler"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec(QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) INSERT INTO rolls (id, "
+            "rolled_at, time, step, karma, outcome, total, modifier, dice) SELECT i, 1765000000000 + i * 1000, "
+            "'21:15:11', 3, 0, 'sum', 4, 0, '[{\"sides\":4,\"karma\":false,\"faces\":[4]}]' FROM n")
+                               .arg(rolls));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("filler"));
+}
+
+// Every roll of a long history is there as the view reads on, each once,
+// newest first; the latest are read at once, the older page by page.
+TEST(Keeper, TheWholeHistoryIsReadPageByPageNewestFirst)
+{
+    QTemporaryDir dir;
+    fill(pathsIn(dir).database, 2'345);
+    Keeper keeper(pathsIn(dir));
+    startAndLoad(keeper);
+    EXPECT_EQ(keeper.rows(), RollLog::kCapacity);
+    EXPECT_EQ(keeper.total(), 2'345);
+    const std::uint64_t mine = keeper.keep(stepRoll(5)).id;
+    for (int pages = 0; keeper.hasOlder() && pages < 100; ++pages) {
+        keeper.readOlder();
+        const std::size_t before = keeper.rows();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return keeper.rows() > before || !keeper.hasOlder(); }));
+    }
+    ASSERT_EQ(keeper.rows(), 2'346U);
+    EXPECT_EQ(keeper.entryAt(0)->id, mine);
+    for (std::size_t row = 1; row < keeper.rows(); ++row) {
+        EXPECT_EQ(keeper.entryAt(row)->id, 2'346 - row) << row;
+    }
+}
+
+// "Verlauf leeren" deletes what it counted: a roll that another program
+// made after this one last read the database stays.
+TEST(Keeper, ClearingAllDeletesWhatWasCountedOnly)
+{
+    QTemporaryDir dir;
+    fill(pathsIn(dir).database, 30);
+    Keeper keeper(pathsIn(dir));
+    startAndLoad(keeper);
+    keeper.keep(stepRoll(2));
+    ASSERT_EQ(keeper.total(), 31);
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        other.setDatabaseName(pathsIn(dir).database);
+        ASSERT_TRUE(other.open());
+        ASSERT_TRUE(QSqlQuery(other).exec(QStringLiteral(
+            "INSERT INTO rolls (id, rolled_at, time, step, karma, outcome, total, modifier, dice) VALUES (777, "
+            "1765000000000, '21:15:11', 3, 0, 'sum', 4, 0, '[{\"sides\":4,\"karma\":false,\"faces\":[4]}]')")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    keeper.clearAll();
+    EXPECT_EQ(keeper.total(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return idsInFile(pathsIn(dir).database) == std::vector<std::uint64_t>{777}; }))
+        << idsInFile(pathsIn(dir).database).size();
+    keeper.lookForChanges();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return keeper.rows() == 1 && keeper.entryAt(0)->id == 777; }));
+}
+
+// Rolls that cannot be written before the program ends are kept beside the
+// database, and the next start takes them in: on a full disk, under
+// another program's lock, where writing is refused.
+TEST(Keeper, WhatCannotBeWrittenAtTheEndComesBackAtTheNextStart)
+{
+    const struct {
+        const char* trouble;
+        QStringList pragmas;
+        bool locked;
+    } cases[] = {
+        {"a full disk", {QStringLiteral("max_page_count = 1")}, false},
+        {"no permission", {QStringLiteral("query_only = 1")}, false},
+        {"a lock held past the end", {}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.trouble);
+        QTemporaryDir dir;
+        fill(pathsIn(dir).database, 3);
+        std::vector<std::uint64_t> shown;
+        {
+            QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+            holder.setDatabaseName(pathsIn(dir).database);
+            ASSERT_TRUE(holder.open());
+            Keeper keeper(pathsIn(dir), c.pragmas);
+            startAndLoad(keeper);
+            if (c.locked) {
+                ASSERT_TRUE(QSqlQuery(holder).exec(QStringLiteral("BEGIN IMMEDIATE")));
+            }
+            QSignalSpy said(&keeper, &Keeper::problem);
+            for (int n = 1; n <= 5; ++n) {
+                RollRecord big = stepRoll(n);
+                big.dice.assign(200, {20, false, std::vector<std::int32_t>(20, 7)}); // more than a page
+                shown.push_back(keeper.keep(big).id);
+            }
+            if (!c.locked) {
+                ASSERT_TRUE(QTest::qWaitFor([&] { return !said.isEmpty(); }));
+            }
+            keeper.finish();
+            QSqlQuery(holder).exec(QStringLiteral("ROLLBACK"));
+            holder.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+        EXPECT_EQ(idsInFile(pathsIn(dir).database).size(), 3U) << "not written";
+        Keeper next(pathsIn(dir));
+        QSignalSpy said(&next, &Keeper::problem);
+        startAndLoad(next);
+        std::vector<std::uint64_t> ids = idsInFile(pathsIn(dir).database);
+        ASSERT_EQ(ids.size(), 8U);
+        EXPECT_EQ(std::vector<std::uint64_t>(ids.begin() + 3, ids.end()), shown);
+        EXPECT_EQ(next.rows(), 8U);
+        ASSERT_FALSE(said.isEmpty());
+        EXPECT_TRUE(said.front().front().toString().contains(QStringLiteral("5 Würfe")))
+            << said.front().front().toString().toStdString();
+    }
+}
+
 // Trouble with the database is said in the window's bar, once however
 // often it recurs, never in a box; the rolls stay shown, and the window
 // closes as ever. Also where the database's own code cannot be loaded.
@@ -340,6 +469,37 @@ TEST(Keeper, TroubleIsSaidOnceInTheWindowAndTheWindowStillCloses)
         Store::makeWith(&Database::makeHere);
         QDir(database).removeRecursively();
     }
+}
+
+// The bar says trouble while it lasts: once another program lets the
+// database go and the rolls are written, the message goes with it.
+TEST(Keeper, TheBarGoesOnceTheRollsAreWritten)
+{
+    fixtures::forgetKept();
+    const QString path = Database::userPaths().database;
+    fill(path, 1);
+    QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+    holder.setDatabaseName(path);
+    ASSERT_TRUE(holder.open());
+    {
+        WindowRig rig;
+        rig.window.restoreKept();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return rig.session.keeper().loaded(); }));
+        ASSERT_TRUE(QSqlQuery(holder).exec(QStringLiteral("BEGIN IMMEDIATE")));
+        rig.click(rig.step(7));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return rig.window.board()->messageBar() != nullptr && rig.window.board()->messageBar()->isVisible();
+            },
+            10'000));
+        EXPECT_TRUE(rig.window.board()->messageBar()->messages().join(' ').contains(QStringLiteral("gesperrt")));
+        QSqlQuery(holder).exec(QStringLiteral("ROLLBACK"));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !rig.window.board()->messageBar()->isVisible(); }, 10'000));
+        EXPECT_EQ(idsInFile(path).size(), 2U);
+    }
+    holder.close();
+    holder = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
 }
 
 } // namespace

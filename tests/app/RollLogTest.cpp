@@ -81,8 +81,7 @@ QString cell(const QAbstractItemView* table, int row, int column)
 // open and nothing is rolled.
 TEST(RollLog, TonightEndsThreeHoursAfterItsLastRollWithNoRollToTellIt)
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QFile::remove(Database::userPaths().database);
+    fixtures::forgetKept();
     {
         Database kept(Database::userPaths());
         ASSERT_EQ(kept.open().fault, Database::Fault::None);
@@ -94,7 +93,9 @@ TEST(RollLog, TonightEndsThreeHoursAfterItsLastRollWithNoRollToTellIt)
         entry.roll.dice = {{4, false, {3}}};
         entry.roll.outcome = RollRecord::Outcome::Sum;
         entry.roll.total = 3;
-        ASSERT_EQ(kept.addRoll(entry), Database::Fault::None);
+        Store::Changes changes;
+        changes.added.push_back(entry);
+        ASSERT_EQ(kept.write(changes), Database::Fault::None);
     }
     WindowRig rig;
     rig.window.restoreKept();
@@ -229,9 +230,9 @@ TEST(RollLog, CtrlHShowsTheRollsNewestFirstAndEscapeGivesTheFocusBack)
     EXPECT_EQ(QApplication::focusWidget(), rig.step(17));
 }
 
-// Open while the log passes its bound, the table drops the oldest roll as
-// the log does, and keeps the newest first.
-TEST(RollLog, TheOpenTableKeepsWhatTheLogKeeps)
+// Open while more rolls come than the keeper holds in memory, the table
+// keeps every one, the newest first.
+TEST(RollLog, TheOpenTableKeepsEveryRoll)
 {
     WindowRig rig;
     rig.source.push(1, 4);
@@ -242,10 +243,11 @@ TEST(RollLog, TheOpenTableKeepsWhatTheLogKeeps)
     for (int i = 0; i < 1000; ++i) {
         rig.step(3)->click();
     }
-    ASSERT_EQ(table->model()->rowCount(), 1000);
+    ASSERT_EQ(table->model()->rowCount(), 1001);
     for (const int row : {0, 999}) {
         EXPECT_EQ(cell(table, row, RollLogView::Result), QStringLiteral("Summe 2")) << row;
     }
+    EXPECT_EQ(cell(table, 1000, RollLogView::Result), QStringLiteral("Patzer!"));
 }
 
 // The columns are fitted to the rows in view, not to every row at every
@@ -377,6 +379,62 @@ TEST(RollLog, NoMarkWhileTheNewestIsInSight)
     EXPECT_TRUE(table->viewport()->rect().contains(table->visualRect(table->model()->index(0, 0))));
     EXPECT_EQ(shown, 0);
     EXPECT_FALSE(mark->isVisible());
+}
+
+// Each roll with its day where it is not today, and a line beneath the
+// first roll of each evening: after a pause of exactly three hours, not
+// one a millisecond shorter, across midnight or not.
+TEST(RollLog, RollsOfOtherDaysCarryTheirDayAndEveningsAreApart)
+{
+    fixtures::forgetKept();
+    const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
+    const std::int64_t day = 24 * 3'600'000LL;
+    // Oldest first; the pause before each.
+    const std::int64_t when[] = {
+        now - 5 * day, now - day, now - day + kEveningPauseMs - 1, now - day + 2 * kEveningPauseMs - 1, now - 60'000};
+    {
+        Database kept(Database::userPaths());
+        ASSERT_EQ(kept.open().fault, Database::Fault::None);
+        Store::Changes changes;
+        for (std::size_t i = 0; i < std::size(when); ++i) {
+            RollLog::Entry& entry = changes.added.emplace_back();
+            entry.id = 100 + i;
+            entry.when = when[i];
+            entry.time = QDateTime::fromMSecsSinceEpoch(when[i]).toString(QStringLiteral("hh:mm:ss")).toStdString();
+            entry.roll.step = 3;
+            entry.roll.dice = {{4, false, {3}}};
+            entry.roll.outcome = RollRecord::Outcome::Sum;
+            entry.roll.total = 3;
+        }
+        ASSERT_EQ(kept.write(changes), Database::Fault::None);
+    }
+    WindowRig rig;
+    rig.window.restoreKept();
+    rig.window.showLog();
+    QTableView* table = rig.window.logView()->table();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return table->model()->rowCount() == 5; }));
+    const auto time = [&](int row) { return cell(table, row, RollLogView::Time); };
+    EXPECT_EQ(time(0), QDateTime::fromMSecsSinceEpoch(when[4]).toString(QStringLiteral("hh:mm:ss")));
+    EXPECT_TRUE(time(3).startsWith(QStringLiteral("Gestern "))) << time(3).toStdString();
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^(Mo|Di|Mi|Do|Fr|Sa|So) \\d{1,2}\\.\\d{1,2}\\. \\d\\d:\\d\\d:\\d\\d$"))
+            .match(time(4))
+            .hasMatch())
+        << time(4).toStdString();
+    EXPECT_TRUE(table->model()
+                    ->index(3, RollLogView::Time)
+                    .data(Qt::AccessibleTextRole)
+                    .toString()
+                    .startsWith(QStringLiteral("gestern, ")));
+    const auto starts = [&](int row) {
+        return table->model()->index(row, 0).data(RollLogModel::EveningStartsRole).toBool();
+    };
+    // Rows newest first: now; yesterday +6 h -1 ms; +3 h -1 ms; yesterday; five days ago.
+    EXPECT_TRUE(starts(0)) << "a day later";
+    EXPECT_TRUE(starts(1)) << "three hours to the millisecond after the one before";
+    EXPECT_FALSE(starts(2)) << "a millisecond short of three hours";
+    EXPECT_TRUE(starts(3)) << "four days later";
+    EXPECT_FALSE(starts(4)) << "the oldest: nothing beneath it";
 }
 
 // The log outlives the window: each roll written as it is shown, read back

@@ -153,8 +153,7 @@ void activeWithKept(WindowRig& rig)
 // leave the focus on the board.
 TEST(SideWindows, TheFirstStartShowsTheBoardAloneWithItsFocus)
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QFile::remove(Database::userPaths().database);
+    fixtures::forgetKept();
     WindowRig rig;
     activeWithKept(rig);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.session.keeper().loaded(); }));
@@ -170,8 +169,7 @@ TEST(SideWindows, TheFirstStartShowsTheBoardAloneWithItsFocus)
 // a screen that exists.
 TEST(SideWindows, TheLayoutComesBackAsLeftOnAScreenThatExists)
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QFile::remove(Database::userPaths().database);
+    fixtures::forgetKept();
     QSize left;
     {
         WindowRig rig;
@@ -204,8 +202,7 @@ TEST(SideWindows, TheLayoutComesBackAsLeftOnAScreenThatExists)
 // to the dock beside it, and comes back to the window once the dock closes.
 TEST(SideWindows, TheRoomBeyondTheBoardIsTheDocks)
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QFile::remove(Database::userPaths().database);
+    fixtures::forgetKept();
     WindowRig rig;
     activeWithKept(rig);
     const QSize board = rig.window.board()->size();
@@ -234,8 +231,7 @@ TEST(SideWindows, TheRoomBeyondTheBoardIsTheDocks)
 // the choice outlives the program.
 TEST(SideWindows, TheCopyCarriesTheLuckOnlyWhenAskedAndTheChoiceIsKept)
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QFile::remove(Database::userPaths().database);
+    fixtures::forgetKept();
     const auto copied = [](WindowRig& rig) {
         rig.source.push(3, 4); // step 1, d4 - 2: sum 1, luck 1/4 + 1/4 + 1/8
         rig.click(rig.step(1));
@@ -272,8 +268,7 @@ TEST(SideWindows, TheCopyCarriesTheLuckOnlyWhenAskedAndTheChoiceIsKept)
 // controls of the one behind its tab.
 TEST(SideWindows, TabPassesTheDockBehindTheOtherOnesTab)
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QFile::remove(Database::userPaths().database);
+    fixtures::forgetKept();
     WindowRig rig;
     activeWithKept(rig);
     rig.window.showTalents();
@@ -304,8 +299,7 @@ TEST(SideWindows, TabPassesTheDockBehindTheOtherOnesTab)
 // be spared.
 TEST(SideWindows, TheOddsWindowCoversNeitherBoardNorDocksWhereThereIsRoom)
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QFile::remove(Database::userPaths().database);
+    fixtures::forgetKept();
     WindowRig rig;
     activeWithKept(rig);
     rig.window.showLog();

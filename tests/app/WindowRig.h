@@ -2,19 +2,40 @@
 
 #include "app/band/TranscriptView.h"
 #include "app/session/Session.h"
+#include "app/store/Store.h"
 #include "app/window/Board.h"
 #include "app/window/IndicatorLamp.h"
 #include "app/window/MainWindow.h"
 #include "dice/ScriptedSource.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <string>
 #include <vector>
 
 namespace velmora::fixtures {
+
+// A first start: nothing kept, neither rolls nor layout, in the test's own folders.
+inline void forgetKept()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    const Store::Paths paths = Store::userPaths();
+    for (const QString& part : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        QFile::remove(paths.database + part);
+    }
+    QFile::remove(paths.settings);
+    const QFileInfo database(paths.database);
+    for (const QString& unwritten :
+        database.dir().entryList({database.fileName() + QStringLiteral(".ungespeichert*")})) {
+        QFile::remove(database.dir().filePath(unwritten));
+    }
+}
 
 // The real main window, shown offscreen, over a scripted source and a frozen
 // clock, with its menus, which the program makes just after its first frame.

@@ -249,3 +249,31 @@ TEST(RollLog, AFullLogHoldsEveryRollAsItWasRolled)
 
 } // namespace
 } // namespace velmora
+
+namespace velmora {
+namespace {
+
+// A roll's day beside its time, shown and heard; today has none. The
+// weekdays are the calendar's, looked up by hand.
+TEST(RollText, ADayIsNamedAsTheLogShowsAndSaysIt)
+{
+    const rolltext::Day today{2026, 12, 11}; // a Friday
+    const struct {
+        rolltext::Day day;
+        const char* shown;
+        const char* said;
+    } cases[] = {
+        {{2026, 12, 11}, "", ""}, {{2026, 12, 10}, "Gestern", "gestern"},
+        {{2026, 12, 9}, "Mi 9.12.", "Mittwoch, 9. Dezember"}, {{2026, 11, 30}, "Mo 30.11.", "Montag, 30. November"},
+        {{2026, 3, 1}, "So 1.3.", "Sonntag, 1. März"}, {{2025, 12, 31}, "Mi 31.12.2025", "Mittwoch, 31. Dezember 2025"},
+        {{2026, 12, 12}, "Sa 12.12.", "Samstag, 12. Dezember"}, // a clock set back since
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(rolltext::dayLabel(c.day, today), c.shown) << c.shown;
+        EXPECT_EQ(rolltext::spokenDayLabel(c.day, today), c.said) << c.said;
+    }
+    EXPECT_EQ(rolltext::dayLabel({2026, 12, 31}, {2027, 1, 1}), "Gestern") << "across the year's end";
+}
+
+} // namespace
+} // namespace velmora

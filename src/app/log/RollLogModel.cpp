@@ -4,6 +4,8 @@
 #include "text/LuckText.h"
 #include "text/RollText.h"
 
+#include <QDateTime>
+
 #include <optional>
 
 namespace velmora {
@@ -15,11 +17,31 @@ constexpr qsizetype kMostWordsKept = 512;
 
 } // namespace
 
-RollLogModel::RollLogModel(const RollLog& log, QObject* parent)
+RollLogModel::RollLogModel(Keeper& keeper, QObject* parent)
     : QAbstractTableModel(parent)
-    , m_log(log)
-    , m_rows(static_cast<int>(log.size()))
+    , m_keeper(keeper)
+    , m_rows(static_cast<int>(keeper.rows()))
 {
+    connect(&keeper, &Keeper::olderRead, this, &RollLogModel::olderRead);
+}
+
+bool RollLogModel::canFetchMore(const QModelIndex& parent) const { return !parent.isValid() && m_keeper.hasOlder(); }
+
+void RollLogModel::fetchMore(const QModelIndex& parent)
+{
+    if (!parent.isValid()) {
+        m_keeper.readOlder();
+    }
+}
+
+void RollLogModel::olderRead(int count)
+{
+    const int rows = static_cast<int>(m_keeper.rows());
+    if (count > 0 && rows > m_rows) {
+        beginInsertRows({}, m_rows, rows - 1);
+        m_rows = rows;
+        endInsertRows();
+    }
 }
 
 int RollLogModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
@@ -28,10 +50,7 @@ int RollLogModel::columnCount(const QModelIndex& parent) const { return parent.i
 
 const RollLog::Entry* RollLogModel::entryAt(int row) const
 {
-    if (row < 0 || row >= m_rows || static_cast<std::size_t>(row) >= m_log.size()) {
-        return nullptr;
-    }
-    return &m_log[m_log.size() - 1 - static_cast<std::size_t>(row)];
+    return row < 0 || row >= m_rows ? nullptr : m_keeper.entryAt(static_cast<std::size_t>(row));
 }
 
 int RollLogModel::rowOf(std::uint64_t id) const
@@ -52,8 +71,20 @@ const RollLogModel::Words& RollLogModel::wordsOf(const RollLog::Entry& entry) co
     if (m_words.size() >= kMostWordsKept) {
         m_words.clear();
     }
-    const rolltext::LogCells shown = rolltext::logCells(entry.roll, entry.time);
-    const rolltext::LogCells said = rolltext::spokenLogCells(entry.roll, entry.time);
+    rolltext::LogCells shown = rolltext::logCells(entry.roll, entry.time);
+    rolltext::LogCells said = rolltext::spokenLogCells(entry.roll, entry.time);
+    // Its day where it is not today; a roll kept before rolls had dates has none.
+    if (entry.when > 0) {
+        const auto dayOf = [](const QDate& date) {
+            return rolltext::Day{date.year(), static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day())};
+        };
+        const rolltext::Day day = dayOf(QDateTime::fromMSecsSinceEpoch(entry.when).date());
+        const rolltext::Day today = dayOf(QDate::currentDate());
+        if (const std::string label = rolltext::dayLabel(day, today); !label.empty()) {
+            shown.time = label + ' ' + shown.time;
+            said.time = rolltext::spokenDayLabel(day, today) + ", " + said.time;
+        }
+    }
     QString luckShown;
     QString luckSaid;
     if (const RollOdds* odds = oddsOf(sharedOdds(), entry.roll)) {
@@ -77,6 +108,10 @@ QVariant RollLogModel::data(const QModelIndex& index, int role) const
         return {};
     }
     switch (role) {
+    case EveningStartsRole: {
+        const RollLog::Entry* before = entryAt(index.row() + 1);
+        return before != nullptr && entry->when - before->when >= kEveningPauseMs;
+    }
     case Qt::DisplayRole:
         return wordsOf(*entry).shown[static_cast<std::size_t>(index.column())];
     case Qt::AccessibleTextRole:
@@ -116,14 +151,8 @@ QVariant RollLogModel::headerData(int section, Qt::Orientation orientation, int 
 
 void RollLogModel::rollAdded()
 {
-    if (m_log.empty()) {
+    if (static_cast<std::size_t>(m_rows) >= m_keeper.rows()) {
         return;
-    }
-    // As many as the log keeps: its oldest went as the newest came.
-    if (static_cast<std::size_t>(m_rows) >= m_log.size()) {
-        beginRemoveRows({}, m_rows - 1, m_rows - 1);
-        --m_rows;
-        endRemoveRows();
     }
     beginInsertRows({}, 0, 0);
     ++m_rows;
@@ -133,7 +162,7 @@ void RollLogModel::rollAdded()
 void RollLogModel::reload()
 {
     beginResetModel();
-    m_rows = static_cast<int>(m_log.size());
+    m_rows = static_cast<int>(m_keeper.rows());
     m_words.clear();
     endResetModel();
 }

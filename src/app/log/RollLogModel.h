@@ -1,6 +1,6 @@
 #pragma once
 
-#include "steps/RollLog.h"
+#include "app/store/Keeper.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -22,16 +22,21 @@ public:
     // The result right after the time, where the eye finds it and no
     // long talent's name pushes it out of sight.
     enum Column { Time, Result, Luck, What, Karma, Dice, Columns };
+    // True for the first roll of an evening, after a pause as long as the
+    // one that ends "Heute": newest first, a line is drawn beneath it.
+    static constexpr int EveningStartsRole = Qt::UserRole + 1;
 
-    explicit RollLogModel(const RollLog& log, QObject* parent = nullptr);
+    explicit RollLogModel(Keeper& keeper, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // Older rolls, read from the database as the view comes to them.
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
 
-    // The log's newest roll, above the others; its oldest gone where the
-    // log was full.
+    // The newest roll, above the others.
     void rollAdded();
     // The log replaced as a whole.
     void reload();
@@ -48,7 +53,9 @@ private:
     };
     const Words& wordsOf(const RollLog::Entry& entry) const;
 
-    const RollLog& m_log;
+    void olderRead(int count);
+
+    Keeper& m_keeper;
     int m_rows = 0;
     // By roll id; let go of wholesale once it holds far more than a view shows.
     mutable QHash<std::uint64_t, Words> m_words;

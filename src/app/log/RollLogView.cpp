@@ -20,10 +20,12 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
@@ -36,24 +38,38 @@ namespace {
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
+// A line between two evenings, beneath the first roll of the later one.
+class EveningLine : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (index.data(RollLogModel::EveningStartsRole).toBool()) {
+            const int width = std::max(2, option.fontMetrics.height() / 8);
+            painter->fillRect(option.rect.left(), option.rect.bottom() - width + 1, option.rect.width(), width,
+                option.palette.color(QPalette::WindowText));
+        }
+    }
+};
+
 } // namespace
 
 RollLogView::RollLogView(Session& session, QWidget* parent)
     : QWidget(parent)
     , m_session(session)
     , m_log(session.log())
-    , m_model(new RollLogModel(session.log(), this))
+    , m_model(new RollLogModel(session.keeper(), this))
     , m_table(new QTableView(this))
 {
     setObjectName(QStringLiteral("rollLog"));
-    auto* note =
-        new QLabel(tr("Die letzten %1 Würfe, der neueste zuerst; sie bleiben über das Ende von Velmora hinaus.")
-                       .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(RollLog::kCapacity))),
-            this);
+    auto* note = new QLabel(tr("Alle Würfe, der neueste zuerst; sie bleiben über das Ende von Velmora hinaus."), this);
     note->setWordWrap(true);
     m_table->setObjectName(QStringLiteral("rolls"));
     m_table->setAccessibleName(tr("Würfe"));
     m_table->setModel(m_model);
+    m_table->setItemDelegate(new EveningLine(m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -373,24 +389,22 @@ QString RollLogView::clearQuestion(std::size_t rolls)
 {
     // Exactly what will be deleted, and in German: "Alle 1 Würfe" is none.
     return rolls == 1 ? tr("Den einen Wurf aus dem Verlauf löschen?")
-                      : tr("Alle %1 Würfe aus dem Verlauf löschen?").arg(rolls);
+                      : tr("Alle %1 Würfe aus dem Verlauf löschen?")
+                            .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(rolls)));
 }
 
 void RollLogView::askToClear()
 {
-    const std::size_t count = m_log.size();
+    const auto count = static_cast<std::size_t>(m_session.keeper().total());
     if (count == 0) {
         m_announcer->announce(tr("Noch keine Würfe"));
         return;
     }
-    std::vector<std::uint64_t> ids;
-    for (std::size_t i = 0; i < count; ++i) {
-        ids.push_back(m_log[i].id);
-    }
+    // What is counted is what goes, whatever another Velmora rolls meanwhile.
     if (QMessageBox::question(
             this, tr("Verlauf leeren"), clearQuestion(count), QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes) {
-        m_session.clearLog(ids);
+        m_session.clearLog();
     }
 }
 

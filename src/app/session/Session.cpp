@@ -91,11 +91,8 @@ void Session::stepKarma(int delta)
 
 void Session::clearLog()
 {
-    std::vector<std::uint64_t> ids;
-    for (std::size_t i = 0; i < log().size(); ++i) {
-        ids.push_back(log()[i].id);
-    }
-    clearLog(ids);
+    m_keeper.clearAll();
+    emit logReplaced();
 }
 
 void Session::clearLog(const std::vector<std::uint64_t>& ids)

@@ -77,7 +77,7 @@ public:
 
     Keeper& keeper() { return m_keeper; }
     const RollLog& log() const { return m_keeper.log(); }
-    // Empties the log, here and in the database: of all it shows, or of these rolls.
+    // Empties the log, here and in the database: of every roll it counts, or of these rolls.
     void clearLog();
     void clearLog(const std::vector<std::uint64_t>& ids);
 

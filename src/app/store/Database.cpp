@@ -10,14 +10,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QRandomGenerator>
+#include <QSaveFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStorageInfo>
 #include <QVariant>
 
 #include <algorithm>
 #include <atomic>
+#include <span>
 #include <unordered_set>
 #include <utility>
 
@@ -27,87 +32,92 @@ namespace {
 QString tr(const char* text) { return QCoreApplication::translate("velmora::Database", text); }
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
-constexpr const char* kSchemaSql[] = {
-    "CREATE TABLE IF NOT EXISTS rolls ("
-    " seq INTEGER PRIMARY KEY AUTOINCREMENT,"
-    " id INTEGER NOT NULL UNIQUE,"
-    " rolled_at INTEGER NOT NULL," // ms since 1970
-    " time TEXT NOT NULL," // hh:mm:ss, local time
-    " step INTEGER NOT NULL,"
-    " karma INTEGER NOT NULL,"
-    " outcome TEXT NOT NULL,"
-    " total INTEGER NOT NULL,"
-    " modifier INTEGER NOT NULL,"
-    " error TEXT,"
-    " character TEXT NOT NULL DEFAULT '',"
-    " talent TEXT NOT NULL DEFAULT '',"
-    " dice TEXT NOT NULL)",
-    "CREATE INDEX IF NOT EXISTS rolls_in_order ON rolls (rolled_at, seq)",
-    "CREATE TABLE IF NOT EXISTS characters ("
-    " position INTEGER PRIMARY KEY,"
-    " name TEXT NOT NULL,"
-    " current INTEGER NOT NULL DEFAULT 0)",
-    "CREATE TABLE IF NOT EXISTS talents ("
-    " character INTEGER NOT NULL,"
-    " position INTEGER NOT NULL,"
-    " name TEXT NOT NULL,"
-    " step INTEGER NOT NULL,"
-    " PRIMARY KEY (character, position))",
+// The tables as they are made, and mended where a column went missing.
+struct Table {
+    const char* name;
+    std::span<const char* const> columns;
+    const char* key;
 };
+constexpr const char* kRollColumns[] = {"seq INTEGER PRIMARY KEY AUTOINCREMENT", "id INTEGER NOT NULL UNIQUE",
+    "rolled_at INTEGER NOT NULL", // ms since 1970
+    "time TEXT NOT NULL", // hh:mm:ss, local time
+    "step INTEGER NOT NULL", "karma INTEGER NOT NULL", "outcome TEXT NOT NULL", "total INTEGER NOT NULL",
+    "modifier INTEGER NOT NULL", "error TEXT", "character TEXT NOT NULL DEFAULT ''", "talent TEXT NOT NULL DEFAULT ''",
+    "dice TEXT NOT NULL"};
+constexpr const char* kCharacterColumns[] = {
+    "position INTEGER PRIMARY KEY", "name TEXT NOT NULL", "current INTEGER NOT NULL DEFAULT 0"};
+constexpr const char* kTalentColumns[] = {
+    "character INTEGER NOT NULL", "position INTEGER NOT NULL", "name TEXT NOT NULL", "step INTEGER NOT NULL"};
+// Rows of the talents that the rules refused, moved here rather than lost
+// when the talents are written anew.
+constexpr const char* kSetAsideColumns[] = {"source TEXT NOT NULL", "row TEXT NOT NULL"};
+constexpr Table kTables[] = {{"rolls", kRollColumns, nullptr}, {"characters", kCharacterColumns, nullptr},
+    {"talents", kTalentColumns, "PRIMARY KEY (character, position)"}, {"set_aside", kSetAsideColumns, nullptr}};
+
+const QString kRollFields =
+    QStringLiteral("id, rolled_at, time, step, karma, outcome, total, modifier, error, character, talent, dice");
 
 // Less than this free, and the disk is as good as full: a connection's
 // shared memory alone takes 32 KiB.
 constexpr qint64 kRoomNeeded = 1 << 20;
 
 // SQLite's primary result codes, as Qt passes them on.
-Database::Fault faultOf(const QSqlError& error, const QString& folder)
+Store::Fault faultOf(const QSqlError& error, const QString& folder)
 {
     if (error.type() == QSqlError::NoError) {
-        return Database::Fault::None;
+        return Store::Fault::None;
     }
-    switch (error.nativeErrorCode().toInt() & 0xff) {
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    switch (code) {
     case 5: // BUSY
     case 6: // LOCKED
-        return Database::Fault::Busy;
+        return Store::Fault::Busy;
     case 13: // FULL
-        return Database::Fault::Full;
+        return Store::Fault::Full;
     case 3: // PERM
     case 8: // READONLY
     case 23: // AUTH
-        return Database::Fault::NoPermission;
+        return Store::Fault::NoPermission;
     case 10: // IOERR
-    case 14: // CANTOPEN: a folder it may not write to, most often
+    case 14: { // CANTOPEN: a folder it may not write to, most often
+        const QStorageInfo disk(folder);
+        if (disk.isValid() && disk.isReadOnly()) {
+            return Store::Fault::NoPermission; // however little room it has
+        }
         // A disk that has no room left for the journal's shared memory
         // fails reads and writes alike, as an I/O error.
-        if (const QStorageInfo disk(folder);
-            disk.isValid() && disk.bytesAvailable() >= 0 && disk.bytesAvailable() < kRoomNeeded) {
-            return Database::Fault::Full;
+        if (disk.isValid() && disk.bytesAvailable() >= 0 && disk.bytesAvailable() < kRoomNeeded) {
+            return Store::Fault::Full;
         }
-        if ((error.nativeErrorCode().toInt() & 0xff) == 10) {
-            return Database::Fault::Other;
+        if (code == 10) {
+            return Store::Fault::Other;
         }
-        return QFileInfo(folder).isWritable() ? Database::Fault::CannotOpen : Database::Fault::NoPermission;
+        return QFileInfo(folder).isWritable() ? Store::Fault::CannotOpen : Store::Fault::NoPermission;
+    }
     case 11: // CORRUPT
     case 26: // NOTADB
-        return Database::Fault::Damaged;
+        return Store::Fault::Damaged;
     default:
-        return Database::Fault::Other;
+        return Store::Fault::Other;
     }
 }
 
-// One statement after another on one connection, stopping at the first
-// fault, which it keeps with SQLite's words.
+QString folderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
+
+} // namespace
+
+// One statement after another on the database's connection, stopping at
+// the first fault, which it keeps with SQLite's words.
 class Statements {
 public:
-    Statements(const QString& connection, QString folder, QString& lastError)
-        : m_db(QSqlDatabase::database(connection, false))
-        , m_folder(std::move(folder))
-        , m_lastError(lastError)
+    explicit Statements(Database& database)
+        : m_database(database)
+        , m_db(QSqlDatabase::database(database.m_connection, false))
     {
     }
 
-    Database::Fault fault() const { return m_fault; }
-    bool ok() const { return m_fault == Database::Fault::None; }
+    Store::Fault fault() const { return m_fault; }
+    bool ok() const { return m_fault == Store::Fault::None; }
 
     // A statement with its values bound in order; the query, to read rows from.
     QSqlQuery run(const QString& sql, const QVariantList& values = {})
@@ -129,30 +139,45 @@ public:
         }
         return query;
     }
-    QVariant value(const QString& sql)
+    QVariant value(const QString& sql, const QVariantList& values = {})
     {
-        QSqlQuery query = run(sql);
-        return ok() && query.next() ? query.value(0) : QVariant();
+        QSqlQuery query = run(sql, values);
+        return next(query) ? query.value(0) : QVariant();
+    }
+    // The next row; a fault in reading it is a fault, not the end.
+    bool next(QSqlQuery& query)
+    {
+        if (!ok()) {
+            return false;
+        }
+        if (query.next()) {
+            return true;
+        }
+        if (query.lastError().type() != QSqlError::NoError) {
+            fail(query.lastError());
+        }
+        return false;
     }
 
     void fail(const QSqlError& error)
     {
-        const Database::Fault fault = faultOf(error, m_folder);
-        fail(fault == Database::Fault::None ? Database::Fault::Other : fault, error.text());
+        const Store::Fault fault = faultOf(error, folderOf(m_database.m_paths.database));
+        fail(fault == Store::Fault::None ? Store::Fault::Other : fault, error.text());
     }
     // The first fault stays: what followed it is its consequence.
-    void fail(Database::Fault fault, const QString& why)
+    void fail(Store::Fault fault, const QString& why)
     {
-        if (ok() && fault != Database::Fault::None) {
+        if (ok() && fault != Store::Fault::None) {
             m_fault = fault;
-            m_lastError = why;
+            m_database.m_lastError = why;
+            m_database.m_damaged = m_database.m_damaged || fault == Store::Fault::Damaged;
         }
     }
 
     // The statements of `work` in one transaction that takes the write lock
     // at once, so that a busy database is found before anything is done.
     template <typename Work>
-    Database::Fault transaction(Work&& work)
+    Store::Fault transaction(Work&& work)
     {
         run(QStringLiteral("BEGIN IMMEDIATE"));
         if (!ok()) {
@@ -165,23 +190,20 @@ public:
         if (!ok()) {
             // SQLite may have rolled back already, on a full disk: what is
             // said is the fault, not the rollback's complaint.
-            const Database::Fault fault = std::exchange(m_fault, Database::Fault::None);
-            const QString why = m_lastError;
-            run(QStringLiteral("ROLLBACK"));
-            m_fault = fault;
-            m_lastError = why;
+            const QString why = m_database.m_lastError;
+            QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
+            m_database.m_lastError = why;
         }
         return m_fault;
     }
 
 private:
+    Database& m_database;
     QSqlDatabase m_db;
-    QString m_folder;
-    QString& m_lastError;
-    Database::Fault m_fault = Database::Fault::None;
+    Store::Fault m_fault = Store::Fault::None;
 };
 
-QString folderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
+namespace {
 
 QVariantList rowOf(const RollLog::Entry& entry)
 {
@@ -191,10 +213,6 @@ QVariantList rowOf(const RollLog::Entry& entry)
         roll.error ? QVariant(QString::fromLatin1(rollrows::errorName(*roll.error))) : QVariant(), qt(roll.character),
         qt(roll.talent), rollrows::diceJson(roll.dice)};
 }
-
-const QString kInsertRoll = QStringLiteral(
-    "INSERT OR IGNORE INTO rolls (id, rolled_at, time, step, karma, outcome, total, modifier, error, character, "
-    "talent, dice) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
 
 // A whole number of the row as it stands: a text or a fraction in a field
 // that the program writes as a whole number is no roll of its.
@@ -241,11 +259,12 @@ std::optional<RollLog::Entry> entryOf(const QSqlQuery& row)
     return entry;
 }
 
-// The older files, as earlier versions wrote them.
+// The older files, as earlier versions wrote them, and what could not be
+// written, in the same form.
 constexpr int kFileFormat = 1;
 
 struct FileRolls {
-    std::vector<RollLog::Entry> rolls;
+    Store::Changes changes;
     int skipped = 0;
 };
 
@@ -258,12 +277,31 @@ std::optional<FileRolls> rollsOfFile(const QJsonObject& root)
     FileRolls found;
     for (const QJsonValue& value : rolls.toArray()) {
         if (auto entry = rollrows::fromLogFile(value.toObject())) {
-            found.rolls.push_back(std::move(*entry));
+            found.changes.added.push_back(std::move(*entry));
         } else {
             ++found.skipped;
         }
     }
+    for (const QJsonValue& id : root.value(QStringLiteral("removed")).toArray()) {
+        found.changes.removed.push_back(id.toString().toULongLong(nullptr, 16));
+    }
+    found.changes.removedUpTo = root.value(QStringLiteral("removedUpTo")).toInteger();
     return found;
+}
+
+QJsonObject fileOf(const Store::Changes& changes)
+{
+    QJsonArray rolls;
+    for (const RollLog::Entry& entry : changes.added) {
+        rolls.append(rollrows::toLogFile(entry));
+    }
+    QJsonArray removed;
+    for (const std::uint64_t id : changes.removed) {
+        removed.append(QString::number(id, 16));
+    }
+    return {{QStringLiteral("format"), kFileFormat}, {QStringLiteral("rolls"), rolls},
+        {QStringLiteral("removed"), removed},
+        {QStringLiteral("removedUpTo"), static_cast<qint64>(changes.removedUpTo)}};
 }
 
 struct FileTalents {
@@ -308,9 +346,14 @@ QString skippedNote(int skipped, const QString& path)
                          : tr("%1 Einträge der Datei %2 waren unlesbar und wurden übergangen.").arg(skipped).arg(path));
 }
 
-QString keptAsideNote(const QString& path, const QString& aside)
+// The row as text, to be kept where the rules cannot take it.
+QString rowText(const QSqlQuery& row)
 {
-    return tr("Die Datenbank %1 war beschädigt; sie wurde als %2 aufbewahrt und eine neue angelegt.").arg(path, aside);
+    QJsonArray values;
+    for (int i = 0; i < row.record().count(); ++i) {
+        values.append(QJsonValue::fromVariant(row.value(i)));
+    }
+    return QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact));
 }
 
 } // namespace
@@ -319,6 +362,11 @@ Database::Database(Paths paths, QStringList pragmas) : m_paths(std::move(paths))
 {
     static std::atomic<int> connections{0};
     m_connection = QStringLiteral("velmora-%1").arg(++connections);
+    // Qt SQL's own state made now, before the keeper registers its end:
+    // what is made first is ended last.
+    QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"));
+    QSqlDatabase::contains(m_connection);
+    QSqlQuery{QSqlDatabase()};
 }
 
 Database::~Database() { close(); }
@@ -331,28 +379,35 @@ Store::Made Database::makeHere(const Paths& paths, const QStringList& pragmas)
 void Database::close()
 {
     if (QSqlDatabase::contains(m_connection)) {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-            db.close();
-        }
+        QSqlDatabase::database(m_connection, false).close();
         QSqlDatabase::removeDatabase(m_connection);
     }
     m_open = false;
 }
 
-Database::Opened Database::open()
+Store::Opened Database::open()
 {
-    Opened opened = openOnce(true);
-    if (opened.fault == Fault::Damaged && !opened.notes.isEmpty()) {
-        // Kept aside: a new one in its place.
-        Opened fresh = openOnce(false);
-        fresh.notes = opened.notes + fresh.notes;
-        return fresh;
+    Opened opened = openOnce();
+    if (opened.fault != Fault::Damaged && !m_damaged) {
+        return opened;
     }
-    return opened;
+    close();
+    const QString aside = keepAside();
+    if (aside.isEmpty()) {
+        opened.fault = Fault::Damaged;
+        return opened;
+    }
+    m_damaged = false;
+    Opened fresh = openOnce();
+    const int taken = fresh.fault == Fault::None ? takeInFrom(aside) : 0;
+    fresh.notes.prepend(tr("Die Datenbank %1 war beschädigt; sie wurde als %2 aufbewahrt und eine neue angelegt, "
+                           "mit den %3 Würfen, die sich daraus lesen ließen.")
+                            .arg(m_paths.database, aside)
+                            .arg(taken));
+    return fresh;
 }
 
-Database::Opened Database::openOnce(bool keepDamagedAside)
+Store::Opened Database::openOnce()
 {
     close();
     Opened opened;
@@ -363,27 +418,24 @@ Database::Opened Database::openOnce(bool keepDamagedAside)
             QFileInfo(QFileInfo(folder).absolutePath()).isWritable() ? Fault::CannotOpen : Fault::NoPermission;
         return opened;
     }
-    const QSqlError openError = [&] {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-        db.setDatabaseName(m_paths.database);
-        // Not on the window's thread, but short all the same: a busy
-        // database is tried again later rather than waited for.
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=50"));
-        return db.open() ? QSqlError() : db.lastError();
-    }();
-    if (openError.type() != QSqlError::NoError) {
-        m_lastError = openError.text();
-        opened.fault = faultOf(openError, folder);
-        if (opened.fault == Fault::None) {
-            opened.fault = Fault::CannotOpen;
-        }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(m_paths.database);
+    // Not the window's thread: another program's transaction is waited
+    // for, as long as a moment's takes.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+    const bool isOpen = db.open();
+    const QSqlError error = db.lastError();
+    db = QSqlDatabase();
+    if (!isOpen) {
+        m_lastError = error.text();
+        opened.fault = faultOf(error, folder);
+        opened.fault = opened.fault == Fault::None ? Fault::CannotOpen : opened.fault;
         close();
         return opened;
     }
-    // In a scope of its own: the connection is closed below only once no
-    // statement holds it.
+    m_open = true;
     opened.fault = [&] {
-        Statements sql(m_connection, folder, m_lastError);
+        Statements sql(*this);
         for (const QString& pragma : m_pragmas) {
             sql.run(QStringLiteral("PRAGMA ") + pragma);
         }
@@ -391,55 +443,37 @@ Database::Opened Database::openOnce(bool keepDamagedAside)
         if (sql.ok() && version > kSchema) {
             return Fault::Newer;
         }
-        if (sql.ok()) {
-            // WAL: readers never wait for a writer, and a commit is one append.
-            sql.run(QStringLiteral("PRAGMA journal_mode = WAL"));
-            sql.run(QStringLiteral("PRAGMA synchronous = FULL"));
+        // Pages of deleted rolls given back to the disk, on a file made now.
+        if (sql.value(QStringLiteral("SELECT count(*) FROM sqlite_master")).toInt() == 0) {
+            sql.run(QStringLiteral("PRAGMA auto_vacuum = INCREMENTAL"));
         }
-        return sql.ok() && version < kSchema ? create(opened.notes) : sql.fault();
+        // WAL: readers never wait for a writer, and a commit is one append;
+        // its file cut back once written through.
+        sql.run(QStringLiteral("PRAGMA journal_mode = WAL"));
+        sql.run(QStringLiteral("PRAGMA synchronous = FULL"));
+        sql.run(QStringLiteral("PRAGMA journal_size_limit = 4194304"));
+        return sql.ok() ? makeSchema(opened.notes) : sql.fault();
     }();
-    if (opened.fault == Fault::Damaged && keepDamagedAside) {
-        close();
-        const QString aside = keepAside();
-        if (!aside.isEmpty()) {
-            opened.notes << keptAsideNote(m_paths.database, aside);
-        }
-        return opened;
-    }
     if (opened.fault != Fault::None) {
         close();
         return opened;
     }
-    m_open = true;
-    return opened;
-}
-
-Database::Opened Database::check()
-{
-    Opened checked;
-    if (!m_open) {
-        checked.fault = Fault::CannotOpen;
-        return checked;
-    }
-    {
-        Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
-        const QString result = sql.value(QStringLiteral("PRAGMA quick_check")).toString();
-        if (sql.ok() && result != QLatin1String("ok")) {
-            sql.fail(Fault::Damaged, result);
+    // What earlier runs could not write, this program's or another's.
+    const QFileInfo database(m_paths.database);
+    for (const QFileInfo& file :
+        QDir(folder).entryInfoList({database.fileName() + QStringLiteral(".ungespeichert*")})) {
+        JsonFile journal(file.filePath(), kFileFormat, tr("der nicht gespeicherten Würfe"));
+        auto [rolls, problem] = journal.readAs<FileRolls>(rollsOfFile);
+        if (!problem.isEmpty()) {
+            opened.notes << problem;
         }
-        checked.fault = sql.fault();
+        if (rolls && write(rolls->changes) == Fault::None) {
+            QFile::remove(file.filePath());
+            opened.notes << tr("%1 Würfe, die beim letzten Mal nicht gespeichert werden konnten, sind übernommen.")
+                                .arg(rolls->changes.added.size());
+        }
     }
-    if (checked.fault != Fault::Damaged) {
-        return checked;
-    }
-    close();
-    const QString aside = keepAside();
-    if (aside.isEmpty()) {
-        return checked;
-    }
-    Opened fresh = openOnce(false);
-    fresh.notes.prepend(keptAsideNote(m_paths.database, aside));
-    return fresh;
+    return opened;
 }
 
 QString Database::keepAside()
@@ -468,20 +502,106 @@ QString Database::keepAside()
     return {};
 }
 
-Database::Fault Database::create(QStringList& notes)
+int Database::takeInFrom(const QString& aside)
 {
-    Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
+    // Whatever can still be read, a thousand rows at a time, and where
+    // those fail, one by one: a damaged page costs its own rows only.
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery query(db);
+    const auto copy = [&](const QString& sql, const QVariantList& values = {}) {
+        query.prepare(sql);
+        for (const QVariant& value : values) {
+            query.addBindValue(value);
+        }
+        return query.exec() ? query.numRowsAffected() : -1;
+    };
+    if (copy(QStringLiteral("ATTACH DATABASE ? AS old"), {aside}) < 0) {
+        return 0;
+    }
+    copy(QStringLiteral("INSERT OR IGNORE INTO characters SELECT position, name, current FROM old.characters"));
+    copy(QStringLiteral("INSERT OR IGNORE INTO talents SELECT character, position, name, step FROM old.talents"));
+    // Which rolls there were, from the index where the table cannot say.
+    std::vector<qint64> seqs;
+    for (const QString& sql : {QStringLiteral("SELECT seq FROM old.rolls INDEXED BY rolls_in_order"),
+             QStringLiteral("SELECT seq FROM old.rolls")}) {
+        for (query.exec(sql); seqs.empty() && query.next();) {
+            do {
+                seqs.push_back(query.value(0).toLongLong());
+            } while (query.next());
+        }
+    }
+    std::sort(seqs.begin(), seqs.end());
+    const QString rows = QStringLiteral("INSERT OR IGNORE INTO rolls (seq, %1) SELECT seq, %1 FROM old.rolls WHERE seq "
+                                        "BETWEEN ? AND ?")
+                             .arg(kRollFields);
+    int taken = 0;
+    constexpr std::size_t kChunk = 1000;
+    db.transaction();
+    for (std::size_t from = 0; from < seqs.size(); from += kChunk) {
+        const std::size_t to = std::min(seqs.size(), from + kChunk) - 1;
+        const int whole = copy(rows, {seqs[from], seqs[to]});
+        if (whole == static_cast<int>(to - from + 1)) {
+            taken += whole;
+            continue;
+        }
+        for (std::size_t i = from; i <= to; ++i) {
+            taken += std::max(0, copy(rows, {seqs[i], seqs[i]}));
+        }
+    }
+    db.commit();
+    query.exec(QStringLiteral("DETACH DATABASE old"));
+    return taken;
+}
+
+Store::Fault Database::makeSchema(QStringList& notes)
+{
+    Statements sql(*this);
     JsonFile logFile(m_paths.logFile, kFileFormat, tr("des Verlaufs"));
     JsonFile talentsFile(m_paths.talentsFile, kFileFormat, tr("der Talente"));
     bool importedLog = false;
     bool importedTalents = false;
+    // Whatever was dropped by hand is made again, on every opening; a
+    // database that lacks nothing is only read.
+    QStringList missing;
+    for (const Table& table : kTables) {
+        const QString name = QString::fromLatin1(table.name);
+        QSqlQuery present = sql.run(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {name});
+        QStringList found;
+        while (sql.next(present)) {
+            found << present.value(0).toString();
+        }
+        QStringList columns;
+        for (const char* column : table.columns) {
+            columns << QString::fromLatin1(column);
+            // As a column may be added: its name and type, unconstrained.
+            const QStringList words = columns.constLast().split(' ');
+            if (!found.isEmpty() && !found.contains(words[0])) {
+                missing << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(name, words[0], words[1]);
+            }
+        }
+        if (table.key != nullptr) {
+            columns << QString::fromLatin1(table.key);
+        }
+        if (found.isEmpty()) {
+            missing << QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)").arg(name, columns.join(", "));
+        }
+    }
+    // A roll kept once: an id added again is unique as the table made it.
+    if (missing.contains(QStringLiteral("ALTER TABLE rolls ADD COLUMN id INTEGER"))) {
+        missing << QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS rolls_by_id ON rolls (id)");
+    }
+    if (sql.value(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'rolls_in_order'")).toInt() == 0) {
+        missing << QStringLiteral("CREATE INDEX IF NOT EXISTS rolls_in_order ON rolls (rolled_at, seq)");
+    }
+    if (!sql.ok() || (missing.isEmpty() && sql.value(QStringLiteral("PRAGMA user_version")).toInt() >= kSchema)) {
+        return sql.fault();
+    }
     const Fault fault = sql.transaction([&] {
-        // Another Velmora may have made it meanwhile.
+        for (const QString& statement : missing) {
+            sql.run(statement);
+        }
         if (sql.value(QStringLiteral("PRAGMA user_version")).toInt() >= kSchema || !sql.ok()) {
             return;
-        }
-        for (const char* statement : kSchemaSql) {
-            sql.run(QString::fromLatin1(statement));
         }
         auto [rolls, logProblem] = logFile.readAs<FileRolls>(rollsOfFile);
         if (!logProblem.isEmpty()) {
@@ -491,14 +611,13 @@ Database::Fault Database::create(QStringList& notes)
             // Each roll once: a second roll with an id already taken gets one of its own.
             std::unordered_set<std::uint64_t> ids;
             std::uint64_t next = 1;
-            const std::size_t from =
-                rolls->rolls.size() > RollLog::kCapacity ? rolls->rolls.size() - RollLog::kCapacity : 0;
-            for (std::size_t i = from; i < rolls->rolls.size(); ++i) {
-                RollLog::Entry& entry = rolls->rolls[i];
+            for (RollLog::Entry& entry : rolls->changes.added) {
                 while (!ids.insert(entry.id).second) {
                     entry.id = next++;
                 }
-                sql.run(kInsertRoll, rowOf(entry));
+                sql.run(QStringLiteral("INSERT OR IGNORE INTO rolls (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                            .arg(kRollFields),
+                    rowOf(entry));
             }
             if (rolls->skipped > 0) {
                 notes << skippedNote(rolls->skipped, m_paths.logFile);
@@ -534,74 +653,102 @@ Database::Fault Database::create(QStringList& notes)
     return fault;
 }
 
-Database::Fault Database::addRoll(const RollLog::Entry& entry)
+Store::Fault Database::write(const Changes& changes)
 {
     if (!m_open) {
         return Fault::CannotOpen;
     }
-    Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
-    return sql.transaction([&] {
-        sql.run(kInsertRoll, rowOf(entry));
-        sql.run(QStringLiteral("DELETE FROM rolls WHERE seq IN (SELECT seq FROM rolls ORDER BY rolled_at DESC, seq "
-                               "DESC LIMIT -1 OFFSET %1)")
-                    .arg(RollLog::kCapacity));
-    });
-}
-
-Database::Fault Database::removeRolls(const std::vector<std::uint64_t>& ids)
-{
-    if (!m_open) {
-        return Fault::CannotOpen;
+    if (changes.empty()) {
+        return Fault::None;
     }
-    Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
-    return sql.transaction([&] {
-        for (const std::uint64_t id : ids) {
+    Statements sql(*this);
+    const Fault fault = sql.transaction([&] {
+        for (const RollLog::Entry& entry : changes.added) {
+            sql.run(QStringLiteral("INSERT OR IGNORE INTO rolls (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                        .arg(kRollFields),
+                rowOf(entry));
+        }
+        for (const std::uint64_t id : changes.removed) {
             sql.run(QStringLiteral("DELETE FROM rolls WHERE id = ?"), {static_cast<qint64>(id)});
         }
+        if (changes.removedUpTo > 0) {
+            sql.run(QStringLiteral("DELETE FROM rolls WHERE seq <= ?"), {static_cast<qint64>(changes.removedUpTo)});
+        }
     });
+    if (fault == Fault::None && (changes.removedUpTo > 0 || !changes.removed.empty())) {
+        sql.run(QStringLiteral("PRAGMA incremental_vacuum"));
+    }
+    return fault;
 }
 
-Database::Rolls Database::latestRolls()
+Store::Fault Database::keepUnwritten(const Changes& changes)
 {
-    Rolls found;
-    if (!m_open) {
-        found.fault = Fault::CannotOpen;
-        return found;
+    // One file per program: two at once must not overwrite each other's.
+    static const QString mine = QStringLiteral("-%1").arg(QRandomGenerator::system()->generate(), 8, 16, QChar('0'));
+    const QString path = unwrittenPath() + mine;
+    if (changes.empty()) {
+        return QFile::exists(path) && !QFile::remove(path) ? Fault::NoPermission : Fault::None;
     }
-    Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
-    QSqlQuery rows = sql.run(
-        QStringLiteral("SELECT id, rolled_at, time, step, karma, outcome, total, modifier, error, character, talent, "
-                       "dice FROM (SELECT * FROM rolls ORDER BY rolled_at DESC, seq DESC LIMIT %1) ORDER BY "
-                       "rolled_at, seq")
-            .arg(RollLog::kCapacity));
-    while (sql.ok() && rows.next()) {
+    QDir().mkpath(folderOf(path));
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)
+        && file.write(QJsonDocument(fileOf(changes)).toJson(QJsonDocument::Compact)) >= 0 && file.commit()) {
+        return Fault::None;
+    }
+    m_lastError = file.errorString();
+    return file.error() == QFileDevice::PermissionsError ? Fault::NoPermission : Fault::Full;
+}
+
+Store::Page Database::rolls(int count, bool older)
+{
+    Page page;
+    if (!m_open) {
+        page.fault = Fault::CannotOpen;
+        return page;
+    }
+    Statements sql(*this);
+    if (!older) {
+        page.total = sql.value(QStringLiteral("SELECT count(*) FROM rolls")).toLongLong();
+        page.upTo = sql.value(QStringLiteral("SELECT max(seq) FROM rolls")).toLongLong();
+    }
+    QSqlQuery rows =
+        sql.run(QStringLiteral("SELECT %1, seq FROM rolls %2 ORDER BY rolled_at DESC, seq DESC LIMIT ?")
+                    .arg(kRollFields, older ? QStringLiteral("WHERE (rolled_at, seq) < (?, ?)") : QString()),
+            older ? QVariantList{m_oldest.first, m_oldest.second, count + 1} : QVariantList{count + 1});
+    int read = 0;
+    while (sql.next(rows)) {
+        if (++read > count) {
+            page.more = true;
+            break;
+        }
+        m_oldest = {rows.value(1).toLongLong(), rows.value(12).toLongLong()};
         if (auto entry = entryOf(rows)) {
-            found.rolls.push_back(std::move(*entry));
+            page.rolls.push_back(std::move(*entry));
+            page.places.push_back(m_oldest.second);
         } else {
-            ++found.skipped;
+            ++page.skipped;
         }
     }
-    if (sql.ok() && rows.lastError().type() != QSqlError::NoError) {
-        sql.fail(rows.lastError());
-    }
-    found.fault = sql.fault();
-    return found;
+    page.fault = sql.fault();
+    return page;
 }
 
-Database::Talents Database::readTalents()
+Store::Talents Database::readTalents()
 {
     Talents found;
-    Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
+    Statements sql(*this);
+    m_refused.clear();
     Roster& roster = found.roster;
     // Where each character of the table went in the roster, if anywhere.
     std::vector<std::pair<qint64, std::size_t>> placed;
     std::optional<std::size_t> current;
     QSqlQuery characters = sql.run(QStringLiteral("SELECT position, name, current FROM characters ORDER BY position"));
-    while (sql.ok() && characters.next()) {
+    while (sql.next(characters)) {
         const auto position = whole(characters.value(0));
         if (!position || characters.value(1).typeId() != QMetaType::QString
             || roster.addCharacter(characters.value(1).toString().toStdString())) {
             ++found.skipped;
+            m_refused.emplace_back(QStringLiteral("characters"), rowText(characters));
             continue;
         }
         placed.emplace_back(*position, roster.characters().size() - 1);
@@ -611,8 +758,8 @@ Database::Talents Database::readTalents()
     }
     characters.finish();
     QSqlQuery talents =
-        sql.run(QStringLiteral("SELECT character, name, step FROM talents ORDER BY character, position"));
-    while (sql.ok() && talents.next()) {
+        sql.run(QStringLiteral("SELECT character, name, step, position FROM talents ORDER BY character, position"));
+    while (sql.next(talents)) {
         const auto owner = whole(talents.value(0));
         const auto step = whole(talents.value(2));
         const auto at = std::find_if(placed.begin(), placed.end(), [&](const auto& p) { return owner == p.first; });
@@ -620,6 +767,7 @@ Database::Talents Database::readTalents()
             || talents.value(1).typeId() != QMetaType::QString
             || roster.addTalent(at->second, talents.value(1).toString().toStdString(), static_cast<int>(*step))) {
             ++found.skipped;
+            m_refused.emplace_back(QStringLiteral("talents"), rowText(talents));
         }
     }
     if (current) {
@@ -629,7 +777,7 @@ Database::Talents Database::readTalents()
     return found;
 }
 
-Database::Talents Database::talents()
+Store::Talents Database::talents()
 {
     if (!m_open) {
         Talents none;
@@ -639,9 +787,9 @@ Database::Talents Database::talents()
     return readTalents();
 }
 
-Database::Fault Database::writeTalents(const Roster& roster)
+Store::Fault Database::writeTalents(const Roster& roster)
 {
-    Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
+    Statements sql(*this);
     sql.run(QStringLiteral("DELETE FROM talents"));
     sql.run(QStringLiteral("DELETE FROM characters"));
     for (std::size_t c = 0; c < roster.characters().size(); ++c) {
@@ -657,14 +805,14 @@ Database::Fault Database::writeTalents(const Roster& roster)
     return sql.fault();
 }
 
-Database::Talents Database::changeTalents(const std::function<Refusal(Roster&)>& change)
+Store::Talents Database::changeTalents(const std::function<Refusal(Roster&)>& change)
 {
     Talents result;
     if (!m_open) {
         result.fault = Fault::CannotOpen;
         return result;
     }
-    Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
+    Statements sql(*this);
     const Fault fault = sql.transaction([&] {
         result = readTalents();
         sql.fail(result.fault, m_lastError);
@@ -676,6 +824,10 @@ Database::Talents Database::changeTalents(const std::function<Refusal(Roster&)>&
             sql.fail(Fault::Other, QStringLiteral("refused")); // nothing to write: rolled back
             return;
         }
+        // Rows that the rules refuse are moved aside whole, never deleted.
+        for (const auto& [table, row] : m_refused) {
+            sql.run(QStringLiteral("INSERT INTO set_aside (source, row) VALUES (?, ?)"), {table, row});
+        }
         sql.fail(writeTalents(result.roster), m_lastError);
     });
     if (!result.refusal) {
@@ -684,70 +836,12 @@ Database::Talents Database::changeTalents(const std::function<Refusal(Roster&)>&
     return result;
 }
 
-// A table of its own, made when first written: a database without it is as
-// good for an older Velmora as before.
-constexpr const char* kLayoutTable = "CREATE TABLE IF NOT EXISTS layout (name TEXT PRIMARY KEY, value BLOB NOT NULL)";
-
-Database::Layout Database::layout()
-{
-    Layout found;
-    if (!m_open) {
-        found.fault = Fault::CannotOpen;
-        return found;
-    }
-    Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
-    const bool made = sql.value(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'layout'")).toInt() > 0;
-    if (made) {
-        QSqlQuery rows = sql.run(QStringLiteral("SELECT name, value FROM layout"));
-        while (sql.ok() && rows.next()) {
-            const QString name = rows.value(0).toString();
-            const QByteArray value = rows.value(1).toByteArray();
-            if (name == QLatin1String("geometry")) {
-                found.geometry = value;
-            } else if (name == QLatin1String("state")) {
-                found.state = value;
-            } else {
-                found.settings.insert(name, value);
-            }
-        }
-    }
-    found.fault = sql.fault();
-    return found;
-}
-
-Database::Fault Database::keepLayout(const QByteArray& geometry, const QByteArray& state)
-{
-    if (!m_open) {
-        return Fault::CannotOpen;
-    }
-    Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
-    return sql.transaction([&] {
-        sql.run(QString::fromLatin1(kLayoutTable));
-        for (const auto& [name, value] : {std::pair{"geometry", &geometry}, std::pair{"state", &state}}) {
-            sql.run(QStringLiteral("INSERT OR REPLACE INTO layout (name, value) VALUES (?, ?)"),
-                {QString::fromLatin1(name), *value});
-        }
-    });
-}
-
-Database::Fault Database::keepSetting(const QString& name, const QByteArray& value)
-{
-    if (!m_open) {
-        return Fault::CannotOpen;
-    }
-    Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
-    return sql.transaction([&] {
-        sql.run(QString::fromLatin1(kLayoutTable));
-        sql.run(QStringLiteral("INSERT OR REPLACE INTO layout (name, value) VALUES (?, ?)"), {name, value});
-    });
-}
-
 std::optional<std::int64_t> Database::dataVersion()
 {
     if (!m_open) {
         return std::nullopt;
     }
-    Statements sql(m_connection, folderOf(m_paths.database), m_lastError);
+    Statements sql(*this);
     const QVariant version = sql.value(QStringLiteral("PRAGMA data_version"));
     return sql.ok() ? std::optional<std::int64_t>(version.toLongLong()) : std::nullopt;
 }

@@ -2,17 +2,18 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QMutex>
 #include <QRandomGenerator>
+#include <QSettings>
 #include <QThread>
 #include <QTime>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
-#include <unordered_set>
+#include <cstdlib>
 #include <utility>
 
 namespace velmora {
@@ -20,11 +21,9 @@ namespace {
 
 QString tr(const char* text) { return QCoreApplication::translate("velmora::Keeper", text); }
 
-constexpr int kRetryBusy = 200; // ms
-constexpr int kRetryFault = 5000; // ms
+constexpr int kPage = 500; // rolls read at a time
+constexpr int kRetry = 1000; // ms
 constexpr int kLookEvery = 1000; // ms
-// A lock held this long is worth saying; a shorter one is a moment's wait.
-constexpr int kBusyTold = 5000; // ms
 constexpr int kFinishWithin = 3000; // ms
 
 QString faultMessage(Store::Fault fault, const QString& path)
@@ -88,72 +87,83 @@ QString skippedRows(int rolls, int talents)
     }
     QString subject = parts.join(tr(" und "));
     subject[0] = subject[0].toUpper();
-    const bool one = rolls + talents == 1;
-    return (one ? tr("%1 in der Datenbank ist unlesbar und wird übergangen.")
-                : tr("%1 in der Datenbank sind unlesbar und werden übergangen."))
+    return (rolls + talents == 1 ? tr("%1 in der Datenbank ist unlesbar und wird übergangen.")
+                                 : tr("%1 in der Datenbank sind unlesbar und werden übergangen."))
         .arg(subject);
 }
 
-// Waiting operations are bounded as the log is: beyond its capacity the
-// oldest roll goes, which the log would let go at once anyway. Changes of
-// the talents and clearings are never dropped.
-void queue(std::deque<Keeper::Op>& ops, Keeper::Op op)
-{
-    ops.push_back(std::move(op));
-    if (ops.size() > RollLog::kCapacity) {
-        const auto oldestRoll =
-            std::find_if(ops.begin(), ops.end(), [](const Keeper::Op& o) { return o.kind == Keeper::Op::Kind::Roll; });
-        if (oldestRoll != ops.end()) {
-            ops.erase(oldestRoll);
-        }
-    }
-}
+// Where Qt ends the program with exit() (a display gone), the keeper's
+// rolls are written first.
+std::atomic<Keeper*> g_atExit = nullptr;
 
 } // namespace
 
-// The worker's way back to the keeper, which outlives the worker unless the
-// keeper gave up waiting for it: then the keeper is gone, and nothing is sent.
-struct KeeperLink {
-    QMutex mutex;
-    Keeper* keeper = nullptr;
-};
-
 // The database's side: lives on its own thread, and may wait on the disk.
 class KeeperWorker : public QObject {
+    Q_OBJECT
+
 public:
-    KeeperWorker(std::shared_ptr<KeeperLink> link, Store::Paths paths, QStringList pragmas)
-        : m_link(std::move(link))
-        , m_paths(std::move(paths))
+    KeeperWorker(Store::Paths paths, QStringList pragmas)
+        : m_paths(std::move(paths))
         , m_pragmas(std::move(pragmas))
         , m_retry(new QTimer(this))
         , m_look(new QTimer(this))
     {
         m_retry->setSingleShot(true);
-        connect(m_retry, &QTimer::timeout, this, [this] { drain(); });
+        connect(m_retry, &QTimer::timeout, this, &KeeperWorker::drain);
         m_look->setInterval(kLookEvery);
-        connect(m_look, &QTimer::timeout, this, [this] { look(); });
+        connect(m_look, &QTimer::timeout, this, &KeeperWorker::look);
     }
 
     void start()
     {
+        const QString settingsPath = m_paths.settings.isEmpty()
+            ? QFileInfo(m_paths.database).absolutePath() + QStringLiteral("/velmora.conf")
+            : m_paths.settings;
+        m_settings = new QSettings(settingsPath, QSettings::IniFormat, this);
+        QHash<QString, QByteArray> settings;
+        m_settings->beginGroup(QStringLiteral("settings"));
+        for (const QString& key : m_settings->childKeys()) {
+            settings.insert(key, m_settings->value(key).toByteArray());
+        }
+        m_settings->endGroup();
+        emit settingsRead(settings);
+        emit layoutRead(m_settings->value(QStringLiteral("layout/geometry")).toByteArray(),
+            m_settings->value(QStringLiteral("layout/state")).toByteArray());
         m_look->start();
-        drain();
+        open();
     }
 
-    void take(Keeper::Op op)
+    void keepSetting(const QString& key, const QByteArray& value)
     {
-        m_taken = op.number;
-        if (op.kind == Keeper::Op::Kind::Clear) {
-            // Rolls not yet written are deleted by not writing them.
-            const std::unordered_set<std::uint64_t> ids(op.ids.begin(), op.ids.end());
-            std::erase_if(m_ops,
-                [&](const Keeper::Op& o) { return o.kind == Keeper::Op::Kind::Roll && ids.count(o.roll.id) > 0; });
+        m_settings->setValue(key, value);
+        m_settings->sync();
+        if (m_settings->status() != QSettings::NoError) {
+            tell(QStringLiteral("settings"),
+                tr("Velmora kann seine Einstellungen nicht in %1 schreiben.").arg(m_settings->fileName()));
         }
-        queue(m_ops, std::move(op));
-        const std::uint64_t taken = m_taken;
-        post([taken](Keeper& k) { k.taken(taken); });
-        // After a failure, the timer tries again: a burst of rolls on a
-        // busy database must not wait out the busy timeout one by one.
+    }
+
+    void take(Store::Changes changes)
+    {
+        // Rolls not yet written are deleted by not writing them.
+        const std::unordered_set<std::uint64_t> gone(changes.removed.begin(), changes.removed.end());
+        std::erase_if(m_pending.added, [&](const RollLog::Entry& e) { return gone.count(e.id) > 0; });
+        for (RollLog::Entry& entry : changes.added) {
+            m_pending.added.push_back(std::move(entry));
+        }
+        m_pending.removed.insert(m_pending.removed.end(), changes.removed.begin(), changes.removed.end());
+        m_pending.removedUpTo = std::max(m_pending.removedUpTo, changes.removedUpTo);
+        m_clearings += changes.removed.empty() && changes.removedUpTo == 0 ? 0 : 1;
+        // After a failure, the timer tries again.
+        if (!m_retry->isActive()) {
+            drain();
+        }
+    }
+
+    void changeTalents(const std::function<Refusal(Roster&)>& change)
+    {
+        m_talentChanges.push_back(change);
         if (!m_retry->isActive()) {
             drain();
         }
@@ -161,77 +171,80 @@ public:
 
     void look()
     {
-        if (!isOpen()) {
-            drain();
+        if (!open()) {
             return;
         }
         const auto version = m_database->dataVersion();
-        if (version && version != m_version) {
+        if (version != m_version) {
             m_version = version;
-            sendSnapshot(); // which forgets the version where it fails, so that the next look tries again
+            sendAll();
         }
     }
 
-    // At the end: what is left, tried until written or the time is up.
+    void readOlder(int count)
+    {
+        Store::Page page;
+        page.fault = Store::Fault::CannotOpen;
+        if (open()) {
+            page = m_database->rolls(count, true);
+            failed(page.fault);
+        }
+        emit olderRead(page);
+    }
+
+    // At the end: what is left written, or kept beside the database.
     void finish()
     {
         m_look->stop();
         m_retry->stop();
-        QElapsedTimer since;
-        since.start();
-        while (!m_ops.empty() && !m_memoryOnly && since.elapsed() < kFinishWithin) {
-            bool opening = false;
-            const Store::Fault fault = drainOnce(opening);
-            if (fault == Store::Fault::Busy) {
-                QThread::msleep(50); // nothing else is left to do on this thread
-            } else if (fault != Store::Fault::None) {
-                break;
-            }
+        // Beside the database first: the last try may take longer than the
+        // program is given.
+        keepUnwritten();
+        drain();
+        if (!m_talentChanges.empty()) {
+            std::fprintf(stderr, "velmora: %zu changes of the talents could not be written to %s: %s\n",
+                m_talentChanges.size(), qPrintable(m_paths.database),
+                qPrintable(m_database ? m_database->lastError() : QString()));
         }
-        if (!m_ops.empty() && !m_memoryOnly) {
-            const auto count = [&](Keeper::Op::Kind kind) {
-                return static_cast<long>(
-                    std::count_if(m_ops.begin(), m_ops.end(), [kind](const Keeper::Op& o) { return o.kind == kind; }));
-            };
-            std::fprintf(stderr,
-                "velmora: %ld rolls, %ld clearings and %ld changes of the talents could not be written to %s: %s\n",
-                count(Keeper::Op::Kind::Roll), count(Keeper::Op::Kind::Clear), count(Keeper::Op::Kind::Talents),
-                qPrintable(m_paths.database), qPrintable(m_database ? m_database->lastError() : QString()));
-        }
-        if (m_database) {
-            m_database->close();
-        }
+        m_database.reset();
     }
+
+signals:
+    void settingsRead(const QHash<QString, QByteArray>& settings);
+    void layoutRead(const QByteArray& geometry, const QByteArray& state);
+    void rollsRead(const velmora::Store::Page& page);
+    void olderRead(const velmora::Store::Page& page);
+    void written(const std::vector<std::uint64_t>& ids, int clearings);
+    void talentsRead(const velmora::Roster& roster, int changes);
+    void problem(const QString& cause, const QString& message);
 
 private:
-    bool isOpen() const { return m_database && m_database->isOpen(); }
-
-    // Runs `f` on the keeper's thread, with the keeper.
-    template <typename F>
-    void post(F f)
-    {
-        const QMutexLocker lock(&m_link->mutex);
-        if (Keeper* keeper = m_link->keeper) {
-            QMetaObject::invokeMethod(
-                keeper, [keeper, f = std::move(f)]() mutable { f(*keeper); }, Qt::QueuedConnection);
-        }
-    }
-
     void tell(const QString& cause, const QString& message)
     {
         if (!message.isEmpty()) {
-            post([cause, message](Keeper& k) { k.tell(cause, message); });
+            emit problem(cause, message);
         }
     }
 
-    void tell(Store::Fault fault)
+    // A fault said, and the changes tried again later. Damage found on the
+    // way keeps the file aside at the next opening.
+    void failed(Store::Fault fault)
     {
+        if (fault == Store::Fault::None) {
+            return;
+        }
         tell(QStringLiteral("fault-%1").arg(static_cast<int>(fault)), faultMessage(fault, m_paths.database));
+        if (fault == Store::Fault::Damaged && m_database) {
+            m_database.reset(); // opened anew, the damaged file kept aside
+        }
+        if (!m_memoryOnly) {
+            m_retry->start(fault == Store::Fault::Busy ? kRetry : 5 * kRetry);
+        }
     }
 
     bool open()
     {
-        if (isOpen()) {
+        if (m_database && m_database->isOpen()) {
             return true;
         }
         if (m_memoryOnly) {
@@ -240,231 +253,141 @@ private:
         if (!m_database) {
             Store::Made made = Store::make(m_paths, m_pragmas);
             if (!made.store) {
-                // Nothing to retry: the program's files are as they are.
-                m_memoryOnly = true;
-                m_openFault = Store::Fault::CannotOpen;
+                m_memoryOnly = true; // the program's files are as they are
                 tell(QStringLiteral("module"), made.problem);
-                post([](Keeper& k) { k.m_loaded = true; });
-                if (!std::exchange(m_layoutSent, true)) {
-                    post([](Keeper& k) { emit k.layoutRead({}, {}); });
-                }
+                emit rollsRead({});
                 return false;
             }
             m_database = std::move(made.store);
+            finishAtExit();
         }
         const Store::Opened opened = m_database->open();
         for (const QString& note : opened.notes) {
             tell(note, note);
         }
-        m_openFault = opened.fault;
+        m_memoryOnly = opened.fault == Store::Fault::Newer || opened.fault == Store::Fault::Damaged;
         if (opened.fault != Store::Fault::None) {
-            m_memoryOnly = opened.fault == Store::Fault::Newer || opened.fault == Store::Fault::Damaged;
             failed(opened.fault);
-            post([](Keeper& k) { k.m_loaded = true; }); // with nothing to show
-            // Not later, when it can be read: the window would jump.
-            if (!std::exchange(m_layoutSent, true)) {
-                post([](Keeper& k) { emit k.layoutRead({}, {}); });
-            }
+            emit rollsRead({}); // loaded, with nothing to show
             return false;
         }
         m_version = m_database->dataVersion();
-        sendSnapshot();
-        if (!std::exchange(m_layoutSent, true)) {
-            const Store::Layout layout = m_database->layout();
-            post([layout](Keeper& k) {
-                emit k.settingsRead(layout.settings);
-                emit k.layoutRead(layout.geometry, layout.state);
-            });
-        }
-        // Every page read only now: the rolls are shown before a large
-        // file has been read through.
-        const Store::Opened checked = m_database->check();
-        for (const QString& note : checked.notes) {
-            tell(note, note);
-        }
-        if (!m_database->isOpen()) {
-            m_openFault = checked.fault;
-            // Damaged still: it could not be kept aside. Else the new one
-            // could not be opened yet, and is tried again.
-            m_memoryOnly = checked.fault == Store::Fault::Damaged;
-            failed(checked.fault);
-            return false;
-        }
-        if (!checked.notes.isEmpty()) {
-            m_version = m_database->dataVersion();
-            sendSnapshot(); // the new one's
-        }
+        sendAll();
+        finishAtExit();
         return true;
     }
 
-    void failed(Store::Fault fault)
+    // Where Qt ends the program with exit(), this program's rolls are
+    // written before Qt SQL's own state is ended: what is registered last
+    // runs first, so once more when a reading and writing made all of it.
+    void finishAtExit()
     {
-        if (fault == Store::Fault::Damaged && !m_memoryOnly) {
-            // Found in a read or a write: the next opening keeps it aside.
-            tell(Store::Fault::Other);
-        } else if (fault == Store::Fault::Busy) {
-            if (!m_busy.isValid()) {
-                m_busy.start();
-            } else if (m_busy.elapsed() >= kBusyTold) {
-                tell(fault);
-            }
-        } else {
-            tell(fault);
-        }
-        if (!m_memoryOnly) {
-            m_retry->start(fault == Store::Fault::Busy ? kRetryBusy : kRetryFault);
+        static std::atomic<int> registered = 0;
+        if (registered < 2) {
+            ++registered;
+            std::atexit([] {
+                if (Keeper* keeper = g_atExit.exchange(nullptr)) {
+                    keeper->finish();
+                }
+            });
         }
     }
 
-    // The first operation waiting, written; what kept it from being.
-    // `opening` tells whether that was the opening, which has said so.
-    Store::Fault drainOnce(bool& opening)
+    // Everything this program shows of the database: its newest rolls, as
+    // many as are shown, and the talents.
+    void sendAll()
     {
-        opening = !open();
-        if (opening) {
-            return m_openFault;
+        Store::Page page = m_database->rolls(std::max(m_shown, static_cast<int>(RollLog::kCapacity)), false);
+        Store::Talents talents = m_database->talents();
+        if (page.fault != Store::Fault::None || talents.fault != Store::Fault::None) {
+            m_version.reset(); // read again at the next look
+            failed(page.fault != Store::Fault::None ? page.fault : talents.fault);
+            return;
         }
-        Keeper::Op& op = m_ops.front();
-        Store::Fault fault = Store::Fault::None;
-        switch (op.kind) {
-        case Keeper::Op::Kind::Roll:
-            fault = m_database->addRoll(op.roll);
-            break;
-        case Keeper::Op::Kind::Clear:
-            fault = m_database->removeRolls(op.ids);
-            // Snapshots read before it was taken were dropped; no other
-            // program's commit may come to send a new one.
-            m_cleared = fault == Store::Fault::None;
-            break;
-        case Keeper::Op::Kind::Layout:
-            fault = m_database->keepLayout(op.geometry, op.state);
-            break;
-        case Keeper::Op::Kind::Setting:
-            fault = m_database->keepSetting(op.name, op.value);
-            break;
-        case Keeper::Op::Kind::Talents: {
-            Store::Talents changed = m_database->changeTalents(op.change);
-            fault = changed.fault;
-            if (fault == Store::Fault::None) {
-                if (changed.refusal) {
-                    const QString refusal = QString::fromStdString(*changed.refusal);
-                    post([refusal](Keeper& k) { emit k.problem(refusal); });
-                }
-                m_changedTalents = std::make_unique<Roster>(std::move(changed.roster));
-            }
-            break;
-        }
-        }
-        if (fault == Store::Fault::Damaged) {
-            m_database->close(); // opened anew, and kept aside, next time
-        }
-        if (fault == Store::Fault::None) {
-            m_ops.pop_front();
-            m_busy.invalidate();
-        }
-        return fault;
+        tell(QStringLiteral("skipped"), skippedRows(page.skipped, talents.skipped));
+        emit rollsRead(page);
+        emit talentsRead(talents.roster, 0);
     }
 
     void drain()
     {
-        while (!m_ops.empty()) {
-            bool opening = false;
-            const Store::Fault fault = drainOnce(opening);
-            if (fault != Store::Fault::None) {
-                if (!opening) {
-                    failed(fault); // a failed opening has said so already
-                }
-                break;
-            }
-        }
-        if (m_ops.empty() && !isOpen()) {
-            open();
-        }
-        if (std::exchange(m_cleared, false) && isOpen()) {
-            sendSnapshot();
-        }
-        if (m_changedTalents) {
-            // The talents as the database now holds them, this program's
-            // changes and any other's.
-            sendTalents(std::move(*std::exchange(m_changedTalents, nullptr)));
-        }
-    }
-
-    // Changes still waiting, made to what the database holds: what this
-    // program shows.
-    void withWaiting(std::vector<RollLog::Entry>& rolls, Roster& roster) const
-    {
-        for (const Keeper::Op& op : m_ops) {
-            switch (op.kind) {
-            case Keeper::Op::Kind::Roll:
-                rolls.push_back(op.roll);
-                break;
-            case Keeper::Op::Kind::Clear: {
-                const std::unordered_set<std::uint64_t> ids(op.ids.begin(), op.ids.end());
-                std::erase_if(rolls, [&](const RollLog::Entry& e) { return ids.count(e.id) > 0; });
-                break;
-            }
-            case Keeper::Op::Kind::Talents:
-                op.change(roster);
-                break;
-            case Keeper::Op::Kind::Layout:
-            case Keeper::Op::Kind::Setting:
-                break;
-            }
-        }
-        if (rolls.size() > RollLog::kCapacity) {
-            rolls.erase(rolls.begin(), rolls.begin() + static_cast<std::ptrdiff_t>(rolls.size() - RollLog::kCapacity));
-        }
-    }
-
-    void sendTalents(Roster roster)
-    {
-        std::vector<RollLog::Entry> none;
-        withWaiting(none, roster);
-        const std::uint64_t upTo = m_taken;
-        post([upTo, roster = std::move(roster)](Keeper& k) { k.talentsRead(upTo, roster); });
-    }
-
-    // Everything this program shows of the database, and everything taken
-    // so far in it: operations waiting are added as they will be written.
-    void sendSnapshot()
-    {
-        Store::Rolls rolls = m_database->latestRolls();
-        Store::Talents talents = m_database->talents();
-        if (rolls.fault != Store::Fault::None || talents.fault != Store::Fault::None) {
-            const Store::Fault fault = rolls.fault != Store::Fault::None ? rolls.fault : talents.fault;
-            m_version.reset(); // read again at the next look
-            if (fault == Store::Fault::Damaged) {
-                m_database->close(); // kept aside at the next opening
-            }
-            failed(fault);
+        if (!open()) {
+            keepUnwritten();
             return;
         }
-        tell(QStringLiteral("skipped"), skippedRows(rolls.skipped, talents.skipped));
-        withWaiting(rolls.rolls, talents.roster);
-        const std::uint64_t upTo = m_taken;
-        post([upTo, rolls = std::move(rolls.rolls), roster = std::move(talents.roster)](Keeper& k) mutable {
-            k.rollsRead(upTo, std::move(rolls));
-            k.talentsRead(upTo, roster);
-        });
+        if (!m_pending.empty()) {
+            const Store::Fault fault = m_database->write(m_pending);
+            if (fault != Store::Fault::None) {
+                failed(fault);
+                keepUnwritten();
+                return;
+            }
+            std::vector<std::uint64_t> ids;
+            for (const RollLog::Entry& entry : m_pending.added) {
+                ids.push_back(entry.id);
+            }
+            const int cleared = std::exchange(m_clearings, 0);
+            emit written(ids, cleared);
+            m_pending = {};
+            keepUnwritten();
+            if (cleared > 0) {
+                sendAll(); // as the database now holds them
+            }
+        }
+        while (!m_talentChanges.empty()) {
+            Store::Talents changed = m_database->changeTalents(m_talentChanges.front());
+            if (changed.fault != Store::Fault::None) {
+                failed(changed.fault);
+                return;
+            }
+            m_talentChanges.pop_front();
+            if (changed.refusal) {
+                tell(QString(), QString::fromStdString(*changed.refusal));
+            }
+            // The talents as the database now holds them, this program's
+            // changes and any other's.
+            emit talentsRead(changed.roster, 1);
+        }
     }
 
-    std::shared_ptr<KeeperLink> m_link;
+    // Beside the database, whatever is not in it: the next opening takes it in.
+    void keepUnwritten()
+    {
+        if (m_memoryOnly || (m_pending.empty() && !m_journal)) {
+            return;
+        }
+        if (!m_database) {
+            return;
+        }
+        m_journal = !m_pending.empty();
+        if (m_database->keepUnwritten(m_pending) != Store::Fault::None && m_journal) {
+            tell(QStringLiteral("lost"),
+                tr("%1 Würfe sind weder in der Datenbank %2 noch daneben gespeichert: Sie gehen verloren, wenn "
+                   "Velmora jetzt beendet wird.")
+                    .arg(m_pending.added.size())
+                    .arg(m_paths.database));
+            std::fprintf(stderr, "velmora: %zu rolls could not be written to %s: %s\n", m_pending.added.size(),
+                qPrintable(m_paths.database), qPrintable(m_database->lastError()));
+        }
+    }
+
+public:
+    int m_shown = 0; // rows the keeper shows, set from its thread between reads
+
+private:
     Store::Paths m_paths;
     QStringList m_pragmas;
+    QSettings* m_settings = nullptr;
     // Made by the first opening, on this thread: loading its module reads the disk.
     std::unique_ptr<Store> m_database;
-    Store::Fault m_openFault = Store::Fault::None;
     QTimer* m_retry;
     QTimer* m_look;
-    std::deque<Keeper::Op> m_ops;
-    std::uint64_t m_taken = 0;
+    Store::Changes m_pending;
+    int m_clearings = 0;
+    std::deque<std::function<Refusal(Roster&)>> m_talentChanges;
     std::optional<std::int64_t> m_version;
     bool m_memoryOnly = false;
-    bool m_cleared = false;
-    bool m_layoutSent = false;
-    QElapsedTimer m_busy;
-    std::unique_ptr<Roster> m_changedTalents;
+    bool m_journal = false;
 };
 
 Keeper::Keeper(Store::Paths paths, QStringList pragmas, QObject* parent)
@@ -478,13 +401,14 @@ Keeper::~Keeper() { finish(); }
 
 void Keeper::finish()
 {
+    Keeper* self = this;
+    g_atExit.compare_exchange_strong(self, nullptr);
     if (m_thread == nullptr) {
         return;
     }
-    KeeperWorker* worker = m_worker;
-    QThread* thread = m_thread;
-    m_worker = nullptr;
-    m_thread = nullptr;
+    KeeperWorker* worker = std::exchange(m_worker, nullptr);
+    QThread* thread = std::exchange(m_thread, nullptr);
+    disconnect(worker, nullptr, this, nullptr);
     QMetaObject::invokeMethod(
         worker,
         [worker, thread] {
@@ -493,19 +417,9 @@ void Keeper::finish()
             thread->quit();
         },
         Qt::QueuedConnection);
-    // Counted naps rather than a timed wait on a condition: a clock made to
-    // stand still (faketime) ends such a wait at once, and the thread would
-    // be left running into the program's end.
-    constexpr int kNap = 10; // ms
-    for (int naps = 0; naps < (kFinishWithin + 1000) / kNap && !thread->isFinished(); ++naps) {
-        QThread::msleep(kNap);
-    }
-    if (thread->isFinished()) {
-        thread->wait();
+    if (thread->wait(QDeadlineTimer(kFinishWithin + 1000))) {
         delete thread;
     } else {
-        const QMutexLocker lock(&m_link->mutex);
-        m_link->keeper = nullptr;
         // Still on the disk: left to the end of the process, which a
         // destroyed running thread would abort.
         std::fprintf(stderr, "velmora: the database did not finish in time\n");
@@ -519,28 +433,54 @@ void Keeper::start()
     }
     m_thread = new QThread;
     m_thread->setObjectName(QStringLiteral("velmora-database"));
-    m_link = std::make_shared<KeeperLink>();
-    m_link->keeper = this;
-    m_worker = new KeeperWorker(m_link, m_paths, m_pragmas);
+    m_worker = new KeeperWorker(m_paths, m_pragmas);
     m_worker->moveToThread(m_thread);
+    connect(m_worker, &KeeperWorker::settingsRead, this, &Keeper::settingsRead);
+    connect(m_worker, &KeeperWorker::layoutRead, this, &Keeper::layoutRead);
+    connect(m_worker, &KeeperWorker::rollsRead, this, &Keeper::rollsRead);
+    connect(m_worker, &KeeperWorker::olderRead, this, &Keeper::pageRead);
+    connect(m_worker, &KeeperWorker::written, this, &Keeper::written);
+    connect(m_worker, &KeeperWorker::talentsRead, this, &Keeper::talentsRead);
+    connect(m_worker, &KeeperWorker::problem, this, &Keeper::tell);
+    g_atExit = this;
     m_thread->start();
-    KeeperWorker* worker = m_worker;
-    QMetaObject::invokeMethod(
-        worker, [worker] { worker->start(); }, Qt::QueuedConnection);
-    for (Op& op : std::exchange(m_unsent, {})) {
-        send(std::move(op));
+    send([](KeeperWorker& worker) { worker.start(); });
+    for (auto& job : std::exchange(m_unsent, {})) {
+        send(std::move(job));
     }
 }
 
-void Keeper::send(Op op)
+void Keeper::send(std::function<void(KeeperWorker&)> job)
 {
     if (m_thread == nullptr) {
-        queue(m_unsent, std::move(op));
+        m_unsent.push_back(std::move(job));
         return;
     }
     KeeperWorker* worker = m_worker;
+    const int shown = static_cast<int>(rows());
     QMetaObject::invokeMethod(
-        worker, [worker, op = std::move(op)]() mutable { worker->take(std::move(op)); }, Qt::QueuedConnection);
+        worker,
+        [worker, shown, job = std::move(job)] {
+            worker->m_shown = shown;
+            job(*worker);
+        },
+        Qt::QueuedConnection);
+}
+
+const RollLog::Entry* Keeper::entryAt(std::size_t row) const
+{
+    if (row < m_log.size()) {
+        return &m_log[m_log.size() - 1 - row];
+    }
+    return row < rows() ? &m_older[row - m_log.size()] : nullptr;
+}
+
+void Keeper::readOlder()
+{
+    if (m_more && !m_reading && m_thread != nullptr) {
+        m_reading = true;
+        send([](KeeperWorker& worker) { worker.readOlder(kPage); });
+    }
 }
 
 const RollLog::Entry& Keeper::keep(const RollRecord& roll)
@@ -550,57 +490,64 @@ const RollLog::Entry& Keeper::keep(const RollRecord& roll)
     while (id == 0) {
         id = QRandomGenerator::system()->generate64();
     }
+    if (m_log.size() == RollLog::kCapacity) {
+        m_older.push_front(m_log[0]); // still shown, beneath the latest
+    }
     m_log.add(roll, QTime::currentTime().toString(QStringLiteral("hh:mm:ss")).toStdString(), id,
         QDateTime::currentMSecsSinceEpoch());
-    Op op;
-    op.kind = Op::Kind::Roll;
-    op.number = ++m_sent;
-    op.roll = m_log.latest();
-    m_inFlight.emplace_back(op.number, op.roll.id);
-    if (m_inFlight.size() > RollLog::kCapacity) {
-        m_inFlight.pop_front();
-    }
-    send(std::move(op));
+    m_unwritten.insert(id);
+    ++m_total;
+    Store::Changes changes;
+    changes.added.push_back(m_log.latest());
+    send([changes = std::move(changes)](KeeperWorker& worker) { worker.take(changes); });
     return m_log.latest();
 }
 
-void Keeper::keepLayout(const QByteArray& geometry, const QByteArray& state)
+void Keeper::removeShown(const std::unordered_set<std::uint64_t>& ids)
 {
-    Op op;
-    op.kind = Op::Kind::Layout;
-    op.number = ++m_sent;
-    op.geometry = geometry;
-    op.state = state;
-    send(std::move(op));
-}
-
-void Keeper::keepSetting(const QString& name, const QByteArray& value)
-{
-    Op op;
-    op.kind = Op::Kind::Setting;
-    op.number = ++m_sent;
-    op.name = name;
-    op.value = value;
-    send(std::move(op));
+    const auto gone = [&](const RollLog::Entry& e) { return ids.count(e.id) > 0; };
+    std::vector<RollLog::Entry> kept;
+    for (std::size_t i = 0; i < m_log.size(); ++i) {
+        if (!gone(m_log[i])) {
+            kept.push_back(m_log[i]);
+        }
+    }
+    m_log.clear();
+    for (const RollLog::Entry& entry : kept) {
+        m_log.add(entry.roll, entry.time, entry.id, entry.when);
+    }
+    std::erase_if(m_older, gone);
 }
 
 void Keeper::clearLog(const std::vector<std::uint64_t>& ids)
 {
     const std::unordered_set<std::uint64_t> gone(ids.begin(), ids.end());
-    const std::vector<RollLog::Entry> before = m_log.entries();
-    m_log.clear();
-    for (const RollLog::Entry& entry : before) {
-        if (gone.count(entry.id) == 0) {
-            m_log.add(entry.roll, entry.time, entry.id, entry.when);
-        }
+    const std::size_t before = rows();
+    removeShown(gone);
+    m_total = std::max<std::int64_t>(0, m_total - static_cast<std::int64_t>(before - rows()));
+    for (const std::uint64_t id : ids) {
+        m_unwritten.erase(id);
     }
-    std::erase_if(m_inFlight, [&](const auto& flying) { return gone.count(flying.second) > 0; });
-    Op op;
-    op.kind = Op::Kind::Clear;
-    op.number = ++m_sent;
-    op.ids = ids;
-    m_lastClear = op.number;
-    send(std::move(op));
+    m_clearings.push_back({gone, 0});
+    Store::Changes changes;
+    changes.removed = ids;
+    send([changes = std::move(changes)](KeeperWorker& worker) { worker.take(changes); });
+}
+
+void Keeper::clearAll()
+{
+    Store::Changes changes;
+    for (std::size_t row = 0; row < rows(); ++row) {
+        changes.removed.push_back(entryAt(row)->id);
+    }
+    changes.removedUpTo = m_upTo;
+    m_clearings.push_back({{changes.removed.begin(), changes.removed.end()}, m_upTo});
+    m_log.clear();
+    m_older.clear();
+    m_unwritten.clear();
+    m_total = 0;
+    m_more = false;
+    send([changes = std::move(changes)](KeeperWorker& worker) { worker.take(changes); });
 }
 
 Refusal Keeper::changeTalents(const std::function<Refusal(Roster&)>& change)
@@ -610,71 +557,125 @@ Refusal Keeper::changeTalents(const std::function<Refusal(Roster&)>& change)
         return refusal;
     }
     m_roster = std::move(changed);
-    Op op;
-    op.kind = Op::Kind::Talents;
-    op.number = ++m_sent;
-    op.change = change;
-    m_lastTalentChange = op.number;
-    send(std::move(op));
+    ++m_talentChanges;
+    send([change](KeeperWorker& worker) { worker.changeTalents(change); });
     return std::nullopt;
+}
+
+void Keeper::keepLayout(const QByteArray& geometry, const QByteArray& state)
+{
+    send([geometry, state](KeeperWorker& worker) {
+        worker.keepSetting(QStringLiteral("layout/geometry"), geometry);
+        worker.keepSetting(QStringLiteral("layout/state"), state);
+    });
+}
+
+void Keeper::keepSetting(const QString& name, const QByteArray& value)
+{
+    send([name, value](KeeperWorker& worker) { worker.keepSetting(QStringLiteral("settings/") + name, value); });
 }
 
 void Keeper::lookForChanges()
 {
-    if (m_worker != nullptr) {
-        KeeperWorker* worker = m_worker;
-        QMetaObject::invokeMethod(
-            worker, [worker] { worker->look(); }, Qt::QueuedConnection);
+    if (m_thread != nullptr) {
+        send([](KeeperWorker& worker) { worker.look(); });
     }
 }
 
-void Keeper::taken(std::uint64_t upTo)
+void Keeper::written(const std::vector<std::uint64_t>& ids, int clearings)
 {
-    while (!m_inFlight.empty() && m_inFlight.front().first <= upTo) {
-        m_inFlight.pop_front();
+    for (auto said = m_unsolved.cbegin(); said != m_unsolved.cend(); ++said) {
+        m_said.remove(said.key()); // said again where it comes again
+        emit solved(said.value());
+    }
+    m_unsolved.clear();
+    for (const std::uint64_t id : ids) {
+        m_unwritten.erase(id);
+    }
+    for (int i = 0; i < clearings && !m_clearings.empty(); ++i) {
+        m_clearings.pop_front();
     }
 }
 
-void Keeper::rollsRead(std::uint64_t upTo, std::vector<RollLog::Entry> rolls)
+void Keeper::rollsRead(const Store::Page& page)
 {
-    if (upTo < m_lastClear) {
-        m_loaded = true;
-        return; // read before the clearing
-    }
-    // Rolls sent after the snapshot was read, as the log shows them now.
-    std::unordered_set<std::uint64_t> flying;
-    for (const auto& [number, id] : m_inFlight) {
-        if (number > upTo) {
-            flying.insert(id);
+    // The database's rolls, with this program's on their way and without
+    // those it clears, newest first.
+    std::vector<RollLog::Entry> all;
+    std::unordered_set<std::uint64_t> read;
+    std::size_t cleared = 0;
+    for (std::size_t i = 0; i < page.rolls.size(); ++i) {
+        const RollLog::Entry& entry = page.rolls[i];
+        read.insert(entry.id);
+        if (std::any_of(m_clearings.begin(), m_clearings.end(),
+                [&](const Clearing& c) { return c.ids.count(entry.id) > 0 || page.places[i] <= c.upTo; })) {
+            ++cleared;
+        } else {
+            all.push_back(entry);
         }
     }
-    for (std::size_t i = 0; i < m_log.size() && !flying.empty(); ++i) {
-        if (flying.count(m_log[i].id) > 0) {
-            rolls.push_back(m_log[i]);
+    const std::size_t fromDatabase = all.size();
+    for (std::size_t row = 0; row < rows(); ++row) {
+        const RollLog::Entry* entry = entryAt(row);
+        if (m_unwritten.count(entry->id) > 0 && read.count(entry->id) == 0) {
+            all.push_back(*entry);
         }
     }
-    if (rolls.size() > RollLog::kCapacity) {
-        rolls.erase(rolls.begin(), rolls.begin() + static_cast<std::ptrdiff_t>(rolls.size() - RollLog::kCapacity));
-    }
-    // Unchanged, the views keep their place: a snapshot comes whenever
-    // anything else in the database changed.
-    bool same = rolls.size() == m_log.size();
-    for (std::size_t i = 0; same && i < rolls.size(); ++i) {
-        same = rolls[i].id == m_log[i].id;
+    std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.when > b.when; });
+    m_upTo = page.upTo;
+    // Before a clearing of all is written, the database holds the cleared
+    // ones beyond those read too.
+    const bool allGo =
+        std::any_of(m_clearings.begin(), m_clearings.end(), [](const Clearing& c) { return c.upTo > 0; });
+    m_more = page.more && !allGo;
+    m_total = allGo
+        ? static_cast<std::int64_t>(all.size())
+        : page.total - static_cast<std::int64_t>(cleared) + static_cast<std::int64_t>(all.size() - fromDatabase);
+    // Unchanged, the views keep their place: a read comes whenever anything
+    // else in the database changed.
+    bool same = all.size() == rows();
+    for (std::size_t row = 0; same && row < all.size(); ++row) {
+        same = all[row].id == entryAt(row)->id;
     }
     if (same && m_loaded) {
         return;
     }
     m_loaded = true;
+    const std::size_t latest = std::min(all.size(), RollLog::kCapacity);
     m_log.clear();
-    for (const RollLog::Entry& entry : rolls) {
-        m_log.add(entry.roll, entry.time, entry.id, entry.when);
+    for (std::size_t i = latest; i-- > 0;) {
+        m_log.add(all[i].roll, all[i].time, all[i].id, all[i].when);
     }
+    m_older.assign(all.begin() + static_cast<std::ptrdiff_t>(latest), all.end());
     emit logReplaced();
 }
 
-void Keeper::talentsRead(std::uint64_t upTo, Roster roster)
+void Keeper::pageRead(const Store::Page& page)
 {
+    m_reading = false;
+    m_more = page.more;
+    std::unordered_set<std::uint64_t> shown;
+    for (std::size_t row = 0; row < rows(); ++row) {
+        shown.insert(entryAt(row)->id);
+    }
+    int added = 0;
+    for (const RollLog::Entry& entry : page.rolls) {
+        if (shown.count(entry.id) == 0) {
+            m_older.push_back(entry);
+            ++added;
+        }
+    }
+    emit olderRead(added);
+}
+
+void Keeper::talentsRead(const Roster& read, int changes)
+{
+    m_talentChanges -= changes;
+    // Read before the latest change here was written, it would undo it.
+    if (m_talentChanges > 0) {
+        return;
+    }
+    Roster roster = read;
     // The character chosen here stays chosen here, whatever another Velmora
     // chose: a game master plays one character in each.
     if (const Character* mine = m_roster.currentCharacter()) {
@@ -682,8 +683,7 @@ void Keeper::talentsRead(std::uint64_t upTo, Roster roster)
             roster.setCurrent(*same);
         }
     }
-    // Read before the latest change here was taken, it would undo it.
-    if (upTo >= m_lastTalentChange && roster != m_roster) {
+    if (roster != m_roster) {
         m_roster = std::move(roster);
         emit rosterReplaced();
     }
@@ -691,10 +691,16 @@ void Keeper::talentsRead(std::uint64_t upTo, Roster roster)
 
 void Keeper::tell(const QString& cause, const QString& message)
 {
-    if (!m_said.contains(cause)) {
+    // A refusal of a change, each time; trouble once per cause.
+    if (cause.isEmpty() || !m_said.contains(cause)) {
         m_said.insert(cause);
+        if (cause.startsWith(QLatin1String("fault-")) || cause == QLatin1String("lost")) {
+            m_unsolved.insert(cause, message);
+        }
         emit problem(message);
     }
 }
 
 } // namespace velmora
+
+#include "Keeper.moc"

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <memory>
+#include <unordered_set>
 #include <vector>
 
 class QThread;
@@ -21,25 +21,24 @@ class QThread;
 namespace velmora {
 
 class KeeperWorker;
-struct KeeperLink;
 
-// What this program keeps across runs, as the window's thread sees it: the
-// roll log and the talents, shown at once and written to the database on a
+// What this program keeps across runs, as the window's thread sees it: every
+// roll and the talents, shown at once and written to the database on a
 // thread of their own, so that no disk, lock or busy database ever holds a
-// window. Another Velmora's rolls and changes come in as it makes them.
-// What cannot be written yet stays in memory and is written when it can;
-// each cause of trouble is said once.
+// window. The latest rolls are in memory, older ones read as a view asks
+// for them. Another Velmora's rolls and changes come in as it makes them.
+// What cannot be written yet is written when it can, and kept beside the
+// database meanwhile; each cause of trouble is said once.
 class Keeper : public QObject {
     Q_OBJECT
 
 public:
-    // `pragmas` as for the store.
     explicit Keeper(Store::Paths paths = Store::userPaths(), QStringList pragmas = {}, QObject* parent = nullptr);
     // As finish().
     ~Keeper() override;
 
     // Writes what is not yet written, waiting a few seconds at most, and
-    // ends the database's thread.
+    // ends the database's thread; what is left is kept beside the database.
     void finish();
 
     // Opens the database: once, after the first frame.
@@ -47,84 +46,94 @@ public:
     // The database has been read, or found unreadable, since start().
     bool loaded() const { return m_loaded; }
 
+    // The latest rolls, oldest first.
     const RollLog& log() const { return m_log; }
+    // Every roll read so far, newest first: row 0 is the newest.
+    std::size_t rows() const { return m_log.size() + m_older.size(); }
+    const RollLog::Entry* entryAt(std::size_t row) const;
+    // Older rolls in the database than those read; read them, a page more.
+    bool hasOlder() const { return m_more; }
+    void readOlder();
+    // Every roll kept, read or not.
+    std::int64_t total() const { return m_total; }
+
     // Into the log now, into the database at once.
     const RollLog::Entry& keep(const RollRecord& roll);
-    // Deletes these rolls from the log, here and in the database, for every
-    // Velmora: those that the player was asked about.
+    // Deletes these rolls, here and in the database, for every Velmora.
     void clearLog(const std::vector<std::uint64_t>& ids);
+    // Deletes the total() rolls: each one counted, none rolled since elsewhere.
+    void clearAll();
 
     const Roster& roster() const { return m_roster; }
     // Made here at once and in the database as it is then, another
     // program's changes included; the refusal where it cannot be made here.
     Refusal changeTalents(const std::function<Refusal(Roster&)>& change);
 
-    // The window's layout, kept for the next start.
+    // The window's layout, and one of the player's settings, kept for the next start.
     void keepLayout(const QByteArray& geometry, const QByteArray& state);
-    // One of the player's settings, kept for the next start.
     void keepSetting(const QString& name, const QByteArray& value);
 
     // Asks the database whether another program changed it: cheap, and
     // done every second anyway.
     void lookForChanges();
 
-    // One change for the database, numbered as sent.
-    struct Op {
-        enum class Kind { Roll, Clear, Talents, Layout, Setting };
-        Kind kind = Kind::Roll;
-        std::uint64_t number = 0;
-        RollLog::Entry roll;
-        std::vector<std::uint64_t> ids; // the rolls a clearing deletes
-        std::function<Refusal(Roster&)> change;
-        QByteArray geometry; // of a layout
-        QByteArray state;
-        QString name; // of a setting
-        QByteArray value;
-    };
-
 signals:
-    // The log changed otherwise than by keep(): another program's rolls, a
-    // clearing, the kept rolls read.
+    // The rolls changed otherwise than by keep(): another program's rolls,
+    // a clearing, the kept rolls read.
     void logReplaced();
+    // Older rolls read, beneath those there were.
+    void olderRead(int count);
     void rosterReplaced();
     // Once, as the database was opened: the layout that the last run kept,
-    // empty where there was none or the database could not be read.
+    // empty where there was none.
     void layoutRead(const QByteArray& geometry, const QByteArray& state);
     // Just before it: the settings that the last run kept.
     void settingsRead(const QHash<QString, QByteArray>& settings);
     // One plain German sentence or two, once per cause per session.
     void problem(const QString& message);
+    // Trouble said is over: everything is written.
+    void solved(const QString& message);
 
 private:
-    friend class KeeperWorker;
-    void send(Op op);
-    // From the worker thread, on this one.
-    void taken(std::uint64_t upTo);
-    void rollsRead(std::uint64_t upTo, std::vector<RollLog::Entry> rolls);
-    void talentsRead(std::uint64_t upTo, Roster roster);
+    void send(std::function<void(KeeperWorker&)> job);
+    void rollsRead(const Store::Page& page);
+    void pageRead(const Store::Page& page);
+    void written(const std::vector<std::uint64_t>& ids, int clearings);
+    void talentsRead(const Roster& roster, int changes);
     void tell(const QString& cause, const QString& message);
+    void removeShown(const std::unordered_set<std::uint64_t>& ids);
 
     Store::Paths m_paths;
     QStringList m_pragmas;
     QThread* m_thread = nullptr;
     KeeperWorker* m_worker = nullptr;
-    std::shared_ptr<KeeperLink> m_link;
     bool m_loaded = false;
 
     RollLog m_log;
+    std::deque<RollLog::Entry> m_older; // newest first, each older than the log's
+    bool m_more = false;
+    bool m_reading = false;
+    std::int64_t m_total = 0;
+    // The newest roll's place in the database as last read: a clearing of
+    // all deletes up to it, and this program's rolls since by id.
+    std::int64_t m_upTo = 0;
     Roster m_roster;
-    // Operations are numbered as sent; what the worker reports carries the
-    // number of the last it had taken, so that older news never undoes
-    // newer changes made here.
-    std::uint64_t m_sent = 0;
-    std::uint64_t m_lastClear = 0;
-    std::uint64_t m_lastTalentChange = 0;
-    // Rolls sent but not yet reported taken, by number and id: shown, as
-    // the log holds them, after a snapshot that predates them.
-    std::deque<std::pair<std::uint64_t, std::uint64_t>> m_inFlight; // number, id
+    // This program's rolls not yet written and its clearings on their way,
+    // by id and up to a place: what the database holds is shown with the
+    // first and without the second.
+    std::unordered_set<std::uint64_t> m_unwritten;
+    struct Clearing {
+        std::unordered_set<std::uint64_t> ids;
+        std::int64_t upTo = 0;
+    };
+    std::deque<Clearing> m_clearings;
+    // A read of the talents while a change of them is on its way would undo it.
+    int m_talentChanges = 0;
     // Before start(): what the worker will take first.
-    std::deque<Op> m_unsent;
+    std::vector<std::function<void(KeeperWorker&)>> m_unsent;
     QSet<QString> m_said;
+    // Trouble with writing, said and not yet over: by cause.
+    QHash<QString, QString> m_unsolved;
 };
 
 } // namespace velmora

@@ -53,6 +53,11 @@ bool isWhole(const QJsonValue& value, double lowest, double highest)
 
 bool isName(const std::string& name) { return !nameRefusal(name) && trimmedName(name) == name; }
 
+// Beyond these, a date or a sum no roll had: the end of the year 9999, and
+// sums far from any the dice make, whose arithmetic would overflow.
+constexpr std::int64_t kLatestWhen = 253'402'300'799'999;
+constexpr std::int64_t kLargestTotal = 9'000'000'000'000'000;
+
 } // namespace
 
 const char* outcomeName(RollRecord::Outcome outcome) { return nameOf(kOutcomes, outcome); }
@@ -124,10 +129,27 @@ bool isSound(const RollLog::Entry& entry)
             return face >= 1 && face <= die.sides;
         });
     });
-    return entry.id != 0 && entry.when >= 0 && roll.step >= kFirstStep && roll.step <= kLastStep && roll.karmaLevel >= 0
+    return entry.id != 0 && entry.when >= 0 && entry.when <= kLatestWhen && roll.total >= -kLargestTotal
+        && roll.total <= kLargestTotal && roll.step >= kFirstStep && roll.step <= kLastStep && roll.karmaLevel >= 0
         && roll.karmaLevel <= 4 && roll.modifier >= -1000 && roll.modifier <= 1000
         && (roll.outcome == RollRecord::Outcome::Error || !roll.error)
         && kTime.match(QString::fromStdString(entry.time)).hasMatch() && names && faces;
+}
+
+QJsonObject toLogFile(const RollLog::Entry& entry)
+{
+    const RollRecord& roll = entry.roll;
+    QJsonObject o{{QStringLiteral("id"), QString::number(entry.id, 16)}, {QStringLiteral("when"), double(entry.when)},
+        {QStringLiteral("time"), QString::fromStdString(entry.time)}, {QStringLiteral("step"), roll.step},
+        {QStringLiteral("karma"), roll.karmaLevel}, {QStringLiteral("outcome"), outcomeName(roll.outcome)},
+        {QStringLiteral("total"), double(roll.total)}, {QStringLiteral("modifier"), roll.modifier},
+        {QStringLiteral("character"), QString::fromStdString(roll.character)},
+        {QStringLiteral("talent"), QString::fromStdString(roll.talent)},
+        {QStringLiteral("dice"), QJsonDocument::fromJson(diceJson(roll.dice).toUtf8()).array()}};
+    if (roll.error) {
+        o.insert(QStringLiteral("error"), errorName(*roll.error));
+    }
+    return o;
 }
 
 std::optional<RollLog::Entry> fromLogFile(const QJsonObject& o)
@@ -137,9 +159,11 @@ std::optional<RollLog::Entry> fromLogFile(const QJsonObject& o)
     const auto rolled = outcome(o.value(QStringLiteral("outcome")).toString());
     const QJsonValue errorValue = o.value(QStringLiteral("error"));
     auto dice = diceOf(o.value(QStringLiteral("dice")));
-    if (!idOk || !rolled || !dice || !isWhole(o.value(QStringLiteral("when")), 0, 9e15)
+    if (!idOk || !rolled || !dice || !isWhole(o.value(QStringLiteral("when")), 0, static_cast<double>(kLatestWhen))
         || !isWhole(o.value(QStringLiteral("step")), kFirstStep, kLastStep)
-        || !isWhole(o.value(QStringLiteral("karma")), 0, 4) || !isWhole(o.value(QStringLiteral("total")), -9e15, 9e15)
+        || !isWhole(o.value(QStringLiteral("karma")), 0, 4)
+        || !isWhole(
+            o.value(QStringLiteral("total")), -static_cast<double>(kLargestTotal), static_cast<double>(kLargestTotal))
         || !isWhole(o.value(QStringLiteral("modifier")), -1000, 1000) || !o.value(QStringLiteral("time")).isString()
         || (!errorValue.isUndefined() && !error(errorValue.toString()))) {
         return std::nullopt;

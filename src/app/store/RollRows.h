@@ -28,8 +28,10 @@ std::optional<std::vector<DieRoll>> dice(const QString& json);
 // faces of their dice, a time of day, names as the talents take them.
 bool isSound(const RollLog::Entry& entry);
 
-// One roll of the older log file ("log.json"), where it is sound.
+// One roll of the older log file ("log.json"), where it is sound; and a
+// roll as that file holds it, as the journal of what could not be written does.
 std::optional<RollLog::Entry> fromLogFile(const QJsonObject& roll);
+QJsonObject toLogFile(const RollLog::Entry& entry);
 
 } // namespace rollrows
 } // namespace velmora

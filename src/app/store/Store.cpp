@@ -38,8 +38,9 @@ QStringList moduleCandidates()
 Store::Paths Store::userPaths()
 {
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     return {data + QStringLiteral("/velmora.sqlite"), data + QStringLiteral("/log.json"),
-        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/talents.json")};
+        config + QStringLiteral("/talents.json"), config + QStringLiteral("/velmora.conf")};
 }
 
 void Store::makeWith(Maker instead) { maker() = std::move(instead); }

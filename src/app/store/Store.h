@@ -3,8 +3,6 @@
 #include "steps/RollLog.h"
 #include "talents/Roster.h"
 
-#include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -16,17 +14,17 @@
 
 namespace velmora {
 
-// What keeps the rolls, the characters and their talents across runs, as the
-// keeper's thread sees it. Its code, with Qt SQL, is a module of its own,
-// loaded by that thread once the window is on screen: a window that waits
-// for nothing it does not show starts as fast as a bare one.
+// What keeps every roll, the characters and their talents across runs, as
+// the keeper's thread sees it. Its code, with Qt SQL, is a module of its
+// own, loaded by that thread once the window is on screen: a window that
+// waits for nothing it does not show starts as fast as a bare one.
 class Store {
 public:
     // What went wrong, by the cause a player can act on.
     enum class Fault {
         None,
-        Busy, // another program holds the database for the moment
-        Full, // the disk, or the database's limit
+        Busy, // another program has held the database for seconds
+        Full, // the disk
         NoPermission,
         Damaged, // and could not be kept aside
         Newer, // a newer Velmora's database, left untouched
@@ -39,12 +37,15 @@ public:
         // The files of earlier versions, taken in once when the database is new.
         QString logFile;
         QString talentsFile;
+        // The window's layout and the player's settings, as QSettings keeps them.
+        QString settings;
     };
     // In the user's folders.
     static Paths userPaths();
 
     // The store's module loaded, and a store made by it; or why not, in
-    // plain German. `pragmas` as for Database.
+    // plain German. `pragmas` are run on every opening, after the
+    // program's own: a full disk ("max_page_count") without one.
     struct Made {
         std::unique_ptr<Store> store;
         QString problem;
@@ -60,39 +61,48 @@ public:
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
 
-    virtual const Paths& paths() const = 0;
-
     struct Opened {
         Fault fault = Fault::None;
         // Sentences to tell the player: a damaged database kept aside, the
-        // older files taken in or not.
+        // older files or a journal taken in or not.
         QStringList notes;
     };
-    // Opens the database, or makes it: one that is no database is kept
-    // aside as "….unlesbar-DATE" and a new one started, the older files
-    // taken in. Reads no more of it than its first page.
+    // Opens the database, or makes it, with every table and column it
+    // lacks; one that is no database is kept aside as "….unlesbar-DATE"
+    // and a new one started. What an earlier run could not write is taken in.
     virtual Opened open() = 0;
-    // Reads every page of the open database: one that fails is kept aside
-    // and a new one opened, as above. Takes as long as the file is large.
-    virtual Opened check() = 0;
     virtual bool isOpen() const = 0;
-    virtual void close() = 0;
 
-    // The roll, and the oldest beyond RollLog::kCapacity gone, in one
-    // transaction. A roll already kept is not kept twice.
-    virtual Fault addRoll(const RollLog::Entry& entry) = 0;
-    virtual Fault removeRolls(const std::vector<std::uint64_t>& ids) = 0;
+    // Rolls to add and rolls to delete: by id, and all that were in the
+    // database up to a roll's place in it.
+    struct Changes {
+        std::vector<RollLog::Entry> added;
+        std::vector<std::uint64_t> removed;
+        std::int64_t removedUpTo = 0;
+        bool empty() const { return added.empty() && removed.empty() && removedUpTo == 0; }
+    };
+    // In one transaction, added first: a roll already kept is not kept twice.
+    virtual Fault write(const Changes& changes) = 0;
+    // Changes that could not be written, in a file beside the database,
+    // which the next opening takes in; none, the file removed.
+    virtual Fault keepUnwritten(const Changes& changes) = 0;
 
-    struct Rolls {
-        std::vector<RollLog::Entry> rolls; // the latest RollLog::kCapacity, in the order rolled
+    struct Page {
+        std::vector<RollLog::Entry> rolls; // newest first
+        std::vector<std::int64_t> places; // each roll's place in the database
         int skipped = 0; // rows that the rules refuse
+        bool more = false; // older rolls beyond these
+        std::int64_t total = 0; // of a first page: every roll in the database
+        std::int64_t upTo = 0; // of a first page: the newest place
         Fault fault = Fault::None;
     };
-    virtual Rolls latestRolls() = 0;
+    // The newest `count` rolls; or, with `older`, the `count` next older
+    // than the last page's.
+    virtual Page rolls(int count, bool older) = 0;
 
     struct Talents {
         Roster roster;
-        int skipped = 0; // characters and talents that the rules refuse
+        int skipped = 0; // rows that the rules refuse, kept aside
         Refusal refusal; // of a change
         Fault fault = Fault::None;
     };
@@ -100,18 +110,6 @@ public:
     // One change, made to the talents as the database holds them now, in
     // one transaction; nothing changes where it is refused.
     virtual Talents changeTalents(const std::function<Refusal(Roster&)>& change) = 0;
-
-    // The main window's geometry and its docks' state as Qt saves them,
-    // empty before the first was kept; and the player's settings by name.
-    struct Layout {
-        QByteArray geometry;
-        QByteArray state;
-        QHash<QString, QByteArray> settings;
-        Fault fault = Fault::None;
-    };
-    virtual Layout layout() = 0;
-    virtual Fault keepLayout(const QByteArray& geometry, const QByteArray& state) = 0;
-    virtual Fault keepSetting(const QString& name, const QByteArray& value) = 0;
 
     // Changes whenever another connection commits.
     virtual std::optional<std::int64_t> dataVersion() = 0;

@@ -16,6 +16,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -174,8 +175,14 @@ TalentsView::TalentsView(Session& session, QWidget* parent)
     connect(&m_keeper, &Keeper::rosterReplaced, this, [this] {
         // Not under a question about the talents as they were: its answer
         // is made by name, and the window follows once it is answered.
-        if (QApplication::activeModalWidget() != nullptr) {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
             m_stale = true;
+            // Answered or declined, the window then shows what is now kept.
+            const auto type = static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::UniqueConnection);
+            if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                connect(dialog, &QDialog::finished, this, &TalentsView::followIfStale, type);
+            }
+            connect(modal, &QObject::destroyed, this, &TalentsView::followIfStale, type);
             return;
         }
         followKeeper();
@@ -239,11 +246,16 @@ void TalentsView::followKeeper()
     refresh(talent ? static_cast<int>(*talent) : currentRow());
 }
 
-void TalentsView::showEvent(QShowEvent* event)
+void TalentsView::followIfStale()
 {
     if (std::exchange(m_stale, false)) {
         followKeeper();
     }
+}
+
+void TalentsView::showEvent(QShowEvent* event)
+{
+    followIfStale();
     m_keeper.lookForChanges();
     QWidget::showEvent(event);
 }
@@ -530,12 +542,21 @@ void TalentsView::deleteCharacter()
         return;
     }
     const std::string name = current->name;
-    if (QMessageBox::question(this, tr("Charakter löschen"), deleteQuestion(qt(name), current->talents.size()),
+    const std::size_t talents = current->talents.size();
+    if (QMessageBox::question(this, tr("Charakter löschen"), deleteQuestion(qt(name), talents),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes) {
+        // What the question counted, or nothing: another Velmora may have
+        // given the character a talent meanwhile.
         change(
-            [name](Roster& roster) {
+            [name, talents](Roster& roster) {
                 return withCharacter(roster, name, [&](std::size_t c) {
+                    if (roster.characters()[c].talents.size() != talents) {
+                        return Refusal(tr("%1 hat inzwischen %2 Talente und wurde nicht gelöscht.")
+                                           .arg(qt(name))
+                                           .arg(roster.characters()[c].talents.size())
+                                           .toStdString());
+                    }
                     roster.removeCharacter(c);
                     return Refusal();
                 });

@@ -64,6 +64,7 @@ private:
     void showKarma();
     void fitKarmaLabel();
     // The keeper's talents shown, the chosen talent kept.
+    void followIfStale();
     void followKeeper();
     // One change, made here at once and in the database as it is then.
     void change(const std::function<Refusal(Roster&)>& change, int selectRow);

@@ -146,6 +146,7 @@ Board::Board(Session& session, QWidget* parent) : QWidget(parent), m_session(ses
     connect(&session, &Session::rolled, this, &Board::rolled);
     connect(&session, &Session::karmaChanged, this, &Board::karmaChanged);
     connect(&session.keeper(), &Keeper::problem, this, &Board::tell);
+    connect(&session.keeper(), &Keeper::solved, this, &Board::untell);
 }
 
 Board::~Board() = default;
@@ -346,6 +347,15 @@ void Board::tell(const QString& problem)
     m_messageBar->show();
     growBy(barHeight() - before);
     m_announcer->announce(problem);
+}
+
+void Board::untell(const QString& problem)
+{
+    if (m_messageBar != nullptr) {
+        const int before = barHeight();
+        m_messageBar->remove(problem);
+        growBy(barHeight() - before);
+    }
 }
 
 void Board::growBy(int pixels)

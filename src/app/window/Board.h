@@ -61,6 +61,8 @@ public:
 
     // Trouble with what is kept, in the bar beneath the board, and said.
     void tell(const QString& problem);
+    // The trouble is over: its message goes.
+    void untell(const QString& problem);
 
     // Fits the board into a room of that many pixels, the screen's less the
     // window's frame and menu bar; an empty room sets no limit. Where the

@@ -48,6 +48,15 @@ bool MessageBar::add(const QString& message)
     return true;
 }
 
+void MessageBar::remove(const QString& message)
+{
+    if (m_messages.removeAll(message) > 0) {
+        m_text->setText(m_messages.join(QLatin1Char('\n')));
+        m_text->setAccessibleName(m_text->text());
+        setVisible(!m_messages.isEmpty());
+    }
+}
+
 int MessageBar::heightForWidth(int width) const
 {
     // Every line of every message whole, however narrow the window.

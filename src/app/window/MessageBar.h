@@ -20,6 +20,8 @@ public:
     // Shown after those before it; a message already shown is not repeated.
     // True where it was added.
     bool add(const QString& message);
+    // Gone once it holds no more; the bar hides when none is left.
+    void remove(const QString& message);
     const QStringList& messages() const { return m_messages; }
 
     bool hasHeightForWidth() const override { return true; }
