@@ -1,5 +1,6 @@
 #include "WindowRig.h"
 
+#include "app/store/Keeper.h"
 #include "app/talents/AskDialog.h"
 #include "app/talents/TalentsView.h"
 #include "karma/KarmaState.h"
@@ -11,6 +12,7 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableWidget>
@@ -77,6 +79,66 @@ struct DialogAnswer {
     }
     int opened = 0;
 };
+
+// Another Velmora changes the talents while a question is open here: once
+// it is closed, declined or not, the dock shows them as now kept; and a
+// character is deleted only with the talents that the question counted.
+TEST(Talents, AnotherProgramsChangeUnderAQuestionIsShownAndNothingUncountedDeleted)
+{
+    fixtures::forgetKept();
+    Keeper other(Store::userPaths());
+    other.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return other.loaded(); }));
+    ASSERT_FALSE(other.changeTalents([](Roster& roster) {
+        const Refusal a = roster.addCharacter("Arven");
+        return a ? a : roster.addTalent(0, "Wahrnehmung", 9);
+    }));
+    WindowRig rig;
+    rig.window.restoreKept();
+    Keeper& mine = rig.session.keeper();
+    rig.window.showTalents();
+    TalentsView* view = rig.window.talentsView();
+    auto* table = view->findChild<QTableWidget*>(QStringLiteral("talentTable"));
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        mine.lookForChanges();
+        return table->rowCount() == 1;
+    }));
+    QPushButton* remove = nullptr;
+    for (QPushButton* b : view->findChildren<QPushButton*>()) {
+        remove = b->text() == QStringLiteral("Charakter l&öschen …") ? b : remove;
+    }
+    ASSERT_NE(remove, nullptr);
+    QString refused;
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "answered yes" : "declined");
+        const std::string talent = yes ? "Reiten" : "Klettern";
+        DialogAnswer answer([&](QWidget* dialog) {
+            ASSERT_FALSE(other.changeTalents([&](Roster& roster) { return roster.addTalent(0, talent, 5); }));
+            ASSERT_TRUE(QTest::qWaitFor([&] {
+                mine.lookForChanges();
+                return mine.roster().characters().at(0).talents.size() == (yes ? 3U : 2U) && table->rowCount() == (yes ? 2 : 1);
+            }));
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            ASSERT_NE(box, nullptr);
+            if (yes) {
+                // Then told why nothing was deleted.
+                QTimer::singleShot(0, [&refused] {
+                    if (auto* told = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                        refused = told->text();
+                        told->accept();
+                    }
+                });
+            }
+            box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        remove->click();
+        EXPECT_EQ(answer.opened, 1);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return table->rowCount() == (yes ? 3 : 2); }))
+            << table->rowCount() << " rows in the dock";
+    }
+    EXPECT_EQ(refused, QStringLiteral("Arven hat inzwischen 3 Talente und wurde nicht gelöscht."));
+    EXPECT_EQ(mine.roster().characters().size(), 1U) << "Arven kept: the question counted two talents, not three";
+}
 
 // The talents dock plays alone: karma by + and -, the chosen character and
 // talent kept, each key acting once and only as itself.
