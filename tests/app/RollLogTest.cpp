@@ -2,6 +2,7 @@
 #include "app/log/LuckChart.h"
 #include "app/log/RollLogView.h"
 #include "app/store/Database.h"
+#include "app/store/Keeper.h"
 #include "app/talents/TalentsView.h"
 #include "odds/Luck.h"
 
@@ -12,14 +13,19 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTextLayout>
 
 #include <gtest/gtest.h>
@@ -435,6 +441,70 @@ TEST(RollLog, RollsOfOtherDaysCarryTheirDayAndEveningsAreApart)
     EXPECT_FALSE(starts(2)) << "a millisecond short of three hours";
     EXPECT_TRUE(starts(3)) << "four days later";
     EXPECT_FALSE(starts(4)) << "the oldest: nothing beneath it";
+}
+
+// Every roll kept, exported for a spreadsheet and read back by Python's csv
+// module exactly: names with commas and quotes, dates with their offset,
+// sums and luck as numbers.
+TEST(RollLog, TheCsvExportIsReadBackExactly)
+{
+    fixtures::forgetKept();
+    {
+        Database kept(Database::userPaths());
+        ASSERT_EQ(kept.open().fault, Database::Fault::None);
+        Store::Changes changes;
+        for (int n = 0; n < 3; ++n) {
+            RollLog::Entry& entry = changes.added.emplace_back();
+            entry.id = 0xabc0 + static_cast<std::uint64_t>(n);
+            entry.when = 1'765'000'000'000 + n * 60'000;
+            entry.time = "21:15:11";
+            entry.roll.step = 3;
+            entry.roll.dice = {{4, false, {3}}};
+            entry.roll.outcome = RollRecord::Outcome::Sum;
+            entry.roll.total = 3;
+            entry.roll.character = n == 1 ? "Arven" : "";
+            entry.roll.talent = n == 1 ? "Schwert, \"Kampf\"" : "";
+        }
+        changes.added[2].roll.dice = {{4, false, {1}}};
+        changes.added[2].roll.outcome = RollRecord::Outcome::Fumble;
+        changes.added[2].roll.total = 1;
+        ASSERT_EQ(kept.write(changes), Database::Fault::None);
+    }
+    WindowRig rig;
+    rig.window.restoreKept();
+    rig.window.showLog();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("verlauf.csv"));
+    QSignalSpy exported(&rig.session.keeper(), &Keeper::exported);
+    rig.window.logView()->exportCsvTo(path);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !exported.isEmpty(); }));
+    EXPECT_EQ(exported.front().at(1).toLongLong(), 3);
+    EXPECT_TRUE(exported.front().at(2).toString().isEmpty()) << exported.front().at(2).toString().toStdString();
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+            QStringLiteral("import csv, json, sys; print(json.dumps(list(csv.reader(open(sys.argv[1], "
+                           "newline='', encoding='utf-8')))))"),
+            path});
+    ASSERT_TRUE(python.waitForFinished(30'000));
+    const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+    ASSERT_EQ(rows.size(), 4) << python.readAllStandardError().toStdString();
+    const auto at = [&](int row, int column) { return rows[row].toArray()[column].toString(); };
+    EXPECT_EQ(rows[0].toArray().size(), 10);
+    EXPECT_EQ(at(0, 0), QStringLiteral("Zeit"));
+    EXPECT_EQ(at(2, 1), QStringLiteral("Arven"));
+    EXPECT_EQ(at(2, 2), QStringLiteral("Schwert, \"Kampf\""));
+    EXPECT_EQ(QDateTime::fromString(at(1, 0), Qt::ISODate).toMSecsSinceEpoch(), 1'765'000'000'000);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^2025-12-06T\\d\\d:\\d\\d:40(Z|[+-]\\d\\d:\\d\\d)$"))
+                    .match(at(1, 0))
+                    .hasMatch())
+        << at(1, 0).toStdString();
+    EXPECT_EQ(at(1, 3), QStringLiteral("3"));
+    EXPECT_EQ(at(1, 7), QStringLiteral("3")) << "the sum, a number";
+    EXPECT_EQ(at(1, 8), QStringLiteral("0.6250")) << "D4 showing 3: below it a half, at it a quarter";
+    EXPECT_EQ(at(3, 6), QStringLiteral("Patzer!"));
+    EXPECT_EQ(at(3, 7), QString()) << "no sum for a fumble";
+    EXPECT_EQ(at(3, 9), QStringLiteral("abc2"));
 }
 
 // The log outlives the window: each roll written as it is shown, read back

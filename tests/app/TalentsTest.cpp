@@ -116,7 +116,8 @@ TEST(Talents, AnotherProgramsChangeUnderAQuestionIsShownAndNothingUncountedDelet
             ASSERT_FALSE(other.changeTalents([&](Roster& roster) { return roster.addTalent(0, talent, 5); }));
             ASSERT_TRUE(QTest::qWaitFor([&] {
                 mine.lookForChanges();
-                return mine.roster().characters().at(0).talents.size() == (yes ? 3U : 2U) && table->rowCount() == (yes ? 2 : 1);
+                return mine.roster().characters().at(0).talents.size() == (yes ? 3U : 2U)
+                    && table->rowCount() == (yes ? 2 : 1);
             }));
             auto* box = qobject_cast<QMessageBox*>(dialog);
             ASSERT_NE(box, nullptr);

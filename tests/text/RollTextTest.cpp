@@ -5,6 +5,7 @@
 #include "steps/RollLog.h"
 #include "steps/RollReportingErrors.h"
 #include "steps/StepTable.h"
+#include "text/RollCsv.h"
 
 #include <gtest/gtest.h>
 
@@ -273,6 +274,28 @@ TEST(RollText, ADayIsNamedAsTheLogShowsAndSaysIt)
         EXPECT_EQ(rolltext::spokenDayLabel(c.day, today), c.said) << c.said;
     }
     EXPECT_EQ(rolltext::dayLabel({2026, 12, 31}, {2027, 1, 1}), "Gestern") << "across the year's end";
+}
+
+// A field of a CSV line, as RFC 4180 wants it: quoted only where it must
+// be, its quotes doubled.
+TEST(RollCsv, AFieldIsQuotedWhereItMustBe)
+{
+    const struct {
+        const char* text;
+        const char* field;
+    } cases[] = {
+        {"Wahrnehmung", "Wahrnehmung"},
+        {"", ""},
+        {"Schwert, Kampf", "\"Schwert, Kampf\""},
+        {"der \"Schnelle\"", "\"der \"\"Schnelle\"\"\""},
+        {"zwei\nZeilen", "\"zwei\nZeilen\""},
+        {"Wagen\rRücklauf", "\"Wagen\rRücklauf\""},
+        {"Glück 73 %", "Glück 73 %"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(rollcsv::field(c.text), c.field) << c.text;
+    }
+    EXPECT_EQ(rollcsv::header().substr(rollcsv::header().size() - 2), "\r\n");
 }
 
 } // namespace

@@ -153,13 +153,25 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     m_luckTable->setMaximumHeight(m_luckChart->sizeHint().height());
     auto* buttons = new FlowLayout;
     auto* save = new QPushButton(tr("&Speichern …"), this);
+    auto* csv = new QPushButton(tr("Als &CSV exportieren …"), this);
+    csv->setToolTip(tr("Die gewählten Würfe, oder alle, als Tabelle für eine Tabellenkalkulation"));
     auto* clear = new QPushButton(tr("Verlauf l&eeren …"), this);
-    for (QPushButton* b : {save, clear}) {
+    for (QPushButton* b : {save, csv, clear}) {
         b->setAutoDefault(false);
         buttons->addWidget(b);
     }
     layout->addLayout(buttons);
     connect(save, &QPushButton::clicked, this, &RollLogView::saveAs);
+    connect(csv, &QPushButton::clicked, this, &RollLogView::exportCsv);
+    connect(&session.keeper(), &Keeper::exported, this,
+        [this](const QString& path, std::int64_t rolls, const QString& error) {
+            if (error.isEmpty()) {
+                m_announcer->announce(rolls == 1 ? tr("Ein Wurf exportiert") : tr("%1 Würfe exportiert").arg(rolls));
+            } else {
+                QMessageBox::warning(this, tr("Als CSV exportieren"),
+                    tr("Die Würfe konnten nicht exportiert werden (%1): %2").arg(path, error));
+            }
+        });
     connect(clear, &QPushButton::clicked, this, &RollLogView::askToClear);
     ReturnPresses::install(this);
     m_announcer = new Announcer(this);
@@ -367,12 +379,8 @@ void RollLogView::saveAs()
         m_announcer->announce(tr("Noch keine Würfe"));
         return;
     }
-    // The documents folder, or the home folder where there is none yet:
-    // never the folder Velmora happened to be started in.
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString folder = !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
-    const QString path = QFileDialog::getSaveFileName(this, tr("Verlauf speichern"),
-        QDir(folder).filePath(tr("velmora-verlauf.txt")), tr("Text (*.txt);;Alle Dateien (*)"));
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Verlauf speichern"), datedFile(QStringLiteral("txt")), tr("Text (*.txt);;Alle Dateien (*)"));
     if (path.isEmpty()) {
         return;
     }
@@ -383,6 +391,39 @@ void RollLogView::saveAs()
         return;
     }
     m_announcer->announce(tr("Verlauf gespeichert"));
+}
+
+QString RollLogView::datedFile(const QString& suffix)
+{
+    // The documents folder, or the home folder where there is none yet:
+    // never the folder Velmora happened to be started in. Each day's file
+    // a name of its own, so that no save asks to overwrite the last.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString folder = !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
+    return QDir(folder).filePath(QStringLiteral("velmora-verlauf-%1.%2")
+                                     .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")), suffix));
+}
+
+void RollLogView::exportCsv()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Als CSV exportieren"), datedFile(QStringLiteral("csv")), tr("CSV (*.csv);;Alle Dateien (*)"));
+    if (!path.isEmpty()) {
+        exportCsvTo(path);
+    }
+}
+
+void RollLogView::exportCsvTo(const QString& path)
+{
+    std::vector<RollLog::Entry> chosen;
+    if (m_table->selectionModel()->selectedRows().size() > 1) {
+        for (int row = m_model->rowCount() - 1; row >= 0; --row) {
+            if (m_table->selectionModel()->isRowSelected(row)) {
+                chosen.push_back(*m_model->entryAt(row)); // oldest first, as all are
+            }
+        }
+    }
+    m_session.keeper().exportCsv(path, std::move(chosen));
 }
 
 QString RollLogView::clearQuestion(std::size_t rolls)

@@ -43,7 +43,13 @@ public:
     // into a file the player picks: the selected ones where there are
     // several, else all.
     void saveAs();
+    // The rolls as a table for a spreadsheet, into a file the player picks:
+    // the selected ones where there are several, else every roll kept.
+    void exportCsv();
+    void exportCsvTo(const QString& path);
     void askToClear();
+    // A file in the documents folder named with today's date.
+    static QString datedFile(const QString& suffix);
     // What "Verlauf leeren" asks for so many rolls, one or more.
     static QString clearQuestion(std::size_t rolls);
 

@@ -733,6 +733,21 @@ Store::Page Database::rolls(int count, bool older)
     return page;
 }
 
+Store::Fault Database::eachRoll(const std::function<void(const RollLog::Entry&)>& take)
+{
+    if (!m_open) {
+        return Fault::CannotOpen;
+    }
+    Statements sql(*this);
+    QSqlQuery rows = sql.run(QStringLiteral("SELECT %1 FROM rolls ORDER BY rolled_at, seq").arg(kRollFields));
+    while (sql.next(rows)) {
+        if (auto entry = entryOf(rows)) {
+            take(*entry);
+        }
+    }
+    return sql.fault();
+}
+
 Store::Talents Database::readTalents()
 {
     Talents found;

@@ -1,10 +1,15 @@
 #include "app/store/Keeper.h"
 
+#include "odds/Luck.h"
+#include "odds/Odds.h"
+#include "text/RollCsv.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSaveFile>
 #include <QSettings>
 #include <QThread>
 #include <QTime>
@@ -192,6 +197,39 @@ public:
         emit olderRead(page);
     }
 
+    void exportCsv(const QString& path, const std::vector<RollLog::Entry>& chosen)
+    {
+        QSaveFile file(path);
+        std::int64_t count = 0;
+        OddsCache odds; // the window's is the window's alone
+        const auto write = [&](const RollLog::Entry& entry) {
+            std::optional<double> luck;
+            if (const RollOdds* rollOdds = oddsOf(odds, entry.roll)) {
+                luck = luckOf(*rollOdds, entry.roll);
+            }
+            // The local time then, with the offset it had.
+            const QDateTime when = QDateTime::fromMSecsSinceEpoch(entry.when);
+            const QString iso = when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODate);
+            file.write(QByteArray::fromStdString(rollcsv::row(entry, iso.toStdString(), luck)));
+            ++count;
+        };
+        Store::Fault fault = Store::Fault::None;
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(QByteArray::fromStdString(rollcsv::header()));
+            std::for_each(chosen.begin(), chosen.end(), write);
+            if (chosen.empty()) {
+                fault = open() ? m_database->eachRoll(write) : Store::Fault::CannotOpen;
+            }
+        }
+        if (fault == Store::Fault::None && file.commit()) {
+            emit exported(path, count, {});
+        } else {
+            file.cancelWriting();
+            emit exported(
+                path, count, fault != Store::Fault::None ? faultMessage(fault, m_paths.database) : file.errorString());
+        }
+    }
+
     // At the end: what is left written, or kept beside the database.
     void finish()
     {
@@ -217,6 +255,7 @@ signals:
     void written(const std::vector<std::uint64_t>& ids, int clearings);
     void talentsRead(const velmora::Roster& roster, int changes);
     void problem(const QString& cause, const QString& message);
+    void exported(const QString& path, std::int64_t rolls, const QString& error);
 
 private:
     void tell(const QString& cause, const QString& message)
@@ -442,6 +481,7 @@ void Keeper::start()
     connect(m_worker, &KeeperWorker::written, this, &Keeper::written);
     connect(m_worker, &KeeperWorker::talentsRead, this, &Keeper::talentsRead);
     connect(m_worker, &KeeperWorker::problem, this, &Keeper::tell);
+    connect(m_worker, &KeeperWorker::exported, this, &Keeper::exported);
     g_atExit = this;
     m_thread->start();
     send([](KeeperWorker& worker) { worker.start(); });
@@ -501,6 +541,11 @@ const RollLog::Entry& Keeper::keep(const RollRecord& roll)
     changes.added.push_back(m_log.latest());
     send([changes = std::move(changes)](KeeperWorker& worker) { worker.take(changes); });
     return m_log.latest();
+}
+
+void Keeper::exportCsv(const QString& path, std::vector<RollLog::Entry> chosen)
+{
+    send([path, chosen = std::move(chosen)](KeeperWorker& worker) { worker.exportCsv(path, chosen); });
 }
 
 void Keeper::removeShown(const std::unordered_set<std::uint64_t>& ids)

@@ -59,6 +59,9 @@ public:
 
     // Into the log now, into the database at once.
     const RollLog::Entry& keep(const RollRecord& roll);
+    // The chosen rolls, or every roll kept where none is chosen, as a
+    // table for a spreadsheet into the file at `path`; exported() tells.
+    void exportCsv(const QString& path, std::vector<RollLog::Entry> chosen = {});
     // Deletes these rolls, here and in the database, for every Velmora.
     void clearLog(const std::vector<std::uint64_t>& ids);
     // Deletes the total() rolls: each one counted, none rolled since elsewhere.
@@ -91,6 +94,8 @@ signals:
     void settingsRead(const QHash<QString, QByteArray>& settings);
     // One plain German sentence or two, once per cause per session.
     void problem(const QString& message);
+    // How many rolls went into the file; an error where it could not be written.
+    void exported(const QString& path, std::int64_t rolls, const QString& error);
     // Trouble said is over: everything is written.
     void solved(const QString& message);
 
