@@ -116,6 +116,7 @@ EveningOdds eveningOdds(const std::vector<double>& chancesAbove, const std::vect
         }
     }
     evening.chance = std::min(tail, 1.0);
+    evening.rarest = std::min(exactly.front(), exactly.back());
     return evening;
 }
 

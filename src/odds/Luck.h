@@ -50,6 +50,10 @@ struct EveningOdds {
     // the expected count in the same direction: P(X >= above) where above
     // is not below the expected count, else P(X <= above).
     double chance = 1.0;
+    // The chance of the rarest evening these rolls could have made: none or
+    // all above the mean. Where even that is not rare, the rolls are too
+    // few for their chance to mean anything.
+    double rarest = 1.0;
 };
 // From each roll's chance of lying above its mean and whether it did.
 EveningOdds eveningOdds(const std::vector<double>& chancesAbove, const std::vector<bool>& above);

@@ -35,6 +35,13 @@ std::string name(const EveningGroup& group, bool spoken)
     return group.character + (spoken ? ", " : ": ") + group.talent;
 }
 
+// A talent's chance is said once its rolls could have made an evening
+// rarer than one in twenty (five rolls or so): before, any count of them
+// above the mean is as common as not, and "1 von 3" would claim a meaning.
+constexpr double kRareEnough = 1.0 / 20;
+
+bool tooFew(const EveningGroup& group) { return !group.talent.empty() && group.odds.rarest > kRareEnough; }
+
 } // namespace
 
 std::string luckCell(double luck) { return percent(luck, " "); }
@@ -46,16 +53,17 @@ std::string eveningLine(const EveningGroup& group)
     const EveningOdds& odds = group.odds;
     return name(group, false) + ": " + rolls(odds.rolls, kNoBreak) + ", Glück im Mittel "
         + percent(group.meanLuck, kNoBreak) + ", " + std::to_string(odds.above) + kNoBreak
-        + "über dem Mittel (erwartet " + decimal(odds.expectedAbove) + "); so ein Abend: 1" + kNoBreak + "von"
-        + kNoBreak + std::to_string(oneIn(odds.chance));
+        + "über dem Mittel (erwartet " + decimal(odds.expectedAbove) + "); so ein Abend: "
+        + (tooFew(group) ? std::string("zu wenige Würfe")
+                         : "1" + std::string(kNoBreak) + "von" + kNoBreak + std::to_string(oneIn(odds.chance)));
 }
 
 std::string spokenEvening(const EveningGroup& group)
 {
     const EveningOdds& odds = group.odds;
     return name(group, true) + ", " + rolls(odds.rolls, " ") + ", Glück im Mittel " + luckCell(group.meanLuck) + ", "
-        + std::to_string(odds.above) + " über dem Mittel, erwartet " + decimal(odds.expectedAbove)
-        + ", so ein Abend 1 von " + std::to_string(oneIn(odds.chance)) + ".";
+        + std::to_string(odds.above) + " über dem Mittel, erwartet " + decimal(odds.expectedAbove) + ", so ein Abend "
+        + (tooFew(group) ? std::string("zu wenige Würfe") : "1 von " + std::to_string(oneIn(odds.chance))) + ".";
 }
 
 } // namespace velmora::rolltext

@@ -12,8 +12,10 @@ std::string spokenLuck(double luck);
 
 // Tonight at a glance: "Heute: 30 Würfe, Glück im Mittel 54 %, 17 über dem
 // Mittel (erwartet 14,2); so ein Abend: 1 von 6". A talent's group starts
-// with its name instead, "Arven: Schwertkampf: 4 Würfe, …". Numbers are held
-// to their units by no-break spaces, for a line that wraps.
+// with its name instead, "Arven: Schwertkampf: 4 Würfe, …", and where its
+// rolls are too few to make a rare evening, "so ein Abend: zu wenige
+// Würfe". Numbers are held to their units by no-break spaces, for a line
+// that wraps.
 std::string eveningLine(const EveningGroup& group);
 // The same for speech, without colons and parentheses, in under 25 words.
 std::string spokenEvening(const EveningGroup& group);

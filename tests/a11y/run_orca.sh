@@ -145,9 +145,9 @@ check "on tonight's summary Orca said: '$tonight'"
 # Then the chart's numbers as a table, row by row.
 before=$(spoken | wc -l)
 key Tab
-said_anew "$before" "^0 bis 10 %"
+said_anew "$before" "^0 bis unter 10 %"
 key Down
-said_anew "$before" "^10 bis 20 %"
+said_anew "$before" "^10 bis unter 20 %"
 check "in tonight's luck table Orca said: '$(spoken | tail -n +"$((before + 1))" | tr '\n' '|')'"
 before=$(spoken | wc -l)
 key shift+Tab shift+Tab

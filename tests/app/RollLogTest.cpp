@@ -175,7 +175,8 @@ TEST(RollLog, CtrlHShowsTheRollsNewestFirstAndEscapeGivesTheFocusBack)
         EXPECT_EQ(cell(bands, band, 1), band == 3 || band == 6 ? QStringLiteral("1") : QStringLiteral("0")) << band;
         EXPECT_EQ(cell(bands, band, 2), QString::fromLatin1(fair[band])) << band;
     }
-    EXPECT_EQ(cell(bands, 3, 0), QStringLiteral("30 bis 40 %"));
+    EXPECT_EQ(cell(bands, 3, 0), QStringLiteral("30 bis unter 40 %"));
+    EXPECT_EQ(cell(bands, 9, 0), QStringLiteral("90 bis 100 %"));
     // Read row by row, each number says what it counts.
     const auto spoken = [bands](int row, int column) {
         return bands->item(row, column)->data(Qt::AccessibleTextRole).toString();
@@ -185,9 +186,11 @@ TEST(RollLog, CtrlHShowsTheRollsNewestFirstAndEscapeGivesTheFocusBack)
     EXPECT_EQ(spoken(3, 2), QStringLiteral("faire Würfel 0,5"));
     const QImage drawn = log->luckChart()->grab().toImage();
     const QColor bar = log->luckChart()->palette().color(QPalette::Highlight);
-    const auto barAt = [&drawn, &bar](double share) {
+    // Beneath the legend, whose first mark is a bar.
+    const int legend = log->luckChart()->fontMetrics().height() + 2;
+    const auto barAt = [&](double share) {
         const int x = static_cast<int>(share * drawn.width());
-        for (int y = 0; y < drawn.height(); ++y) {
+        for (int y = legend; y < drawn.height(); ++y) {
             if (drawn.pixelColor(x, y) == bar) {
                 return true;
             }

@@ -1,6 +1,7 @@
 #include "odds/Luck.h"
 #include "odds/Evening.h"
 #include "steps/StepTable.h"
+#include "text/LuckText.h"
 
 #include <gtest/gtest.h>
 
@@ -105,14 +106,16 @@ TEST(Luck, EveningsWorkedByHand)
         double expected;
         double chance;
         std::int64_t oneIn;
+        double rarest; // none or all above, whichever is rarer
     } cases[] = {
         // P(0) = 1/2 * 3/4, P(1) = 1/2 * 3/4 + 1/2 * 1/4, P(2) = 1/8.
-        {"both above", {0.5, 0.25}, {true, true}, 0.75, 0.125, 8},
-        {"one above, more than expected", {0.5, 0.25}, {false, true}, 0.75, 0.625, 2},
-        {"none above, fewer than expected", {0.5, 0.25}, {false, false}, 0.75, 0.375, 3},
-        {"three of step 3, all above", {0.25, 0.25, 0.25}, {true, true, true}, 0.75, 1.0 / 64, 64},
-        {"three of step 3, none above", {0.25, 0.25, 0.25}, {false, false, false}, 0.75, 27.0 / 64, 2},
-        {"no roll", {}, {}, 0.0, 1.0, 1},
+        {"both above", {0.5, 0.25}, {true, true}, 0.75, 0.125, 8, 0.125},
+        {"one above, more than expected", {0.5, 0.25}, {false, true}, 0.75, 0.625, 2, 0.125},
+        {"none above, fewer than expected", {0.5, 0.25}, {false, false}, 0.75, 0.375, 3, 0.125},
+        {"three of step 3, all above", {0.25, 0.25, 0.25}, {true, true, true}, 0.75, 1.0 / 64, 64, 1.0 / 64},
+        {"three of step 3, none above", {0.25, 0.25, 0.25}, {false, false, false}, 0.75, 27.0 / 64, 2, 1.0 / 64},
+        {"two, each above nine times in ten", {0.9, 0.9}, {true, true}, 1.8, 0.81, 1, 0.01},
+        {"no roll", {}, {}, 0.0, 1.0, 1, 1.0},
     };
     for (const auto& c : cases) {
         const EveningOdds evening = eveningOdds(c.chances, c.above);
@@ -120,6 +123,7 @@ TEST(Luck, EveningsWorkedByHand)
         EXPECT_NEAR(evening.expectedAbove, c.expected, 1e-12) << c.what;
         EXPECT_NEAR(evening.chance, c.chance, 1e-12) << c.what;
         EXPECT_EQ(oneIn(evening.chance), c.oneIn) << c.what;
+        EXPECT_NEAR(evening.rarest, c.rarest, 1e-12) << c.what;
     }
     EXPECT_EQ(oneIn(0.0), INT64_MAX);
 }
@@ -178,6 +182,32 @@ TEST(Luck, TonightAllAndEachTalent)
     EXPECT_EQ(talent.odds.rolls, 2);
     EXPECT_NEAR(talent.odds.chance, 7.0 / 16, 1e-9);
     EXPECT_TRUE(tonight(log, 12 * kHour, cache).empty()) << "three hours after the last roll";
+}
+
+// A talent's chance is said only where its rolls could have made an
+// evening rarer than one in twenty; tonight's always.
+TEST(Luck, ATalentsChanceIsSaidOnlyFromEnoughRolls)
+{
+    const struct {
+        const char* talent;
+        int rolls;
+        bool said;
+    } cases[] = {
+        {"Schwertkampf", 4, false}, // at best 1 in 16
+        {"Schwertkampf", 5, true}, // 1 in 32 possible
+        {"", 2, true},
+    };
+    for (const auto& c : cases) {
+        EveningGroup group;
+        group.talent = c.talent;
+        group.character = c.talent[0] == '\0' ? "" : "Arven";
+        group.odds = eveningOdds(std::vector<double>(static_cast<std::size_t>(c.rolls), 0.5),
+            std::vector<bool>(static_cast<std::size_t>(c.rolls), true));
+        const std::string shown = rolltext::eveningLine(group);
+        const std::string said = rolltext::spokenEvening(group);
+        EXPECT_EQ(shown.find("zu wenige Würfe") == std::string::npos, c.said) << shown;
+        EXPECT_EQ(said.find("1 von") != std::string::npos, c.said) << said;
+    }
 }
 
 } // namespace

@@ -12,7 +12,12 @@ namespace velmora {
 
 namespace {
 
-QString bandName(int band) { return LuckChart::tr("%1 bis %2 %").arg(band * 10).arg(band * 10 + 10); }
+// Each luck in one band: the last one holds 100 % too.
+QString bandName(int band)
+{
+    return band < 9 ? LuckChart::tr("%1 bis unter %2 %").arg(band * 10).arg(band * 10 + 10)
+                    : LuckChart::tr("90 bis 100 %");
+}
 
 QString fairCount(double count) { return QLocale(QLocale::German).toString(count, 'f', 1); }
 
@@ -39,6 +44,10 @@ public:
 LuckChart::LuckChart(QWidget* parent) : QWidget(parent)
 {
     setAccessibleName(tr("Glück heute, in Zehnteln"));
+    const QString explained = tr("Balken: wie viele Würfe heute in jedem Zehntel des Glücks lagen. Gestrichelt: wie "
+                                 "viele faire Würfel dort im Mittel gäben.");
+    setAccessibleDescription(explained);
+    setToolTip(explained);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
@@ -54,13 +63,13 @@ void LuckChart::setBands(const std::array<int, 10>& bands, const std::array<doub
 QSize LuckChart::sizeHint() const
 {
     const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(QLatin1Char('0')) * 40, metrics.height() * 8};
+    return {metrics.horizontalAdvance(QLatin1Char('0')) * 40, metrics.height() * 9};
 }
 
 QSize LuckChart::minimumSizeHint() const
 {
     const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(QLatin1Char('0')) * 24, metrics.height() * 6};
+    return {metrics.horizontalAdvance(QLatin1Char('0')) * 24, metrics.height() * 7};
 }
 
 void LuckChart::paintEvent(QPaintEvent* /*event*/)
@@ -76,7 +85,8 @@ void LuckChart::paintEvent(QPaintEvent* /*event*/)
         static_cast<int>(std::ceil(*std::max_element(m_fair.begin(), m_fair.end())))});
 
     const int left = metrics.horizontalAdvance(QString::number(most)) + 10;
-    const QRect plot(QPoint(left, line / 2 + 4), QPoint(width() - 10, height() - line - 8));
+    // A legend above, the scale and its name beneath.
+    const QRect plot(QPoint(left, line + line / 2 + 4), QPoint(width() - 10, height() - 2 * line - 8));
     if (plot.width() < 40 || plot.height() < 20) {
         return;
     }
@@ -110,8 +120,29 @@ void LuckChart::paintEvent(QPaintEvent* /*event*/)
         fair << QPointF(mx(plot.left() + band * bandWidth), y) << QPointF(mx(plot.left() + (band + 1) * bandWidth), y);
     }
     painter.drawPolyline(fair);
-    // The scale beneath: 0, 50 and 100 %.
-    painter.setPen(text);
+    // The legend: a bar for tonight's rolls, the dashed line for fair dice.
+    const auto flip = [&](const QRect& r) {
+        return mirrored ? QRect(width() - r.right() - 1, r.top(), r.width(), r.height()) : r;
+    };
+    const int swatch = metrics.horizontalAdvance(QLatin1Char('0')) * 3;
+    const int gap = metrics.horizontalAdvance(QLatin1Char(' '));
+    int x = left;
+    for (const bool fairDice : {false, true}) {
+        const QRect mark = flip(QRect(x, line / 4, swatch, line / 2));
+        if (fairDice) {
+            painter.setPen(QPen(text, 2, Qt::DashLine));
+            painter.drawLine(mark.left(), mark.center().y(), mark.right(), mark.center().y());
+        } else {
+            painter.fillRect(mark, bar);
+        }
+        const QString name = fairDice ? tr("faire Würfel") : tr("Würfe heute");
+        const int named = metrics.horizontalAdvance(name);
+        painter.setPen(text);
+        painter.drawText(flip(QRect(x + swatch + gap, 0, named, line)), Qt::AlignVCenter, name);
+        x += swatch + gap + named + 3 * gap;
+    }
+    // The scale beneath: 0, 50 and 100 %, and its name.
+    painter.drawText(QRectF(plot.left(), plot.bottom() + 4 + line, plot.width(), line), Qt::AlignCenter, tr("Glück"));
     for (const int percent : {0, 50, 100}) {
         const double x = mx(plot.left() + percent / 10.0 * bandWidth);
         const QString label = percent == 100 ? tr("100 %") : QString::number(percent);
@@ -121,11 +152,21 @@ void LuckChart::paintEvent(QPaintEvent* /*event*/)
     }
 }
 
+QString luckExplained()
+{
+    return LuckChart::tr("Glück: wie viele Würfe derselben Stufe mit demselben Karma fairer Würfel niedriger "
+                         "ausfielen, gleich hohe zur Hälfte gezählt. 50 % ist ein gewöhnlicher Wurf, 90 % ein sehr "
+                         "glücklicher.");
+}
+
 void fillLuckTable(QTableWidget* table, const std::array<int, 10>& bands, const std::array<double, 10>& fair)
 {
     table->setColumnCount(3);
     table->setRowCount(10);
     table->setHorizontalHeaderLabels({LuckChart::tr("Glück"), LuckChart::tr("Würfe"), LuckChart::tr("faire Würfel")});
+    table->horizontalHeaderItem(0)->setToolTip(luckExplained());
+    table->horizontalHeaderItem(2)->setToolTip(
+        LuckChart::tr("Wie viele dieser Würfe faire Würfel im Mittel in diesem Zehntel gäben"));
     for (int band = 0; band < 10; ++band) {
         const QString texts[] = {bandName(band), QString::number(bands[static_cast<std::size_t>(band)]),
             fairCount(fair[static_cast<std::size_t>(band)])};

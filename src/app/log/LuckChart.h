@@ -31,6 +31,9 @@ private:
     std::array<double, 10> m_fair{};
 };
 
+// What the luck of a roll is, for a tooltip or a screen reader.
+QString luckExplained();
+
 // The same numbers for a screen reader: a row for each band, its rolls and
 // what fair dice give.
 void fillLuckTable(QTableWidget* table, const std::array<int, 10>& bands, const std::array<double, 10>& fair);

@@ -1,5 +1,6 @@
 #include "app/log/RollLogModel.h"
 
+#include "app/log/LuckChart.h"
 #include "odds/Luck.h"
 #include "text/LuckText.h"
 #include "text/RollText.h"
@@ -128,6 +129,9 @@ QVariant RollLogModel::data(const QModelIndex& index, int role) const
 
 QVariant RollLogModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (orientation == Qt::Horizontal && section == Luck && role == Qt::ToolTipRole) {
+        return luckExplained();
+    }
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }

@@ -122,6 +122,12 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     // Reached by Tab and read there, as a screen reader reads a text.
     m_tonight->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     m_tonight->setFocusPolicy(Qt::StrongFocus);
+    const QString explained =
+        tr("Über dem Mittel: Würfe, deren Summe über dem Mittel ihrer Würfel liegt; erwartet: wie viele es mit fairen "
+           "Würfeln im Mittel wären. So ein Abend, 1 von N: nur einer von N Abenden mit fairen Würfeln liegt so weit "
+           "oder weiter vom Erwarteten. Zu wenige Würfe: so wenige ergäben keinen seltenen Abend.");
+    m_tonight->setToolTip(explained);
+    m_tonight->setAccessibleDescription(explained);
     m_eveningEnds = new QTimer(this);
     m_eveningEnds->setSingleShot(true);
     connect(m_eveningEnds, &QTimer::timeout, this, &RollLogView::showTonight);
