@@ -69,7 +69,7 @@ QSize LuckChart::sizeHint() const
 QSize LuckChart::minimumSizeHint() const
 {
     const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(QLatin1Char('0')) * 24, metrics.height() * 7};
+    return {metrics.horizontalAdvance(QLatin1Char('0')) * 24, metrics.height() * 8};
 }
 
 void LuckChart::paintEvent(QPaintEvent* /*event*/)
@@ -85,8 +85,16 @@ void LuckChart::paintEvent(QPaintEvent* /*event*/)
         static_cast<int>(std::ceil(*std::max_element(m_fair.begin(), m_fair.end())))});
 
     const int left = metrics.horizontalAdvance(QString::number(most)) + 10;
-    // A legend above, the scale and its name beneath.
-    const QRect plot(QPoint(left, line + line / 2 + 4), QPoint(width() - 10, height() - 2 * line - 8));
+    // A legend above, on two lines where one is too narrow for it; the
+    // scale and its name beneath.
+    const int swatch = metrics.horizontalAdvance(QLatin1Char('0')) * 3;
+    const int gap = metrics.horizontalAdvance(QLatin1Char(' '));
+    const QString names[] = {tr("Würfe heute"), tr("faire Würfel")};
+    const bool stacked =
+        left + 2 * (swatch + gap) + metrics.horizontalAdvance(names[0]) + metrics.horizontalAdvance(names[1]) + 3 * gap
+        > width();
+    const int legend = stacked ? 2 * line : line;
+    const QRect plot(QPoint(left, legend + line / 2 + 4), QPoint(width() - 10, height() - 2 * line - 8));
     if (plot.width() < 40 || plot.height() < 20) {
         return;
     }
@@ -124,21 +132,21 @@ void LuckChart::paintEvent(QPaintEvent* /*event*/)
     const auto flip = [&](const QRect& r) {
         return mirrored ? QRect(width() - r.right() - 1, r.top(), r.width(), r.height()) : r;
     };
-    const int swatch = metrics.horizontalAdvance(QLatin1Char('0')) * 3;
-    const int gap = metrics.horizontalAdvance(QLatin1Char(' '));
     int x = left;
     for (const bool fairDice : {false, true}) {
-        const QRect mark = flip(QRect(x, line / 4, swatch, line / 2));
+        const int top = stacked && fairDice ? line : 0;
+        x = stacked ? left : x;
+        const QRect mark = flip(QRect(x, top + line / 4, swatch, line / 2));
         if (fairDice) {
             painter.setPen(QPen(text, 2, Qt::DashLine));
             painter.drawLine(mark.left(), mark.center().y(), mark.right(), mark.center().y());
         } else {
             painter.fillRect(mark, bar);
         }
-        const QString name = fairDice ? tr("faire Würfel") : tr("Würfe heute");
+        const QString& name = names[fairDice ? 1 : 0];
         const int named = metrics.horizontalAdvance(name);
         painter.setPen(text);
-        painter.drawText(flip(QRect(x + swatch + gap, 0, named, line)), Qt::AlignVCenter, name);
+        painter.drawText(flip(QRect(x + swatch + gap, top, named, line)), Qt::AlignVCenter, name);
         x += swatch + gap + named + 3 * gap;
     }
     // The scale beneath: 0, 50 and 100 %, and its name.
