@@ -21,6 +21,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+
 #include <algorithm>
 #include <chrono>
 #include <map>
@@ -142,11 +146,88 @@ BENCHMARK(BM_OpenToTheLogsFirstFrame)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
+// The process's resident memory now, in KiB.
+double residentKib()
+{
+    long pages = 0;
+    long resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) {
+            resident = 0;
+        }
+        std::fclose(statm);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1024.0;
+}
+
+// The keeper started on a history of that many rolls (one, a thousand, a
+// million), until its latest are read: the time, and the memory it then
+// holds beyond what the process held before.
+void BM_LoadTheHistory(benchmark::State& state)
+{
+    const QString path = databaseOf(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        const double before = residentKib();
+        const auto start = std::chrono::steady_clock::now();
+        Keeper keeper({path, {}, {}, {}});
+        keeper.start();
+        while (!keeper.loaded()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        }
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        state.counters["rows"] = static_cast<double>(keeper.rows());
+        state.counters["grown_kib"] = residentKib() - before;
+    }
+}
+BENCHMARK(BM_LoadTheHistory)
+    ->Arg(1)
+    ->Arg(1000)
+    ->Arg(1'000'000)
+    ->Iterations(5)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Page Down through the log of a million rolls, each step until the table
+// has painted: the window's share, with older rolls read on the keeper's
+// thread as the view comes to them. The slowest step and the 99th
+// percentile, in milliseconds, and how many rolls were read by the end.
+void BM_ScrollTheHistory(benchmark::State& state)
+{
+    const QString path = databaseOf(1'000'000);
+    MixingGenerator generator;
+    SystemClock clock;
+    Session session(generator, clock, {path, {}, {}, {}});
+    session.keeper().start();
+    while (!session.keeper().loaded()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    RollLogView view(session);
+    view.resize(700, 600);
+    view.show();
+    view.open();
+    [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(&view);
+    std::vector<double> ms;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        PaintWatch watch(view.table()->viewport());
+        QTest::keyClick(view.table(), Qt::Key_PageDown);
+        waitForPaint(watch);
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        // Older rolls come in as the keeper reads them, between the steps.
+        QCoreApplication::processEvents();
+    }
+    std::sort(ms.begin(), ms.end());
+    state.counters["max_ms"] = ms.back();
+    state.counters["p99_ms"] = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
+    state.counters["rows"] = static_cast<double>(view.table()->model()->rowCount());
+}
+BENCHMARK(BM_ScrollTheHistory)->Iterations(2000)->Unit(benchmark::kMillisecond);
+
 // Clicks on "Stufe 40" until the band has painted, while the database is
 // in use: argument 0, another program holds a write transaction all the
 // while; 1, a database of a million rolls was opened right before the first
-// click, and is read through and cut to a thousand rolls meanwhile. The
-// slowest click and the 99th percentile, in milliseconds.
+// click, and its latest rolls are read meanwhile. The slowest click and the
+// 99th percentile, in milliseconds.
 void BM_ClickWhileTheDatabaseIsBusy(benchmark::State& state)
 {
     QTemporaryDir home(QDir::currentPath() + QStringLiteral("/velmora-bench-XXXXXX"));
