@@ -115,9 +115,16 @@ QString databaseOf(int rolls)
     return dir->filePath(QStringLiteral("velmora.sqlite"));
 }
 
+void waitLoaded(const Keeper& keeper)
+{
+    while (!keeper.loaded()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+}
+
 // From opening the database, as after the first frame, until the log
 // window has painted its latest rolls: with ten rolls in the file, and with
-// a million that no Velmora would keep but a hand might.
+// a thousand, and a history of a million.
 void BM_OpenToTheLogsFirstFrame(benchmark::State& state)
 {
     const QString path = databaseOf(static_cast<int>(state.range(0)));
@@ -127,9 +134,7 @@ void BM_OpenToTheLogsFirstFrame(benchmark::State& state)
         SystemClock clock;
         Session session(generator, clock, {path, {}, {}, {}});
         session.keeper().start();
-        while (!session.keeper().loaded()) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-        }
+        waitLoaded(session.keeper());
         RollLogView view(session);
         view.show();
         view.open();
@@ -171,9 +176,7 @@ void BM_LoadTheHistory(benchmark::State& state)
         const auto start = std::chrono::steady_clock::now();
         Keeper keeper({path, {}, {}, {}});
         keeper.start();
-        while (!keeper.loaded()) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-        }
+        waitLoaded(keeper);
         state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         state.counters["rows"] = static_cast<double>(keeper.rows());
         state.counters["grown_kib"] = residentKib() - before;
@@ -198,9 +201,7 @@ void BM_ScrollTheHistory(benchmark::State& state)
     SystemClock clock;
     Session session(generator, clock, {path, {}, {}, {}});
     session.keeper().start();
-    while (!session.keeper().loaded()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
+    waitLoaded(session.keeper());
     RollLogView view(session);
     view.resize(700, 600);
     view.show();
