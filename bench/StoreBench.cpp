@@ -67,7 +67,7 @@ void BM_RollToCommitted(benchmark::State& state)
         const auto start = std::chrono::steady_clock::now();
         Store::Changes changes;
         changes.added.push_back(talentRoll(++id));
-        const Database::Fault fault = db.write(changes);
+        const Database::Fault fault = db.write({changes});
         const std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
         if (fault != Database::Fault::None) {
             state.SkipWithError("a roll was not written");

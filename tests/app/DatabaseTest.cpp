@@ -98,7 +98,7 @@ Database::Fault add(Database& db, const RollLog::Entry& entry)
 {
     Store::Changes changes;
     changes.added.push_back(entry);
-    return db.write(changes);
+    return db.write({changes});
 }
 
 // Every roll in the database, oldest first, read a page at a time as a view reads them.
@@ -206,7 +206,7 @@ TEST(Database, AFailedWriteNamesItsCauseLosesNothingAndSucceedsOnceTheCauseIsGon
             if (c.deletingFails) {
                 Store::Changes deleting;
                 deleting.removed = {roll(1).id};
-                EXPECT_EQ(db.write(deleting), c.fault) << c.what;
+                EXPECT_EQ(db.write({deleting}), c.fault) << c.what;
             }
             EXPECT_EQ(everyRoll(db).size(), 40U) << c.what << ": nothing lost";
         }
@@ -496,7 +496,7 @@ TEST(Database, WhatCouldNotBeWrittenIsTakenInAtTheNextOpening)
         unwritten.added[0].roll.talent = "Schwert, \"Kampf\"";
         unwritten.added[0].roll.character = "Arven";
         unwritten.removed = {roll(1).id};
-        ASSERT_EQ(db.keepUnwritten(unwritten), Database::Fault::None);
+        ASSERT_EQ(db.keepUnwritten({unwritten}), Database::Fault::None);
     }
     const QDir folder = QFileInfo(pathsIn(dir).database).dir();
     ASSERT_EQ(folder.entryList({QStringLiteral("velmora.sqlite.ungespeichert*")}).size(), 1);

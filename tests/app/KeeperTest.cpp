@@ -62,7 +62,7 @@ std::vector<std::uint64_t> idsInFile(const QString& path)
         db.setDatabaseName(path);
         if (db.open()) {
             QSqlQuery query(db);
-            query.exec(QStringLiteral("SELECT id FROM rolls ORDER BY rolled_at, seq"));
+            query.exec(QStringLiteral("SELECT id FROM rolls WHERE cleared IS NULL ORDER BY rolled_at, seq"));
             while (query.next()) {
                 ids.push_back(static_cast<std::uint64_t>(query.value(0).toLongLong()));
             }
@@ -363,6 +363,52 @@ TEST(Keeper, ClearingAllDeletesWhatWasCountedOnly)
         << idsInFile(pathsIn(dir).database).size();
     keeper.lookForChanges();
     EXPECT_TRUE(QTest::qWaitFor([&] { return keeper.rows() == 1 && keeper.entryAt(0)->id == 777; }));
+}
+
+// A clearing can be undone until the program ends, for every Velmora;
+// at its end, what is still cleared is gone from the file.
+TEST(Keeper, AClearingIsUndoneForBothProgramsAndGoneForGoodAtTheEnd)
+{
+    QTemporaryDir dir;
+    fill(pathsIn(dir).database, 12);
+    Keeper b(pathsIn(dir));
+    startAndLoad(b);
+    {
+        Keeper a(pathsIn(dir));
+        startAndLoad(a);
+        QSignalSpy undoable(&a, &Keeper::undoableChanged);
+        a.clearAll();
+        EXPECT_EQ(a.undoable(), 12);
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            b.lookForChanges();
+            return b.rows() == 0;
+        }));
+        ASSERT_TRUE(a.undoClearing());
+        EXPECT_EQ(a.undoable(), 0);
+        EXPECT_FALSE(a.undoClearing()) << "nothing left to undo";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return a.rows() == 12 && a.total() == 12; }));
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            b.lookForChanges();
+            return b.rows() == 12;
+        }));
+        a.clearLog({a.entryAt(0)->id, a.entryAt(1)->id});
+        EXPECT_EQ(undoable.size(), 3);
+        EXPECT_EQ(undoable.back().front().toLongLong(), 2);
+    }
+    QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("file"));
+    file.setDatabaseName(pathsIn(dir).database);
+    ASSERT_TRUE(file.open());
+    QSqlQuery count(file);
+    ASSERT_TRUE(count.exec(QStringLiteral("SELECT count(*), count(cleared) FROM rolls")) && count.next());
+    EXPECT_EQ(count.value(0).toInt(), 10) << "the two cleared last are gone from the file";
+    EXPECT_EQ(count.value(1).toInt(), 0);
+    count = QSqlQuery();
+    file = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("file"));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        b.lookForChanges();
+        return b.rows() == 10;
+    }));
 }
 
 // Rolls that cannot be written before the program ends are kept beside the

@@ -4,6 +4,7 @@
 #include "app/store/Database.h"
 #include "app/store/Keeper.h"
 #include "app/talents/TalentsView.h"
+#include "app/window/MessageBar.h"
 #include "odds/Luck.h"
 
 #include <QAccessible>
@@ -101,7 +102,7 @@ TEST(RollLog, TonightEndsThreeHoursAfterItsLastRollWithNoRollToTellIt)
         entry.roll.total = 3;
         Store::Changes changes;
         changes.added.push_back(entry);
-        ASSERT_EQ(kept.write(changes), Database::Fault::None);
+        ASSERT_EQ(kept.write({changes}), Database::Fault::None);
     }
     WindowRig rig;
     rig.window.restoreKept();
@@ -415,7 +416,7 @@ TEST(RollLog, RollsOfOtherDaysCarryTheirDayAndEveningsAreApart)
             entry.roll.outcome = RollRecord::Outcome::Sum;
             entry.roll.total = 3;
         }
-        ASSERT_EQ(kept.write(changes), Database::Fault::None);
+        ASSERT_EQ(kept.write({changes}), Database::Fault::None);
     }
     WindowRig rig;
     rig.window.restoreKept();
@@ -471,7 +472,7 @@ TEST(RollLog, TheCsvExportIsReadBackExactly)
         changes.added[2].roll.dice = {{4, false, {1}}};
         changes.added[2].roll.outcome = RollRecord::Outcome::Fumble;
         changes.added[2].roll.total = 1;
-        ASSERT_EQ(kept.write(changes), Database::Fault::None);
+        ASSERT_EQ(kept.write({changes}), Database::Fault::None);
     }
     WindowRig rig;
     rig.window.restoreKept();
@@ -537,8 +538,28 @@ TEST(RollLog, TheRollsOfTheLastRunAreBackAndVerlaufLeerenEmptiesThem)
         EXPECT_EQ(next.session.log()[1].roll.character, "Arven");
         EXPECT_EQ(next.session.log()[1].roll.step, 9);
 
+        // Cleared, undone by Ctrl+Z, cleared again by the bar's question and
+        // left so: gone for good at the end.
         next.session.clearLog();
         EXPECT_EQ(next.session.log().size(), 0U);
+        MessageBar* bar = next.window.board()->messageBar();
+        ASSERT_NE(bar, nullptr);
+        EXPECT_TRUE(bar->isVisible());
+        EXPECT_EQ(bar->messages(), QStringList{QStringLiteral("2 Würfe gelöscht. Strg+Z macht es rückgängig.")});
+        next.window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&next.window));
+        QTest::keyClick(next.step(5), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return next.session.log().size() == 2; }));
+        EXPECT_FALSE(bar->isVisible()) << "nothing left to undo: " << bar->messages().join(" / ").toStdString();
+        next.session.clearLog();
+        QPushButton* undo = nullptr;
+        for (QPushButton* button : bar->findChildren<QPushButton*>()) {
+            undo = button->text() == QStringLiteral("&Rückgängig") && button->isVisible() ? button : undo;
+        }
+        ASSERT_NE(undo, nullptr);
+        undo->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return next.session.log().size() == 2; }));
+        next.session.clearLog();
     }
     WindowRig third;
     third.window.restoreKept();

@@ -29,7 +29,7 @@ second=$window
 check "two Velmoras run: windows $first and $second"
 
 # As another program reads it, while both write.
-rolls() { sqlite3 -readonly "$data" 'SELECT count(*) FROM rolls' 2>/dev/null || echo 0; }
+rolls() { sqlite3 -readonly "$data" 'SELECT count(*) FROM rolls WHERE cleared IS NULL' 2>/dev/null || echo 0; }
 # Five rounds of four rolls each, the programs taking turns; each turn
 # waits until its program has written its rolls, so that every write after
 # the first must take in what the other program wrote before.

@@ -43,7 +43,7 @@ constexpr const char* kRollColumns[] = {"seq INTEGER PRIMARY KEY AUTOINCREMENT",
     "time TEXT NOT NULL", // hh:mm:ss, local time
     "step INTEGER NOT NULL", "karma INTEGER NOT NULL", "outcome TEXT NOT NULL", "total INTEGER NOT NULL",
     "modifier INTEGER NOT NULL", "error TEXT", "character TEXT NOT NULL DEFAULT ''", "talent TEXT NOT NULL DEFAULT ''",
-    "dice TEXT NOT NULL"};
+    "dice TEXT NOT NULL", "cleared INTEGER"}; // the clearing's mark, until it is undone or purged
 constexpr const char* kCharacterColumns[] = {
     "position INTEGER PRIMARY KEY", "name TEXT NOT NULL", "current INTEGER NOT NULL DEFAULT 0"};
 constexpr const char* kTalentColumns[] = {
@@ -264,7 +264,7 @@ std::optional<RollLog::Entry> entryOf(const QSqlQuery& row)
 constexpr int kFileFormat = 1;
 
 struct FileRolls {
-    Store::Changes changes;
+    std::vector<Store::Changes> changes;
     int skipped = 0;
 };
 
@@ -275,33 +275,57 @@ std::optional<FileRolls> rollsOfFile(const QJsonObject& root)
         return std::nullopt;
     }
     FileRolls found;
+    Store::Changes& added = found.changes.emplace_back();
     for (const QJsonValue& value : rolls.toArray()) {
         if (auto entry = rollrows::fromLogFile(value.toObject())) {
-            found.changes.added.push_back(std::move(*entry));
+            added.added.push_back(std::move(*entry));
         } else {
             ++found.skipped;
         }
     }
-    for (const QJsonValue& id : root.value(QStringLiteral("removed")).toArray()) {
-        found.changes.removed.push_back(id.toString().toULongLong(nullptr, 16));
+    // Clearings and their undoing, in order, after the rolls they may touch.
+    for (const QJsonValue& value : root.value(QStringLiteral("clearings")).toArray()) {
+        const QJsonObject o = value.toObject();
+        Store::Changes& change = found.changes.emplace_back();
+        for (const QJsonValue& id : o.value(QStringLiteral("removed")).toArray()) {
+            change.removed.push_back(id.toString().toULongLong(nullptr, 16));
+        }
+        change.removedUpTo = o.value(QStringLiteral("removedUpTo")).toInteger();
+        change.mark = o.value(QStringLiteral("mark")).toInteger();
+        change.restored = o.value(QStringLiteral("restored")).toInteger();
+        for (const QJsonValue& mark : o.value(QStringLiteral("purged")).toArray()) {
+            change.purged.push_back(mark.toInteger());
+        }
     }
-    found.changes.removedUpTo = root.value(QStringLiteral("removedUpTo")).toInteger();
     return found;
 }
 
-QJsonObject fileOf(const Store::Changes& changes)
+QJsonObject fileOf(const std::vector<Store::Changes>& changes)
 {
     QJsonArray rolls;
-    for (const RollLog::Entry& entry : changes.added) {
-        rolls.append(rollrows::toLogFile(entry));
-    }
-    QJsonArray removed;
-    for (const std::uint64_t id : changes.removed) {
-        removed.append(QString::number(id, 16));
+    QJsonArray clearings;
+    for (const Store::Changes& change : changes) {
+        for (const RollLog::Entry& entry : change.added) {
+            rolls.append(rollrows::toLogFile(entry));
+        }
+        if (change.clears() || change.restored != 0 || !change.purged.empty()) {
+            QJsonArray removed;
+            for (const std::uint64_t id : change.removed) {
+                removed.append(QString::number(id, 16));
+            }
+            QJsonArray purged;
+            for (const std::int64_t mark : change.purged) {
+                purged.append(static_cast<qint64>(mark));
+            }
+            clearings.append(QJsonObject{{QStringLiteral("removed"), removed},
+                {QStringLiteral("removedUpTo"), static_cast<qint64>(change.removedUpTo)},
+                {QStringLiteral("mark"), static_cast<qint64>(change.mark)},
+                {QStringLiteral("restored"), static_cast<qint64>(change.restored)},
+                {QStringLiteral("purged"), purged}});
+        }
     }
     return {{QStringLiteral("format"), kFileFormat}, {QStringLiteral("rolls"), rolls},
-        {QStringLiteral("removed"), removed},
-        {QStringLiteral("removedUpTo"), static_cast<qint64>(changes.removedUpTo)}};
+        {QStringLiteral("clearings"), clearings}};
 }
 
 struct FileTalents {
@@ -470,7 +494,7 @@ Store::Opened Database::openOnce()
         if (rolls && write(rolls->changes) == Fault::None) {
             QFile::remove(file.filePath());
             opened.notes << tr("%1 Würfe, die beim letzten Mal nicht gespeichert werden konnten, sind übernommen.")
-                                .arg(rolls->changes.added.size());
+                                .arg(rolls->changes.front().added.size());
         }
     }
     return opened;
@@ -611,7 +635,7 @@ Store::Fault Database::makeSchema(QStringList& notes)
             // Each roll once: a second roll with an id already taken gets one of its own.
             std::unordered_set<std::uint64_t> ids;
             std::uint64_t next = 1;
-            for (RollLog::Entry& entry : rolls->changes.added) {
+            for (RollLog::Entry& entry : rolls->changes.front().added) {
                 while (!ids.insert(entry.id).second) {
                     entry.id = next++;
                 }
@@ -653,40 +677,54 @@ Store::Fault Database::makeSchema(QStringList& notes)
     return fault;
 }
 
-Store::Fault Database::write(const Changes& changes)
+Store::Fault Database::write(const std::vector<Changes>& changes)
 {
     if (!m_open) {
         return Fault::CannotOpen;
     }
-    if (changes.empty()) {
+    if (std::all_of(changes.begin(), changes.end(), [](const Changes& c) { return c.empty(); })) {
         return Fault::None;
     }
     Statements sql(*this);
+    bool purged = false;
     const Fault fault = sql.transaction([&] {
-        for (const RollLog::Entry& entry : changes.added) {
-            sql.run(QStringLiteral("INSERT OR IGNORE INTO rolls (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                        .arg(kRollFields),
-                rowOf(entry));
-        }
-        for (const std::uint64_t id : changes.removed) {
-            sql.run(QStringLiteral("DELETE FROM rolls WHERE id = ?"), {static_cast<qint64>(id)});
-        }
-        if (changes.removedUpTo > 0) {
-            sql.run(QStringLiteral("DELETE FROM rolls WHERE seq <= ?"), {static_cast<qint64>(changes.removedUpTo)});
+        for (const Changes& change : changes) {
+            for (const RollLog::Entry& entry : change.added) {
+                sql.run(QStringLiteral("INSERT OR IGNORE INTO rolls (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                            .arg(kRollFields),
+                    rowOf(entry));
+            }
+            const QVariant mark = static_cast<qint64>(change.mark);
+            for (const std::uint64_t id : change.removed) {
+                sql.run(QStringLiteral("UPDATE rolls SET cleared = ? WHERE id = ? AND cleared IS NULL"),
+                    {mark, static_cast<qint64>(id)});
+            }
+            if (change.removedUpTo > 0) {
+                sql.run(QStringLiteral("UPDATE rolls SET cleared = ? WHERE seq <= ? AND cleared IS NULL"),
+                    {mark, static_cast<qint64>(change.removedUpTo)});
+            }
+            if (change.restored != 0) {
+                sql.run(QStringLiteral("UPDATE rolls SET cleared = NULL WHERE cleared = ?"),
+                    {static_cast<qint64>(change.restored)});
+            }
+            for (const std::int64_t gone : change.purged) {
+                sql.run(QStringLiteral("DELETE FROM rolls WHERE cleared = ?"), {static_cast<qint64>(gone)});
+                purged = true;
+            }
         }
     });
-    if (fault == Fault::None && (changes.removedUpTo > 0 || !changes.removed.empty())) {
+    if (fault == Fault::None && purged) {
         sql.run(QStringLiteral("PRAGMA incremental_vacuum"));
     }
     return fault;
 }
 
-Store::Fault Database::keepUnwritten(const Changes& changes)
+Store::Fault Database::keepUnwritten(const std::vector<Changes>& changes)
 {
     // One file per program: two at once must not overwrite each other's.
     static const QString mine = QStringLiteral("-%1").arg(QRandomGenerator::system()->generate(), 8, 16, QChar('0'));
     const QString path = unwrittenPath() + mine;
-    if (changes.empty()) {
+    if (std::all_of(changes.begin(), changes.end(), [](const Changes& c) { return c.empty(); })) {
         return QFile::exists(path) && !QFile::remove(path) ? Fault::NoPermission : Fault::None;
     }
     QDir().mkpath(folderOf(path));
@@ -708,12 +746,13 @@ Store::Page Database::rolls(int count, bool older)
     }
     Statements sql(*this);
     if (!older) {
-        page.total = sql.value(QStringLiteral("SELECT count(*) FROM rolls")).toLongLong();
+        page.total = sql.value(QStringLiteral("SELECT count(*) FROM rolls WHERE cleared IS NULL")).toLongLong();
         page.upTo = sql.value(QStringLiteral("SELECT max(seq) FROM rolls")).toLongLong();
     }
     QSqlQuery rows =
-        sql.run(QStringLiteral("SELECT %1, seq FROM rolls %2 ORDER BY rolled_at DESC, seq DESC LIMIT ?")
-                    .arg(kRollFields, older ? QStringLiteral("WHERE (rolled_at, seq) < (?, ?)") : QString()),
+        sql.run(QStringLiteral("SELECT %1, seq FROM rolls WHERE cleared IS NULL %2 ORDER BY rolled_at DESC, seq DESC "
+                               "LIMIT ?")
+                    .arg(kRollFields, older ? QStringLiteral("AND (rolled_at, seq) < (?, ?)") : QString()),
             older ? QVariantList{m_oldest.first, m_oldest.second, count + 1} : QVariantList{count + 1});
     int read = 0;
     while (sql.next(rows)) {
@@ -739,7 +778,8 @@ Store::Fault Database::eachRoll(const std::function<void(const RollLog::Entry&)>
         return Fault::CannotOpen;
     }
     Statements sql(*this);
-    QSqlQuery rows = sql.run(QStringLiteral("SELECT %1 FROM rolls ORDER BY rolled_at, seq").arg(kRollFields));
+    QSqlQuery rows =
+        sql.run(QStringLiteral("SELECT %1 FROM rolls WHERE cleared IS NULL ORDER BY rolled_at, seq").arg(kRollFields));
     while (sql.next(rows)) {
         if (auto entry = entryOf(rows)) {
             take(*entry);

@@ -25,8 +25,8 @@ public:
     bool isOpen() const override { return m_open; }
     void close();
 
-    Fault write(const Changes& changes) override;
-    Fault keepUnwritten(const Changes& changes) override;
+    Fault write(const std::vector<Changes>& changes) override;
+    Fault keepUnwritten(const std::vector<Changes>& changes) override;
     Page rolls(int count, bool older) override;
     Fault eachRoll(const std::function<void(const RollLog::Entry&)>& take) override;
     Talents talents() override;

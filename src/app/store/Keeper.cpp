@@ -29,7 +29,7 @@ QString tr(const char* text) { return QCoreApplication::translate("velmora::Keep
 constexpr int kPage = 500; // rolls read at a time
 constexpr int kRetry = 1000; // ms
 constexpr int kLookEvery = 1000; // ms
-constexpr int kFinishWithin = 3000; // ms
+constexpr int kFinishWithin = 4000; // ms: two busy timeouts, the last try and the one it waits behind
 
 QString faultMessage(Store::Fault fault, const QString& path)
 {
@@ -151,15 +151,18 @@ public:
 
     void take(Store::Changes changes)
     {
-        // Rolls not yet written are deleted by not writing them.
-        const std::unordered_set<std::uint64_t> gone(changes.removed.begin(), changes.removed.end());
-        std::erase_if(m_pending.added, [&](const RollLog::Entry& e) { return gone.count(e.id) > 0; });
-        for (RollLog::Entry& entry : changes.added) {
-            m_pending.added.push_back(std::move(entry));
+        m_clearings += changes.clears() || changes.restored != 0 ? 1 : 0;
+        // A run of rolls is one change: written together, in one transaction.
+        const auto onlyRolls = [](const Store::Changes& c) {
+            return !c.clears() && c.restored == 0 && c.purged.empty();
+        };
+        if (!m_pending.empty() && onlyRolls(m_pending.back()) && onlyRolls(changes)) {
+            for (RollLog::Entry& entry : changes.added) {
+                m_pending.back().added.push_back(std::move(entry));
+            }
+        } else {
+            m_pending.push_back(std::move(changes));
         }
-        m_pending.removed.insert(m_pending.removed.end(), changes.removed.begin(), changes.removed.end());
-        m_pending.removedUpTo = std::max(m_pending.removedUpTo, changes.removedUpTo);
-        m_clearings += changes.removed.empty() && changes.removedUpTo == 0 ? 0 : 1;
         // After a failure, the timer tries again.
         if (!m_retry->isActive()) {
             drain();
@@ -362,8 +365,10 @@ private:
                 return;
             }
             std::vector<std::uint64_t> ids;
-            for (const RollLog::Entry& entry : m_pending.added) {
-                ids.push_back(entry.id);
+            for (const Store::Changes& change : m_pending) {
+                for (const RollLog::Entry& entry : change.added) {
+                    ids.push_back(entry.id);
+                }
             }
             const int cleared = std::exchange(m_clearings, 0);
             emit written(ids, cleared);
@@ -400,12 +405,16 @@ private:
         }
         m_journal = !m_pending.empty();
         if (m_database->keepUnwritten(m_pending) != Store::Fault::None && m_journal) {
+            std::size_t rolls = 0;
+            for (const Store::Changes& change : m_pending) {
+                rolls += change.added.size();
+            }
             tell(QStringLiteral("lost"),
                 tr("%1 Würfe sind weder in der Datenbank %2 noch daneben gespeichert: Sie gehen verloren, wenn "
                    "Velmora jetzt beendet wird.")
-                    .arg(m_pending.added.size())
+                    .arg(rolls)
                     .arg(m_paths.database));
-            std::fprintf(stderr, "velmora: %zu rolls could not be written to %s: %s\n", m_pending.added.size(),
+            std::fprintf(stderr, "velmora: %zu rolls could not be written to %s: %s\n", rolls,
                 qPrintable(m_paths.database), qPrintable(m_database->lastError()));
         }
     }
@@ -421,7 +430,7 @@ private:
     std::unique_ptr<Store> m_database;
     QTimer* m_retry;
     QTimer* m_look;
-    Store::Changes m_pending;
+    std::vector<Store::Changes> m_pending;
     int m_clearings = 0;
     std::deque<std::function<Refusal(Roster&)>> m_talentChanges;
     std::optional<std::int64_t> m_version;
@@ -444,6 +453,15 @@ void Keeper::finish()
     g_atExit.compare_exchange_strong(self, nullptr);
     if (m_thread == nullptr) {
         return;
+    }
+    // Undone by now or never: the cleared rolls go for good.
+    if (!m_marks.empty()) {
+        Store::Changes purge;
+        for (const auto& [mark, rolls] : m_marks) {
+            purge.purged.push_back(mark);
+        }
+        m_marks.clear();
+        send([purge = std::move(purge)](KeeperWorker& worker) { worker.take(purge); });
     }
     KeeperWorker* worker = std::exchange(m_worker, nullptr);
     QThread* thread = std::exchange(m_thread, nullptr);
@@ -576,6 +594,7 @@ void Keeper::clearLog(const std::vector<std::uint64_t>& ids)
     m_clearings.push_back({gone, 0});
     Store::Changes changes;
     changes.removed = ids;
+    changes.mark = cleared(static_cast<std::int64_t>(before - rows()));
     send([changes = std::move(changes)](KeeperWorker& worker) { worker.take(changes); });
 }
 
@@ -586,6 +605,7 @@ void Keeper::clearAll()
         changes.removed.push_back(entryAt(row)->id);
     }
     changes.removedUpTo = m_upTo;
+    changes.mark = cleared(m_total);
     m_clearings.push_back({{changes.removed.begin(), changes.removed.end()}, m_upTo});
     m_log.clear();
     m_older.clear();
@@ -593,6 +613,32 @@ void Keeper::clearAll()
     m_total = 0;
     m_more = false;
     send([changes = std::move(changes)](KeeperWorker& worker) { worker.take(changes); });
+}
+
+std::int64_t Keeper::cleared(std::int64_t rolls)
+{
+    // Told apart from every other clearing, this program's and another's.
+    std::int64_t mark = 0;
+    while (mark == 0) {
+        mark = static_cast<std::int64_t>(QRandomGenerator::system()->generate64() >> 1);
+    }
+    m_marks.emplace_back(mark, rolls);
+    emit undoableChanged(rolls);
+    return mark;
+}
+
+bool Keeper::undoClearing()
+{
+    if (m_marks.empty()) {
+        return false;
+    }
+    Store::Changes changes;
+    changes.restored = m_marks.back().first;
+    m_marks.pop_back();
+    m_clearings.push_back({}); // its rolls come back with the next read
+    send([changes = std::move(changes)](KeeperWorker& worker) { worker.take(changes); });
+    emit undoableChanged(undoable());
+    return true;
 }
 
 Refusal Keeper::changeTalents(const std::function<Refusal(Roster&)>& change)

@@ -66,6 +66,12 @@ public:
     void clearLog(const std::vector<std::uint64_t>& ids);
     // Deletes the total() rolls: each one counted, none rolled since elsewhere.
     void clearAll();
+    // Each clearing can be undone, the latest first, until the program
+    // ends: its rolls come back here and for every Velmora. False where
+    // there is none left.
+    bool undoClearing();
+    // How many rolls the clearing that would be undone took; 0 for none.
+    std::int64_t undoable() const { return m_marks.empty() ? 0 : m_marks.back().second; }
 
     const Roster& roster() const { return m_roster; }
     // Made here at once and in the database as it is then, another
@@ -96,6 +102,8 @@ signals:
     void problem(const QString& message);
     // How many rolls went into the file; an error where it could not be written.
     void exported(const QString& path, std::int64_t rolls, const QString& error);
+    // A clearing made or undone: what undoable() now says.
+    void undoableChanged(std::int64_t rolls);
     // Trouble said is over: everything is written.
     void solved(const QString& message);
 
@@ -107,6 +115,8 @@ private:
     void talentsRead(const Roster& roster, int changes);
     void tell(const QString& cause, const QString& message);
     void removeShown(const std::unordered_set<std::uint64_t>& ids);
+    // A new clearing's mark, kept with the count it took.
+    std::int64_t cleared(std::int64_t rolls);
 
     Store::Paths m_paths;
     QStringList m_pragmas;
@@ -134,6 +144,8 @@ private:
     std::deque<Clearing> m_clearings;
     // A read of the talents while a change of them is on its way would undo it.
     int m_talentChanges = 0;
+    // This program's clearings that can still be undone: mark, rolls.
+    std::vector<std::pair<std::int64_t, std::int64_t>> m_marks;
     // Before start(): what the worker will take first.
     std::vector<std::function<void(KeeperWorker&)>> m_unsent;
     QSet<QString> m_said;

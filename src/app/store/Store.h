@@ -73,19 +73,25 @@ public:
     virtual Opened open() = 0;
     virtual bool isOpen() const = 0;
 
-    // Rolls to add and rolls to delete: by id, and all that were in the
-    // database up to a roll's place in it.
+    // Rolls to add, and rolls to clear: by id, and all that were in the
+    // database up to a roll's place in it. Cleared rolls are marked, not
+    // deleted, so that the clearing can be undone until its mark is purged.
     struct Changes {
         std::vector<RollLog::Entry> added;
         std::vector<std::uint64_t> removed;
         std::int64_t removedUpTo = 0;
-        bool empty() const { return added.empty() && removed.empty() && removedUpTo == 0; }
+        std::int64_t mark = 0; // the clearing's, with `removed`
+        std::int64_t restored = 0; // a clearing's mark lifted: its rolls back
+        std::vector<std::int64_t> purged; // clearings' rolls deleted for good
+        bool clears() const { return !removed.empty() || removedUpTo > 0; }
+        bool empty() const { return added.empty() && !clears() && restored == 0 && purged.empty(); }
     };
-    // In one transaction, added first: a roll already kept is not kept twice.
-    virtual Fault write(const Changes& changes) = 0;
+    // In one transaction, in order, each one's rolls added first: a roll
+    // already kept is not kept twice.
+    virtual Fault write(const std::vector<Changes>& changes) = 0;
     // Changes that could not be written, in a file beside the database,
     // which the next opening takes in; none, the file removed.
-    virtual Fault keepUnwritten(const Changes& changes) = 0;
+    virtual Fault keepUnwritten(const std::vector<Changes>& changes) = 0;
 
     struct Page {
         std::vector<RollLog::Entry> rolls; // newest first

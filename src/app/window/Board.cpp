@@ -147,6 +147,7 @@ Board::Board(Session& session, QWidget* parent) : QWidget(parent), m_session(ses
     connect(&session, &Session::karmaChanged, this, &Board::karmaChanged);
     connect(&session.keeper(), &Keeper::problem, this, &Board::tell);
     connect(&session.keeper(), &Keeper::solved, this, &Board::untell);
+    connect(&session.keeper(), &Keeper::undoableChanged, this, &Board::offerUndo);
 }
 
 Board::~Board() = default;
@@ -330,16 +331,36 @@ int Board::barHeight() const
         : 0;
 }
 
-void Board::tell(const QString& problem)
+MessageBar* Board::bar()
 {
-    if (problem.isEmpty()) {
-        return;
-    }
     if (m_messageBar == nullptr) {
         m_messageBar = new MessageBar(this);
         m_messageBar->hide();
         connect(m_messageBar, &MessageBar::closed, this, [this] { growBy(-m_shownBar); });
     }
+    return m_messageBar;
+}
+
+void Board::offerUndo(std::int64_t rolls)
+{
+    // One clearing offered at a time: the one that Ctrl+Z undoes.
+    const int before = barHeight();
+    if (rolls > 0) {
+        const QString cleared = rolls == 1 ? tr("Ein Wurf gelöscht.") : tr("%1 Würfe gelöscht.").arg(rolls);
+        bar()->offer(cleared + ' ' + tr("Strg+Z macht es rückgängig."), tr("&Rückgängig"),
+            [this] { m_session.keeper().undoClearing(); });
+    } else if (m_messageBar != nullptr) {
+        m_messageBar->withdraw();
+    }
+    growBy(barHeight() - before);
+}
+
+void Board::tell(const QString& problem)
+{
+    if (problem.isEmpty()) {
+        return;
+    }
+    bar();
     const int before = barHeight();
     if (!m_messageBar->add(problem)) {
         return;

@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <cstdint>
+
 #include <array>
 #include <memory>
 #include <vector>
@@ -63,6 +65,9 @@ public:
     void tell(const QString& problem);
     // The trouble is over: its message goes.
     void untell(const QString& problem);
+    // A clearing of so many rolls that can be undone, with a button that
+    // undoes it; none where 0.
+    void offerUndo(std::int64_t rolls);
 
     // Fits the board into a room of that many pixels, the screen's less the
     // window's frame and menu bar; an empty room sets no limit. Where the
@@ -104,6 +109,7 @@ private:
     void placeMessageBar();
     int barHeight() const;
     void growBy(int pixels);
+    MessageBar* bar();
 
     Session& m_session;
     TranscriptView* m_view = nullptr;

@@ -96,6 +96,13 @@ void MainWindow::createActions()
             m_logView->askToClear();
         },
         Qt::WindowShortcut);
+    // Until the program ends, each clearing in turn, the latest first.
+    QAction* undo = action(
+        tr("Löschen &rückgängig"), QKeySequence::Undo, [this] { m_session.keeper().undoClearing(); },
+        Qt::WindowShortcut);
+    undo->setEnabled(false);
+    connect(&m_session.keeper(), &Keeper::undoableChanged, undo,
+        [undo](std::int64_t rolls) { undo->setEnabled(rolls > 0); });
     auto* luck = new QAction(tr("Kopie mit &Glück"), this);
     luck->setCheckable(true);
     luck->setChecked(m_session.luckInCopy());
@@ -112,7 +119,7 @@ void MainWindow::createActions()
     QAction* about = action(
         tr("Ü&ber Velmora"), QKeySequence(), [this] { showAbout(); }, Qt::WindowShortcut);
     m_menuItems = {
-        {save, nullptr, quit}, {copy, clear, nullptr, luck}, {m_talentsAction, m_logAction, odds}, {keys, about}};
+        {save, nullptr, quit}, {copy, clear, undo, nullptr, luck}, {m_talentsAction, m_logAction, odds}, {keys, about}};
 
     // F10 opens the menu bar, as on most desktops.
     auto* menuKey = new QAction(this);

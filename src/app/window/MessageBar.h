@@ -3,6 +3,8 @@
 #include <QFrame>
 #include <QStringList>
 
+#include <functional>
+
 class QLabel;
 class QPushButton;
 
@@ -22,6 +24,10 @@ public:
     bool add(const QString& message);
     // Gone once it holds no more; the bar hides when none is left.
     void remove(const QString& message);
+    // A message with a button that acts on it, such as undoing what it
+    // tells; gone with the message.
+    void offer(const QString& message, const QString& button, const std::function<void()>& act);
+    void withdraw() { remove(QString(m_offered)); } // a copy: remove() clears it
     const QStringList& messages() const { return m_messages; }
 
     bool hasHeightForWidth() const override { return true; }
@@ -35,6 +41,8 @@ private:
     QStringList m_messages;
     QLabel* m_text;
     QPushButton* m_close;
+    QPushButton* m_action;
+    QString m_offered;
 };
 
 } // namespace velmora
