@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -386,6 +388,7 @@ TEST(Keeper, AClearingIsUndoneForBothProgramsAndGoneForGoodAtTheEnd)
         ASSERT_TRUE(a.undoClearing());
         EXPECT_EQ(a.undoable(), 0);
         EXPECT_FALSE(a.undoClearing()) << "nothing left to undo";
+        EXPECT_EQ(a.rows(), 12U) << "back at once, whatever the database does meanwhile";
         EXPECT_TRUE(QTest::qWaitFor([&] { return a.rows() == 12 && a.total() == 12; }));
         EXPECT_TRUE(QTest::qWaitFor([&] {
             b.lookForChanges();
@@ -408,6 +411,66 @@ TEST(Keeper, AClearingIsUndoneForBothProgramsAndGoneForGoodAtTheEnd)
     EXPECT_TRUE(QTest::qWaitFor([&] {
         b.lookForChanges();
         return b.rows() == 10;
+    }));
+}
+
+// A page of older rolls read while a clearing of all is on its way brings
+// none of the cleared rolls back, nor the promise of more.
+TEST(Keeper, APageReadAcrossAClearingBringsNothingBack)
+{
+    QTemporaryDir dir;
+    fill(pathsIn(dir).database, 3'000);
+    Keeper keeper(pathsIn(dir));
+    startAndLoad(keeper);
+    ASSERT_TRUE(keeper.hasOlder());
+    QSignalSpy read(&keeper, &Keeper::olderRead);
+    keeper.readOlder(); // read by the worker before it takes the clearing
+    keeper.clearAll();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !read.isEmpty(); }));
+    EXPECT_EQ(keeper.rows(), 0U);
+    EXPECT_FALSE(keeper.hasOlder());
+}
+
+// A page of the newest rolls overwritten on the disk: found as they are
+// read, the file is kept aside, the rolls that can be read come back in a
+// new one, and the next rolls are kept there; the program goes on.
+TEST(Keeper, DamageFoundWhileReadingKeepsTheFileAsideAndTheReadableRolls)
+{
+    QTemporaryDir dir;
+    const QString path = pathsIn(dir).database;
+    fill(path, 300);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("marker"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(QSqlQuery(db).exec(QStringLiteral("UPDATE rolls SET talent = 'Ziel ' || id, character = 'Arven'")));
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("marker"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const qsizetype page = bytes.indexOf("Ziel 290") / 4096 * 4096;
+    ASSERT_GT(page, 0);
+    file.seek(page + 8);
+    file.write(QByteArray(2000, '\xa5'));
+    file.close();
+    Keeper keeper(pathsIn(dir));
+    QSignalSpy said(&keeper, &Keeper::problem);
+    keeper.start();
+    const QDir folder = QFileInfo(path).dir();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            keeper.lookForChanges();
+            return !folder.entryList({QStringLiteral("velmora.sqlite.unlesbar-*")}).isEmpty() && keeper.rows() > 200;
+        },
+        15'000))
+        << keeper.rows() << " rolls shown";
+    EXPECT_LT(keeper.rows(), 300U) << "those of the overwritten page are gone";
+    const std::uint64_t next = keeper.keep(stepRoll(4)).id;
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        const auto ids = idsInFile(path);
+        return std::find(ids.begin(), ids.end(), next) != ids.end();
     }));
 }
 

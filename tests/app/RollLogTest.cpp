@@ -28,6 +28,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -509,6 +510,52 @@ TEST(RollLog, TheCsvExportIsReadBackExactly)
     EXPECT_EQ(at(3, 6), QStringLiteral("Patzer!"));
     EXPECT_EQ(at(3, 7), QString()) << "no sum for a fumble";
     EXPECT_EQ(at(3, 9), QStringLiteral("abc2"));
+}
+
+// "Verlauf leeren" deletes the rolls its question counted: a roll that
+// another Velmora makes while the question waits stays.
+TEST(RollLog, VerlaufLeerenDeletesWhatItsQuestionCounted)
+{
+    fixtures::forgetKept();
+    const auto insert = [](std::uint64_t id) {
+        Database other(Database::userPaths());
+        ASSERT_EQ(other.open().fault, Database::Fault::None);
+        Store::Changes changes;
+        RollLog::Entry& entry = changes.added.emplace_back();
+        entry.id = id;
+        entry.when = QDateTime::currentMSecsSinceEpoch();
+        entry.time = "20:00:00";
+        entry.roll.step = 3;
+        entry.roll.dice = {{4, false, {3}}};
+        entry.roll.outcome = RollRecord::Outcome::Sum;
+        entry.roll.total = 3;
+        ASSERT_EQ(other.write({changes}), Database::Fault::None);
+    };
+    insert(1);
+    insert(2);
+    WindowRig rig;
+    rig.window.restoreKept();
+    Keeper& keeper = rig.session.keeper();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return keeper.loaded() && keeper.total() == 2; }));
+    rig.window.showLog();
+    QString asked;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        asked = box->text();
+        insert(777);
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            keeper.lookForChanges();
+            return keeper.total() == 3;
+        }));
+        box->button(QMessageBox::Yes)->click();
+    });
+    rig.window.logView()->askToClear();
+    EXPECT_EQ(asked, QStringLiteral("Alle 2 Würfe aus dem Verlauf löschen?"));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        keeper.lookForChanges();
+        return keeper.total() == 1 && keeper.rows() == 1 && keeper.entryAt(0)->id == 777;
+    })) << keeper.total();
 }
 
 // The log outlives the window: each roll written as it is shown, read back

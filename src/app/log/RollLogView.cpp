@@ -442,16 +442,17 @@ QString RollLogView::clearQuestion(std::size_t rolls)
 
 void RollLogView::askToClear()
 {
-    const auto count = static_cast<std::size_t>(m_session.keeper().total());
-    if (count == 0) {
+    // What is counted is what goes, whatever another Velmora rolls while
+    // the question waits.
+    const Keeper::Counted counted = m_session.keeper().counted();
+    if (counted.total == 0) {
         m_announcer->announce(tr("Noch keine Würfe"));
         return;
     }
-    // What is counted is what goes, whatever another Velmora rolls meanwhile.
-    if (QMessageBox::question(
-            this, tr("Verlauf leeren"), clearQuestion(count), QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+    if (QMessageBox::question(this, tr("Verlauf leeren"), clearQuestion(static_cast<std::size_t>(counted.total)),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes) {
-        m_session.clearLog();
+        m_session.clearLog(counted);
     }
 }
 

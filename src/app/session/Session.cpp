@@ -89,9 +89,11 @@ void Session::stepKarma(int delta)
     clickKarma(level == 0 ? kResetButton : level);
 }
 
-void Session::clearLog()
+void Session::clearLog() { clearLog(m_keeper.counted()); }
+
+void Session::clearLog(const Keeper::Counted& counted)
 {
-    m_keeper.clearAll();
+    m_keeper.clearAll(counted);
     emit logReplaced();
 }
 

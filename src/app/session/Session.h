@@ -79,6 +79,7 @@ public:
     const RollLog& log() const { return m_keeper.log(); }
     // Empties the log, here and in the database: of every roll it counts, or of these rolls.
     void clearLog();
+    void clearLog(const Keeper::Counted& counted);
     void clearLog(const std::vector<std::uint64_t>& ids);
 
 signals:

@@ -386,6 +386,9 @@ Database::Database(Paths paths, QStringList pragmas) : m_paths(std::move(paths))
 {
     static std::atomic<int> connections{0};
     m_connection = QStringLiteral("velmora-%1").arg(++connections);
+    // One file of what could not be written per program: two at once must
+    // not overwrite each other's.
+    m_mine = QStringLiteral("-%1").arg(QRandomGenerator::system()->generate(), 8, 16, QChar('0'));
     // Qt SQL's own state made now, before the keeper registers its end:
     // what is made first is ended last.
     QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"));
@@ -412,23 +415,48 @@ void Database::close()
 Store::Opened Database::open()
 {
     Opened opened = openOnce();
-    if (opened.fault != Fault::Damaged && !m_damaged) {
-        return opened;
+    if (opened.fault == Fault::Damaged || m_damaged) {
+        close();
+        const QString aside = keepAside();
+        if (aside.isEmpty()) {
+            opened.fault = Fault::Damaged;
+            return opened;
+        }
+        m_damaged = false;
+        opened = openOnce();
+        const int taken = opened.fault == Fault::None ? takeInFrom(aside) : 0;
+        opened.notes.prepend(tr("Die Datenbank %1 war beschädigt; sie wurde als %2 aufbewahrt und eine neue angelegt, "
+                                "mit den %3 Würfen, die sich daraus lesen ließen.")
+                                 .arg(m_paths.database, aside)
+                                 .arg(taken));
     }
-    close();
-    const QString aside = keepAside();
-    if (aside.isEmpty()) {
-        opened.fault = Fault::Damaged;
-        return opened;
+    if (opened.fault == Fault::None) {
+        takeInUnwritten(opened.notes);
     }
-    m_damaged = false;
-    Opened fresh = openOnce();
-    const int taken = fresh.fault == Fault::None ? takeInFrom(aside) : 0;
-    fresh.notes.prepend(tr("Die Datenbank %1 war beschädigt; sie wurde als %2 aufbewahrt und eine neue angelegt, "
-                           "mit den %3 Würfen, die sich daraus lesen ließen.")
-                            .arg(m_paths.database, aside)
-                            .arg(taken));
-    return fresh;
+    return opened;
+}
+
+void Database::takeInUnwritten(QStringList& notes)
+{
+    // What earlier runs could not write, after whatever a damaged file
+    // gave, whose places they may name; never this program's own.
+    const QFileInfo database(m_paths.database);
+    for (const QFileInfo& file :
+        QDir(database.absolutePath()).entryInfoList({database.fileName() + QStringLiteral(".ungespeichert*")})) {
+        if (file.filePath() == unwrittenPath() + m_mine) {
+            continue;
+        }
+        JsonFile journal(file.filePath(), kFileFormat, tr("der nicht gespeicherten Würfe"));
+        auto [rolls, problem] = journal.readAs<FileRolls>(rollsOfFile);
+        if (!problem.isEmpty()) {
+            notes << problem;
+        }
+        if (rolls && write(rolls->changes) == Fault::None) {
+            QFile::remove(file.filePath());
+            notes << tr("%1 Würfe, die beim letzten Mal nicht gespeichert werden konnten, sind übernommen.")
+                         .arg(rolls->changes.front().added.size());
+        }
+    }
 }
 
 Store::Opened Database::openOnce()
@@ -481,21 +509,6 @@ Store::Opened Database::openOnce()
     if (opened.fault != Fault::None) {
         close();
         return opened;
-    }
-    // What earlier runs could not write, this program's or another's.
-    const QFileInfo database(m_paths.database);
-    for (const QFileInfo& file :
-        QDir(folder).entryInfoList({database.fileName() + QStringLiteral(".ungespeichert*")})) {
-        JsonFile journal(file.filePath(), kFileFormat, tr("der nicht gespeicherten Würfe"));
-        auto [rolls, problem] = journal.readAs<FileRolls>(rollsOfFile);
-        if (!problem.isEmpty()) {
-            opened.notes << problem;
-        }
-        if (rolls && write(rolls->changes) == Fault::None) {
-            QFile::remove(file.filePath());
-            opened.notes << tr("%1 Würfe, die beim letzten Mal nicht gespeichert werden konnten, sind übernommen.")
-                                .arg(rolls->changes.front().added.size());
-        }
     }
     return opened;
 }
@@ -555,8 +568,9 @@ int Database::takeInFrom(const QString& aside)
         }
     }
     std::sort(seqs.begin(), seqs.end());
-    const QString rows = QStringLiteral("INSERT OR IGNORE INTO rolls (seq, %1) SELECT seq, %1 FROM old.rolls WHERE seq "
-                                        "BETWEEN ? AND ?")
+    // Cleared rolls stay cleared: their mark comes with them.
+    const QString rows = QStringLiteral("INSERT OR IGNORE INTO rolls (seq, cleared, %1) SELECT seq, cleared, %1 FROM "
+                                        "old.rolls WHERE seq BETWEEN ? AND ?")
                              .arg(kRollFields);
     int taken = 0;
     constexpr std::size_t kChunk = 1000;
@@ -721,9 +735,7 @@ Store::Fault Database::write(const std::vector<Changes>& changes)
 
 Store::Fault Database::keepUnwritten(const std::vector<Changes>& changes)
 {
-    // One file per program: two at once must not overwrite each other's.
-    static const QString mine = QStringLiteral("-%1").arg(QRandomGenerator::system()->generate(), 8, 16, QChar('0'));
-    const QString path = unwrittenPath() + mine;
+    const QString path = unwrittenPath() + m_mine;
     if (std::all_of(changes.begin(), changes.end(), [](const Changes& c) { return c.empty(); })) {
         return QFile::exists(path) && !QFile::remove(path) ? Fault::NoPermission : Fault::None;
     }
@@ -746,6 +758,8 @@ Store::Page Database::rolls(int count, bool older)
     }
     Statements sql(*this);
     if (!older) {
+        // The count, the newest place and the rolls as of one moment.
+        sql.run(QStringLiteral("BEGIN"));
         page.total = sql.value(QStringLiteral("SELECT count(*) FROM rolls WHERE cleared IS NULL")).toLongLong();
         page.upTo = sql.value(QStringLiteral("SELECT max(seq) FROM rolls")).toLongLong();
     }
@@ -767,6 +781,10 @@ Store::Page Database::rolls(int count, bool older)
         } else {
             ++page.skipped;
         }
+    }
+    rows.finish();
+    if (!older) {
+        QSqlQuery(QSqlDatabase::database(m_connection, false)).exec(QStringLiteral("COMMIT"));
     }
     page.fault = sql.fault();
     return page;

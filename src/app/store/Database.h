@@ -23,7 +23,7 @@ public:
 
     Opened open() override;
     bool isOpen() const override { return m_open; }
-    void close();
+    void close() override;
 
     Fault write(const std::vector<Changes>& changes) override;
     Fault keepUnwritten(const std::vector<Changes>& changes) override;
@@ -41,6 +41,7 @@ private:
     friend class Statements;
     Opened openOnce();
     QString keepAside();
+    void takeInUnwritten(QStringList& notes);
     int takeInFrom(const QString& aside);
     Fault makeSchema(QStringList& notes);
     Fault writeTalents(const Roster& roster);
@@ -57,6 +58,7 @@ private:
     // Where the last page of rolls ended: (rolled_at, seq).
     std::pair<qint64, qint64> m_oldest{0, 0};
     QString m_lastError;
+    QString m_mine; // the end of this program's file of what could not be written
 };
 
 } // namespace velmora

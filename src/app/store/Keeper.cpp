@@ -196,6 +196,7 @@ public:
         if (open()) {
             page = m_database->rolls(count, true);
             failed(page.fault);
+            m_shown += static_cast<int>(page.rolls.size());
         }
         emit olderRead(page);
     }
@@ -277,7 +278,7 @@ private:
         }
         tell(QStringLiteral("fault-%1").arg(static_cast<int>(fault)), faultMessage(fault, m_paths.database));
         if (fault == Store::Fault::Damaged && m_database) {
-            m_database.reset(); // opened anew, the damaged file kept aside
+            m_database->close(); // opened anew, the damaged file kept aside
         }
         if (!m_memoryOnly) {
             m_retry->start(fault == Store::Fault::Busy ? kRetry : 5 * kRetry);
@@ -316,7 +317,10 @@ private:
         m_version = m_database->dataVersion();
         sendAll();
         finishAtExit();
-        return true;
+        if (m_database->isOpen()) {
+            emit written({}, 0); // whatever trouble was said is over
+        }
+        return m_database->isOpen(); // not where reading found it damaged
     }
 
     // Where Qt ends the program with exit(), this program's rolls are
@@ -378,6 +382,9 @@ private:
                 sendAll(); // as the database now holds them
             }
         }
+        if (!m_database->isOpen()) {
+            return;
+        }
         while (!m_talentChanges.empty()) {
             Store::Talents changed = m_database->changeTalents(m_talentChanges.front());
             if (changed.fault != Store::Fault::None) {
@@ -403,8 +410,10 @@ private:
         if (!m_database) {
             return;
         }
-        m_journal = !m_pending.empty();
-        if (m_database->keepUnwritten(m_pending) != Store::Fault::None && m_journal) {
+        const bool kept = m_database->keepUnwritten(m_pending) == Store::Fault::None;
+        // A file that could not be removed is tried again.
+        m_journal = !m_pending.empty() || !kept;
+        if (!kept && !m_pending.empty()) {
             std::size_t rolls = 0;
             for (const Store::Changes& change : m_pending) {
                 rolls += change.added.size();
@@ -457,8 +466,8 @@ void Keeper::finish()
     // Undone by now or never: the cleared rolls go for good.
     if (!m_marks.empty()) {
         Store::Changes purge;
-        for (const auto& [mark, rolls] : m_marks) {
-            purge.purged.push_back(mark);
+        for (const Mark& mark : m_marks) {
+            purge.purged.push_back(mark.mark);
         }
         m_marks.clear();
         send([purge = std::move(purge)](KeeperWorker& worker) { worker.take(purge); });
@@ -568,6 +577,9 @@ void Keeper::exportCsv(const QString& path, std::vector<RollLog::Entry> chosen)
 
 void Keeper::removeShown(const std::unordered_set<std::uint64_t>& ids)
 {
+    for (const std::uint64_t id : ids) {
+        m_unwritten.erase(id);
+    }
     const auto gone = [&](const RollLog::Entry& e) { return ids.count(e.id) > 0; };
     std::vector<RollLog::Entry> kept;
     for (std::size_t i = 0; i < m_log.size(); ++i) {
@@ -585,44 +597,61 @@ void Keeper::removeShown(const std::unordered_set<std::uint64_t>& ids)
 void Keeper::clearLog(const std::vector<std::uint64_t>& ids)
 {
     const std::unordered_set<std::uint64_t> gone(ids.begin(), ids.end());
-    const std::size_t before = rows();
-    removeShown(gone);
-    m_total = std::max<std::int64_t>(0, m_total - static_cast<std::int64_t>(before - rows()));
-    for (const std::uint64_t id : ids) {
-        m_unwritten.erase(id);
+    std::vector<RollLog::Entry> shown;
+    for (std::size_t row = 0; row < rows(); ++row) {
+        if (gone.count(entryAt(row)->id) > 0) {
+            shown.push_back(*entryAt(row));
+        }
     }
-    m_clearings.push_back({gone, 0});
+    removeShown(gone);
+    const auto count = static_cast<std::int64_t>(shown.size());
+    m_total = std::max<std::int64_t>(0, m_total - count);
     Store::Changes changes;
     changes.removed = ids;
-    changes.mark = cleared(static_cast<std::int64_t>(before - rows()));
+    changes.mark = cleared(count, std::move(shown));
+    m_clearings.push_back({gone, 0, changes.mark});
     send([changes = std::move(changes)](KeeperWorker& worker) { worker.take(changes); });
 }
 
-void Keeper::clearAll()
+Keeper::Counted Keeper::counted() const
 {
-    Store::Changes changes;
+    Counted counted;
     for (std::size_t row = 0; row < rows(); ++row) {
-        changes.removed.push_back(entryAt(row)->id);
+        counted.ids.push_back(entryAt(row)->id);
     }
-    changes.removedUpTo = m_upTo;
-    changes.mark = cleared(m_total);
-    m_clearings.push_back({{changes.removed.begin(), changes.removed.end()}, m_upTo});
-    m_log.clear();
-    m_older.clear();
-    m_unwritten.clear();
-    m_total = 0;
-    m_more = false;
+    counted.upTo = m_upTo;
+    counted.total = m_total;
+    return counted;
+}
+
+void Keeper::clearAll(const Counted& counted)
+{
+    const std::unordered_set<std::uint64_t> gone(counted.ids.begin(), counted.ids.end());
+    std::vector<RollLog::Entry> shown;
+    for (std::size_t row = 0; row < rows(); ++row) {
+        if (gone.count(entryAt(row)->id) > 0) {
+            shown.push_back(*entryAt(row));
+        }
+    }
+    removeShown(gone);
+    Store::Changes changes;
+    changes.removed = counted.ids;
+    changes.removedUpTo = counted.upTo;
+    changes.mark = cleared(counted.total, std::move(shown));
+    m_clearings.push_back({gone, counted.upTo, changes.mark});
+    m_total = std::max<std::int64_t>(0, m_total - counted.total);
+    m_more = false; // whatever is older was counted
     send([changes = std::move(changes)](KeeperWorker& worker) { worker.take(changes); });
 }
 
-std::int64_t Keeper::cleared(std::int64_t rolls)
+std::int64_t Keeper::cleared(std::int64_t rolls, std::vector<RollLog::Entry> shown)
 {
     // Told apart from every other clearing, this program's and another's.
     std::int64_t mark = 0;
     while (mark == 0) {
         mark = static_cast<std::int64_t>(QRandomGenerator::system()->generate64() >> 1);
     }
-    m_marks.emplace_back(mark, rolls);
+    m_marks.push_back({mark, rolls, std::move(shown)});
     emit undoableChanged(rolls);
     return mark;
 }
@@ -632,12 +661,26 @@ bool Keeper::undoClearing()
     if (m_marks.empty()) {
         return false;
     }
-    Store::Changes changes;
-    changes.restored = m_marks.back().first;
+    Mark undone = std::move(m_marks.back());
     m_marks.pop_back();
-    m_clearings.push_back({}); // its rolls come back with the next read
+    // Shown again at once, as they were, whatever the database does meanwhile.
+    for (Clearing& clearing : m_clearings) {
+        if (clearing.mark == undone.mark) {
+            clearing = {};
+        }
+    }
+    std::vector<RollLog::Entry> all = std::move(undone.shown);
+    for (std::size_t row = 0; row < rows(); ++row) {
+        all.push_back(*entryAt(row));
+    }
+    m_total += undone.rolls;
+    show(std::move(all));
+    Store::Changes changes;
+    changes.restored = undone.mark;
+    m_clearings.push_back({}); // counted with the clearings on their way
     send([changes = std::move(changes)](KeeperWorker& worker) { worker.take(changes); });
     emit undoableChanged(undoable());
+    emit logReplaced();
     return true;
 }
 
@@ -699,7 +742,7 @@ void Keeper::rollsRead(const Store::Page& page)
         const RollLog::Entry& entry = page.rolls[i];
         read.insert(entry.id);
         if (std::any_of(m_clearings.begin(), m_clearings.end(),
-                [&](const Clearing& c) { return c.ids.count(entry.id) > 0 || page.places[i] <= c.upTo; })) {
+                [&](const Clearing& c) { return c.hides(entry.id, page.places[i]); })) {
             ++cleared;
         } else {
             all.push_back(entry);
@@ -732,26 +775,39 @@ void Keeper::rollsRead(const Store::Page& page)
         return;
     }
     m_loaded = true;
+    show(std::move(all));
+    emit logReplaced();
+}
+
+void Keeper::show(std::vector<RollLog::Entry> all)
+{
+    std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.when > b.when; });
+    std::unordered_set<std::uint64_t> seen;
+    std::erase_if(all, [&](const RollLog::Entry& e) { return !seen.insert(e.id).second; });
     const std::size_t latest = std::min(all.size(), RollLog::kCapacity);
     m_log.clear();
     for (std::size_t i = latest; i-- > 0;) {
         m_log.add(all[i].roll, all[i].time, all[i].id, all[i].when);
     }
     m_older.assign(all.begin() + static_cast<std::ptrdiff_t>(latest), all.end());
-    emit logReplaced();
 }
 
 void Keeper::pageRead(const Store::Page& page)
 {
     m_reading = false;
-    m_more = page.more;
+    const bool allGo =
+        std::any_of(m_clearings.begin(), m_clearings.end(), [](const Clearing& c) { return c.upTo > 0; });
+    m_more = page.more && !allGo;
     std::unordered_set<std::uint64_t> shown;
     for (std::size_t row = 0; row < rows(); ++row) {
         shown.insert(entryAt(row)->id);
     }
     int added = 0;
-    for (const RollLog::Entry& entry : page.rolls) {
-        if (shown.count(entry.id) == 0) {
+    for (std::size_t i = 0; i < page.rolls.size(); ++i) {
+        const RollLog::Entry& entry = page.rolls[i];
+        const bool cleared = std::any_of(m_clearings.begin(), m_clearings.end(),
+            [&](const Clearing& c) { return c.hides(entry.id, page.places[i]); });
+        if (!cleared && shown.count(entry.id) == 0) {
             m_older.push_back(entry);
             ++added;
         }

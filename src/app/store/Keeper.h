@@ -64,14 +64,23 @@ public:
     void exportCsv(const QString& path, std::vector<RollLog::Entry> chosen = {});
     // Deletes these rolls, here and in the database, for every Velmora.
     void clearLog(const std::vector<std::uint64_t>& ids);
-    // Deletes the total() rolls: each one counted, none rolled since elsewhere.
-    void clearAll();
+    // What a clearing of all would delete: the total() rolls, each one
+    // counted, none rolled since elsewhere. Taken before a question, so
+    // that what its answer deletes is what it counted.
+    struct Counted {
+        std::vector<std::uint64_t> ids;
+        std::int64_t upTo = 0;
+        std::int64_t total = 0;
+    };
+    Counted counted() const;
+    void clearAll(const Counted& counted);
+    void clearAll() { clearAll(counted()); }
     // Each clearing can be undone, the latest first, until the program
     // ends: its rolls come back here and for every Velmora. False where
     // there is none left.
     bool undoClearing();
     // How many rolls the clearing that would be undone took; 0 for none.
-    std::int64_t undoable() const { return m_marks.empty() ? 0 : m_marks.back().second; }
+    std::int64_t undoable() const { return m_marks.empty() ? 0 : m_marks.back().rolls; }
 
     const Roster& roster() const { return m_roster; }
     // Made here at once and in the database as it is then, another
@@ -115,8 +124,11 @@ private:
     void talentsRead(const Roster& roster, int changes);
     void tell(const QString& cause, const QString& message);
     void removeShown(const std::unordered_set<std::uint64_t>& ids);
-    // A new clearing's mark, kept with the count it took.
-    std::int64_t cleared(std::int64_t rolls);
+    // A new clearing's mark, kept with the count it took and the rolls it
+    // took from those shown.
+    std::int64_t cleared(std::int64_t rolls, std::vector<RollLog::Entry> shown);
+    // These rolls shown, newest first, in the latest and the older ones.
+    void show(std::vector<RollLog::Entry> all);
 
     Store::Paths m_paths;
     QStringList m_pragmas;
@@ -140,12 +152,19 @@ private:
     struct Clearing {
         std::unordered_set<std::uint64_t> ids;
         std::int64_t upTo = 0;
+        std::int64_t mark = 0;
+        bool hides(std::uint64_t id, std::int64_t place) const { return ids.count(id) > 0 || place <= upTo; }
     };
     std::deque<Clearing> m_clearings;
     // A read of the talents while a change of them is on its way would undo it.
     int m_talentChanges = 0;
-    // This program's clearings that can still be undone: mark, rolls.
-    std::vector<std::pair<std::int64_t, std::int64_t>> m_marks;
+    // This program's clearings that can still be undone.
+    struct Mark {
+        std::int64_t mark = 0;
+        std::int64_t rolls = 0;
+        std::vector<RollLog::Entry> shown; // back at once where undone
+    };
+    std::vector<Mark> m_marks;
     // Before start(): what the worker will take first.
     std::vector<std::function<void(KeeperWorker&)>> m_unsent;
     QSet<QString> m_said;

@@ -72,6 +72,8 @@ public:
     // and a new one started. What an earlier run could not write is taken in.
     virtual Opened open() = 0;
     virtual bool isOpen() const = 0;
+    // Closed: a database found damaged is kept aside at the next opening.
+    virtual void close() = 0;
 
     // Rolls to add, and rolls to clear: by id, and all that were in the
     // database up to a roll's place in it. Cleared rolls are marked, not
