@@ -179,8 +179,14 @@ public:
 
     void look()
     {
+        const bool wasOpen = m_database && m_database->isOpen();
         if (!open()) {
             return;
+        }
+        if (!wasOpen && m_retry->isActive()) {
+            // Open again: what waits is written now, not when the timer says.
+            m_retry->stop();
+            drain();
         }
         const auto version = m_database->dataVersion();
         if (version != m_version) {
