@@ -126,8 +126,9 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
         tr("Über dem Mittel: Würfe, deren Summe über dem Mittel ihrer Würfel liegt; erwartet: wie viele es mit fairen "
            "Würfeln im Mittel wären. So ein Abend, 1 von N: nur einer von N Abenden mit fairen Würfeln liegt so weit "
            "oder weiter vom Erwarteten. Zu wenige Würfe: so wenige ergäben keinen seltenen Abend.");
+    // A tooltip only: a screen reader would read it with the summary at
+    // every visit, three times its length.
     m_tonight->setToolTip(explained);
-    m_tonight->setAccessibleDescription(explained);
     m_eveningEnds = new QTimer(this);
     m_eveningEnds->setSingleShot(true);
     connect(m_eveningEnds, &QTimer::timeout, this, &RollLogView::showTonight);
