@@ -99,14 +99,31 @@ EveningOdds eveningOdds(const std::vector<double>& chancesAbove, const std::vect
 {
     EveningOdds evening;
     evening.rolls = static_cast<int>(chancesAbove.size());
+    double variance = 0.0;
+    double logNone = 0.0;
+    double logAll = 0.0;
     for (std::size_t i = 0; i < chancesAbove.size(); ++i) {
-        evening.expectedAbove += chancesAbove[i];
+        const double p = chancesAbove[i];
+        evening.expectedAbove += p;
         evening.above += i < above.size() && above[i] ? 1 : 0;
+        variance += p * (1.0 - p);
+        logNone += std::log1p(-p);
+        logAll += std::log(p);
+    }
+    const bool high = static_cast<double>(evening.above) >= evening.expectedAbove;
+    if (chancesAbove.size() > kExactUpTo) {
+        // Exact costs n² steps, a minute for a year of rolls; this many
+        // make the normal curve good to a thousandth of the chance.
+        const double z = high ? (static_cast<double>(evening.above) - 0.5 - evening.expectedAbove)
+                              : (evening.expectedAbove - static_cast<double>(evening.above) - 0.5);
+        evening.chance = std::min(1.0, 0.5 * std::erfc(z / std::sqrt(2.0 * std::max(variance, 1e-300))));
+        evening.rarest = std::exp(std::min(logNone, logAll));
+        return evening;
     }
     const std::vector<double> exactly = poissonBinomial(chancesAbove);
     const auto count = static_cast<std::size_t>(evening.above);
     double tail = 0.0;
-    if (static_cast<double>(evening.above) >= evening.expectedAbove) {
+    if (high) {
         for (std::size_t k = count; k < exactly.size(); ++k) {
             tail += exactly[k];
         }

@@ -55,7 +55,9 @@ struct EveningOdds {
     // few for their chance to mean anything.
     double rarest = 1.0;
 };
-// From each roll's chance of lying above its mean and whether it did.
+// From each roll's chance of lying above its mean and whether it did:
+// exact up to kExactUpTo rolls, beyond by the normal curve.
+inline constexpr std::size_t kExactUpTo = 4000;
 EveningOdds eveningOdds(const std::vector<double>& chancesAbove, const std::vector<bool>& above);
 // "1 von N" with N the chance's inverse, rounded; never below 1.
 std::int64_t oneIn(double chance);

@@ -66,4 +66,31 @@ std::string spokenEvening(const EveningGroup& group)
         + (tooFew(group) ? std::string("zu wenige Würfe") : "1 von " + std::to_string(oneIn(odds.chance))) + ".";
 }
 
+std::string pastEveningLine(const std::string& when, const EveningGroup& group)
+{
+    const EveningOdds& odds = group.odds;
+    return when + ": " + rolls(odds.rolls, " ") + ", Glück im Mittel " + luckCell(group.meanLuck) + ", so ein Abend "
+        + (odds.rarest > kRareEnough ? std::string("zu wenige Würfe") : "1 von " + std::to_string(oneIn(odds.chance)));
+}
+
+std::string recordLine(const EveningGroup& group, bool spoken)
+{
+    const EveningOdds& odds = group.odds;
+    if (odds.rolls == 0) {
+        return "Keine Würfe gewählt.";
+    }
+    const std::string space = spoken ? " " : kNoBreak;
+    std::string line = "Gewählt: " + rolls(odds.rolls, space) + ", Ergebnis im Mittel " + decimal(group.meanResult)
+        + (spoken ? ", die Würfel " : " (die Würfel ") + decimal(group.meanOfDice) + (spoken ? ", " : "), ");
+    if (group.fumbles < odds.rolls) {
+        line += "bestes " + std::to_string(group.best) + ", ";
+    }
+    line += std::to_string(group.fumbles) + space + "Patzer" + ", Glück im Mittel " + percent(group.meanLuck, space)
+        + ", " + std::to_string(odds.above) + space + "über dem Mittel" + (spoken ? ", erwartet " : " (erwartet ")
+        + decimal(odds.expectedAbove) + (spoken ? ", " : "); ") + (spoken ? "so selten " : "so selten: ")
+        + (odds.rarest > kRareEnough ? std::string("zu wenige Würfe")
+                                     : "1" + space + "von" + space + std::to_string(oneIn(odds.chance)));
+    return line + (spoken ? "." : "");
+}
+
 } // namespace velmora::rolltext

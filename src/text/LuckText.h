@@ -20,4 +20,11 @@ std::string eveningLine(const EveningGroup& group);
 // The same for speech, without colons and parentheses, in under 25 words.
 std::string spokenEvening(const EveningGroup& group);
 
+// A past evening in the list, after its date and time: "Mi 9.12., 19:02:
+// 120 Würfe, Glück im Mittel 52 %, so ein Abend 1 von 3".
+std::string pastEveningLine(const std::string& when, const EveningGroup& group);
+// The chosen rolls' record: how many, their mean result against the mean
+// of their dice, the best, the "Patzer!", their luck and how rare that is.
+std::string recordLine(const EveningGroup& group, bool spoken);
+
 } // namespace velmora::rolltext

@@ -111,8 +111,11 @@ TEST(SideWindows, OpenWhollyOnTheScreenAndFollowTheFont)
                 }
                 const QRect at(button->mapTo(side, QPoint(0, 0)), button->size());
                 // What scrolls in a dock is whole once scrolled to.
-                const bool scrolls = button->parentWidget()->parentWidget() != nullptr
-                    && qobject_cast<QScrollArea*>(button->parentWidget()->parentWidget()->parentWidget()) != nullptr;
+                bool scrolls = false;
+                for (const QWidget* above = button->parentWidget(); above != side && above != nullptr;
+                     above = above->parentWidget()) {
+                    scrolls = scrolls || qobject_cast<const QScrollArea*>(above) != nullptr;
+                }
                 EXPECT_TRUE(scrolls || side->rect().contains(at))
                     << side->windowTitle().toStdString() << ": '" << button->text().toStdString() << "'";
                 for (const QRect& other : taken) {

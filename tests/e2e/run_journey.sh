@@ -216,7 +216,7 @@ hear F10 "^Datei"
 hear Right "^Bearbeiten"
 hear l "Verlauf leeren"
 dialog "Verlauf leeren"
-hear alt+j "^Stufe 09 (push )?button"
+hear alt+l "^Stufe 09 (push )?button"
 gone "Verlauf leeren"
 emptied() { [ "$(rolls)" = 0 ]; }
 wait_for "Yes to the question left $(rolls) rolls" emptied

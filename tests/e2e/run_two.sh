@@ -49,7 +49,7 @@ ordered=$(sqlite3 -readonly "$data" \
 check "the log holds the 40 rolls of both, each once, in the order rolled"
 
 # "Verlauf leeren" in the first, by keyboard: its log docked beside the
-# board, which widens the window, the button, and "Ja".
+# board, which widens the window, the button, and "Alle".
 activate "$first"
 xdotool key ctrl+h
 docked() { eval "$(xdotool getwindowgeometry --shell "$first")"; [ "$WIDTH" -gt 447 ]; }
@@ -60,7 +60,7 @@ wait_for "no question before the clearing" question
 # "Ja" once the question has the keyboard: on a loaded machine the key
 # would otherwise go to the window beneath it.
 activate "$(xdotool search --onlyvisible --name "^Verlauf leeren\$" | head -1)"
-xdotool key alt+j
+xdotool key alt+l
 emptied() { [ "$(rolls)" -eq 0 ]; }
 wait_for "the log was not emptied" emptied
 check "Verlauf leeren in the first emptied the log"

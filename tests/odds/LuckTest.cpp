@@ -212,3 +212,158 @@ TEST(Luck, ATalentsChanceIsSaidOnlyFromEnoughRolls)
 
 } // namespace
 } // namespace velmora
+
+namespace velmora {
+namespace {
+
+// Every roll kept, looked back on: evenings split at a pause of exactly
+// three hours, and the chosen rolls' record. Step 3 is one d4: mean 10/3,
+// "Patzer!" on a 1, above the mean on a 4 (1/4).
+TEST(LookBack, EveningsAndTheChosenRollsRecord)
+{
+    using Outcome = RollRecord::Outcome;
+    std::vector<RollLog::Entry> rolls;
+    const auto add = [&rolls](RollRecord roll, std::int64_t at, const char* character, const char* talent) {
+        roll.character = character;
+        roll.talent = talent;
+        rolls.push_back({roll, "", rolls.size() + 1, at});
+    };
+    add(rolled(3, 0, Outcome::Sum, 5), 0, "Arven", "Schwertkampf");
+    add(rolled(3, 0, Outcome::Fumble, 1), kHour, "Arven", "Schwertkampf");
+    add(rolled(3, 0, Outcome::Sum, 3), 4 * kHour, "Borin", "Bogen"); // exactly three hours: a new evening
+    add(rolled(3, 0, Outcome::Sum, 5), 7 * kHour - 1, "", ""); // a millisecond short: the same
+    add(rolled(3, 0, Outcome::Error, 0), 10 * kHour - 1, "", "");
+
+    const struct {
+        const char* what;
+        RollFilter filter;
+        std::vector<std::uint64_t> chosen; // newest first
+        int rolls; // with a luck
+        double meanResult;
+        std::int64_t best;
+        int fumbles;
+        double meanLuck;
+    } cases[] = {
+        {"a character", {.character = "Arven"}, {2, 1}, 2, 3.0, 5, 1, (25.0 / 32 + 1.0 / 8) / 2},
+        {"a talent", {.talent = "Bogen"}, {3}, 1, 3.0, 3, 0, 5.0 / 8},
+        {"a range: from inclusive, before exclusive", {.from = 4 * kHour, .before = 7 * kHour - 1}, {3}, 1, 3.0, 3, 0,
+            5.0 / 8},
+        {"a step", {.step = 3}, {5, 4, 3, 2, 1}, 4, 3.5, 5, 1, (25.0 / 32 + 1.0 / 8 + 5.0 / 8 + 25.0 / 32) / 4},
+        {"nothing matches", {.step = 4}, {}, 0, 0.0, 0, 0, 0.0},
+    };
+    for (const auto& c : cases) {
+        OddsCache cache;
+        LookBack look(c.filter, cache);
+        for (const RollLog::Entry& entry : rolls) {
+            look.take(entry);
+        }
+        std::vector<std::uint64_t> chosen;
+        for (const RollLog::Entry& entry : look.chosen()) {
+            chosen.push_back(entry.id);
+        }
+        EXPECT_EQ(chosen, c.chosen) << c.what;
+        EXPECT_EQ(look.chosenIds().size(), c.chosen.size()) << c.what;
+        const EveningGroup record = look.record();
+        EXPECT_EQ(record.odds.rolls, c.rolls) << c.what;
+        EXPECT_NEAR(record.meanResult, c.meanResult, 1e-9) << c.what;
+        EXPECT_NEAR(record.meanOfDice, c.rolls > 0 ? 10.0 / 3 : 0.0, 1e-9) << c.what;
+        EXPECT_EQ(record.best, c.best) << c.what;
+        EXPECT_EQ(record.fumbles, c.fumbles) << c.what;
+        EXPECT_NEAR(record.meanLuck, c.meanLuck, 1e-9) << c.what;
+
+        const std::vector<PastEvening> evenings = look.evenings();
+        ASSERT_EQ(evenings.size(), 3U) << c.what;
+        EXPECT_EQ(evenings[0].first, 10 * kHour - 1);
+        EXPECT_EQ(evenings[0].summary.odds.rolls, 0) << "an error has no luck";
+        EXPECT_EQ(evenings[1].first, 4 * kHour);
+        EXPECT_EQ(evenings[1].last, 7 * kHour - 1);
+        EXPECT_EQ(evenings[1].summary.odds.rolls, 2);
+        EXPECT_EQ(evenings[1].summary.odds.above, 1);
+        EXPECT_EQ(evenings[2].last, kHour);
+        EXPECT_NEAR(evenings[2].summary.meanLuck, (25.0 / 32 + 1.0 / 8) / 2, 1e-9);
+        EXPECT_EQ(look.talents().size(), 2U);
+    }
+    OddsCache cache;
+    LookBack none({}, cache);
+    none.take(rolls[0]);
+    EXPECT_TRUE(none.chosen().empty()) << "without a filter, the evenings only";
+}
+
+// An evening ends after three hours as they pass, not as the clock on the
+// wall shows them: across midnight, and where daylight saving time begins
+// or ends (Berlin, times in UTC ms).
+TEST(LookBack, EveningsFollowElapsedTimeNotTheWallClock)
+{
+    const struct {
+        const char* what;
+        std::int64_t first;
+        std::int64_t second;
+        std::size_t evenings;
+    } cases[] = {
+        {"23:30 and 00:30: one evening across midnight", 1797028200000, 1797031800000, 1},
+        {"25.10.2026 00:30 CEST, 02:45 CET: 2:15 on the wall, 3:15 passed", 1792881000000, 1792892700000, 2},
+        {"29.3.2026 01:30 CET, 04:45 CEST: 3:15 on the wall, 2:15 passed", 1774744200000, 1774752300000, 1},
+    };
+    for (const auto& c : cases) {
+        OddsCache cache;
+        LookBack look({}, cache);
+        look.take({rolled(3, 0, RollRecord::Outcome::Sum, 3), "", 1, c.first});
+        look.take({rolled(3, 0, RollRecord::Outcome::Sum, 3), "", 2, c.second});
+        EXPECT_EQ(look.evenings().size(), c.evenings) << c.what;
+    }
+}
+
+// Past the newest kShown, a chosen roll is kept by its id only: a year of
+// one character's rolls in bounded memory, each still deleted by a clearing.
+TEST(LookBack, KeepsTheNewestChosenRollsAndEveryId)
+{
+    OddsCache cache;
+    LookBack look({.step = 3}, cache);
+    for (std::uint64_t id = 1; id <= LookBack::kShown + 5; ++id) {
+        look.take({rolled(3, 0, RollRecord::Outcome::Sum, 3), "", id, static_cast<std::int64_t>(id)});
+    }
+    ASSERT_EQ(look.chosen().size(), LookBack::kShown);
+    EXPECT_EQ(look.chosen().front().id, LookBack::kShown + 5);
+    EXPECT_EQ(look.chosen().back().id, 6U);
+    EXPECT_EQ(look.chosenIds().size(), LookBack::kShown + 5);
+    EXPECT_EQ(look.record().odds.rolls, static_cast<int>(LookBack::kShown + 5));
+}
+
+// Beyond the exact count's reach the normal curve, within two thousandths of
+// the binomial worked exactly (Python's integers) for 5,000 rolls at 1/2:
+// "1 von 409" for 409.5.
+TEST(LookBack, ManyRollsChanceByTheNormalCurve)
+{
+    const struct {
+        int above;
+        double chance;
+        std::int64_t oneIn;
+    } cases[] = {{2550, 0.08074261119868845, 12}, {2450, 0.08074261119868845, 12}, {2600, 0.002441824868758759, 410},
+        {2500, 0.50564161374774, 2}};
+    for (const auto& c : cases) {
+        std::vector<double> chances(5000, 0.5);
+        std::vector<bool> above(5000, false);
+        std::fill_n(above.begin(), c.above, true);
+        const EveningOdds odds = eveningOdds(chances, above);
+        EXPECT_NEAR(odds.chance, c.chance, 2e-3 * c.chance) << c.above;
+        EXPECT_NEAR(static_cast<double>(oneIn(odds.chance)), static_cast<double>(c.oneIn), 1.0) << c.above;
+        EXPECT_EQ(odds.rarest, 0.0) << "2^-5000 is no double";
+    }
+}
+
+// The record's line: how many, the mean result against the dice's, the
+// best, the fumbles, the luck and how rare; too few rolls for a rarity said so.
+TEST(LookBack, TheRecordsLine)
+{
+    OddsCache cache;
+    LuckTally tally(cache);
+    tally.add(rolled(3, 0, RollRecord::Outcome::Sum, 5));
+    tally.add(rolled(3, 0, RollRecord::Outcome::Fumble, 1));
+    EXPECT_EQ(rolltext::recordLine(tally.done(), true),
+        "Gewählt: 2 Würfe, Ergebnis im Mittel 3,0, die Würfel 3,3, bestes 5, 1 Patzer, Glück im Mittel 45 %, "
+        "1 über dem Mittel, erwartet 0,5, so selten zu wenige Würfe.");
+    EXPECT_EQ(rolltext::recordLine(LuckTally(cache).done(), false), "Keine Würfe gewählt.");
+}
+
+} // namespace
+} // namespace velmora

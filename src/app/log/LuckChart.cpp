@@ -43,12 +43,22 @@ public:
 
 LuckChart::LuckChart(QWidget* parent) : QWidget(parent)
 {
-    setAccessibleName(tr("Glück heute, in Zehnteln"));
+    setChosen(false);
     const QString explained = tr("Balken: wie viele Würfe heute in jedem Zehntel des Glücks lagen. Gestrichelt: wie "
                                  "viele faire Würfel dort im Mittel gäben.");
     setAccessibleDescription(explained);
     setToolTip(explained);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+}
+
+void LuckChart::setChosen(bool chosen)
+{
+    m_chosen = chosen;
+    const QString name = chosen ? tr("Glück der gewählten Würfe, in Zehnteln") : tr("Glück heute, in Zehnteln");
+    if (accessibleName() != name) {
+        setAccessibleName(name);
+        update();
+    }
 }
 
 void LuckChart::setBands(const std::array<int, 10>& bands, const std::array<double, 10>& fair)
@@ -89,7 +99,7 @@ void LuckChart::paintEvent(QPaintEvent* /*event*/)
     // scale and its name beneath.
     const int swatch = metrics.horizontalAdvance(QLatin1Char('0')) * 3;
     const int gap = metrics.horizontalAdvance(QLatin1Char(' '));
-    const QString names[] = {tr("Würfe heute"), tr("faire Würfel")};
+    const QString names[] = {m_chosen ? tr("gewählte Würfe") : tr("Würfe heute"), tr("faire Würfel")};
     const bool stacked =
         left + 2 * (swatch + gap) + metrics.horizontalAdvance(names[0]) + metrics.horizontalAdvance(names[1]) + 3 * gap
         > width();

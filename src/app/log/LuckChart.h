@@ -17,6 +17,8 @@ public:
     explicit LuckChart(QWidget* parent = nullptr);
 
     void setBands(const std::array<int, 10>& bands, const std::array<double, 10>& fair);
+    // The bars are the rolls a look back chose, not tonight's.
+    void setChosen(bool chosen);
     const std::array<int, 10>& bands() const { return m_bands; }
     const std::array<double, 10>& fair() const { return m_fair; }
 
@@ -29,6 +31,7 @@ protected:
 private:
     std::array<int, 10> m_bands{};
     std::array<double, 10> m_fair{};
+    bool m_chosen = false;
 };
 
 // What the luck of a roll is, for a tooltip or a screen reader.

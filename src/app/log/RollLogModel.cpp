@@ -26,7 +26,10 @@ RollLogModel::RollLogModel(Keeper& keeper, QObject* parent)
     connect(&keeper, &Keeper::olderRead, this, &RollLogModel::olderRead);
 }
 
-bool RollLogModel::canFetchMore(const QModelIndex& parent) const { return !parent.isValid() && m_keeper.hasOlder(); }
+bool RollLogModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && !m_chosenOnly && m_keeper.hasOlder();
+}
 
 void RollLogModel::fetchMore(const QModelIndex& parent)
 {
@@ -38,7 +41,7 @@ void RollLogModel::fetchMore(const QModelIndex& parent)
 void RollLogModel::olderRead(int count)
 {
     const int rows = static_cast<int>(m_keeper.rows());
-    if (count > 0 && rows > m_rows) {
+    if (count > 0 && rows > m_rows && !m_chosenOnly) {
         beginInsertRows({}, m_rows, rows - 1);
         m_rows = rows;
         endInsertRows();
@@ -51,7 +54,10 @@ int RollLogModel::columnCount(const QModelIndex& parent) const { return parent.i
 
 const RollLog::Entry* RollLogModel::entryAt(int row) const
 {
-    return row < 0 || row >= m_rows ? nullptr : m_keeper.entryAt(static_cast<std::size_t>(row));
+    if (row < 0 || row >= m_rows) {
+        return nullptr;
+    }
+    return m_chosenOnly ? &m_chosen[static_cast<std::size_t>(row)] : m_keeper.entryAt(static_cast<std::size_t>(row));
 }
 
 int RollLogModel::rowOf(std::uint64_t id) const
@@ -163,8 +169,27 @@ void RollLogModel::rollAdded()
     endInsertRows();
 }
 
+void RollLogModel::showOnly(std::vector<RollLog::Entry> rolls)
+{
+    beginResetModel();
+    m_chosenOnly = true;
+    m_chosen = std::move(rolls);
+    m_rows = static_cast<int>(m_chosen.size());
+    endResetModel();
+}
+
+void RollLogModel::showAll()
+{
+    m_chosenOnly = false;
+    m_chosen = {};
+    reload();
+}
+
 void RollLogModel::reload()
 {
+    if (m_chosenOnly) {
+        return; // until the next look back
+    }
     beginResetModel();
     m_rows = static_cast<int>(m_keeper.rows());
     m_words.clear();

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace velmora {
 
@@ -41,6 +42,12 @@ public:
     // The log replaced as a whole.
     void reload();
 
+    // Only these rolls, newest first, as a look back chose them; or every
+    // roll kept again.
+    void showOnly(std::vector<RollLog::Entry> rolls);
+    void showAll();
+    bool chosenOnly() const { return m_chosenOnly; }
+
     // The roll a row shows; row 0 is the newest.
     const RollLog::Entry* entryAt(int row) const;
     int rowOf(std::uint64_t id) const;
@@ -57,6 +64,8 @@ private:
 
     Keeper& m_keeper;
     int m_rows = 0;
+    bool m_chosenOnly = false;
+    std::vector<RollLog::Entry> m_chosen;
     // By roll id; let go of wholesale once it holds far more than a view shows.
     mutable QHash<std::uint64_t, Words> m_words;
 };

@@ -4,11 +4,13 @@
 #include "app/access/FocusedItem.h"
 #include "app/desktop/FlowLayout.h"
 #include "app/desktop/HeldKeys.h"
+#include "app/log/LookBackBar.h"
 #include "app/log/LuckChart.h"
 #include "app/session/Session.h"
 #include "odds/Evening.h"
 #include "text/LuckText.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
@@ -16,6 +18,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
@@ -29,6 +32,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -126,9 +130,11 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
         tr("Über dem Mittel: Würfe, deren Summe über dem Mittel ihrer Würfel liegt; erwartet: wie viele es mit fairen "
            "Würfeln im Mittel wären. So ein Abend, 1 von N: nur einer von N Abenden mit fairen Würfeln liegt so weit "
            "oder weiter vom Erwarteten. Zu wenige Würfe: so wenige ergäben keinen seltenen Abend.");
-    // A tooltip only: a screen reader would read it with the summary at
-    // every visit, three times its length.
-    m_tonight->setToolTip(explained);
+    // Shown on hovering, and by Shift+F1, but no tooltip as such: Qt gives a
+    // screen reader a widget's tooltip as its description, read with the
+    // summary at every visit, three times its length.
+    m_tonight->setWhatsThis(explained);
+    m_tonight->installEventFilter(this);
     m_eveningEnds = new QTimer(this);
     m_eveningEnds->setSingleShot(true);
     connect(m_eveningEnds, &QTimer::timeout, this, &RollLogView::showTonight);
@@ -152,6 +158,23 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     top->addWidget(note, 1);
     top->addWidget(m_newAbove, 0, Qt::AlignBottom);
     layout->addLayout(top);
+    m_lookBar = new LookBackBar(this);
+    layout->addWidget(m_lookBar);
+    connect(m_lookBar, &LookBackBar::filterChanged, this, [this](const RollFilter& filter) {
+        if (!filter.any()) {
+            m_looked.reset();
+            m_model->showAll();
+            fill();
+        }
+        m_session.keeper().lookBack(filter);
+    });
+    connect(&session.keeper(), &Keeper::lookedBack, this, &RollLogView::lookedBack);
+    m_lookPaced = new PacedUpdate([this] { lookAgain(); }, this);
+    auto* find = new QAction(tr("Würfe auswählen"), this);
+    find->setShortcut(QKeySequence::Find);
+    find->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QAction::triggered, m_lookBar, &LookBackBar::focusFirst);
+    addAction(find);
     // The rolls take what room there is; tonight's numbers beneath as high
     // as the chart, the table scrolling.
     layout->addWidget(m_table, 1);
@@ -180,11 +203,19 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
             }
         });
     connect(clear, &QPushButton::clicked, this, &RollLogView::askToClear);
+    // Tab as the eye reads: the bar above the rolls comes first.
+    QList<QWidget*> chain = m_lookBar->fields();
+    chain << m_table << m_tonight << m_luckTable << save << csv << clear;
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        setTabOrder(chain[i - 1], chain[i]);
+    }
     ReturnPresses::install(this);
     m_announcer = new Announcer(this);
 
     connect(&session, &Session::rolled, this, &RollLogView::rollAdded);
     connect(&session, &Session::logReplaced, this, &RollLogView::fill);
+    // Another Velmora's rolls, a clearing or an undo change the evenings.
+    connect(&session, &Session::logReplaced, m_lookPaced, &PacedUpdate::request);
     fill();
 }
 
@@ -257,6 +288,12 @@ void RollLogView::rollAdded()
     if (m_log.empty()) {
         return;
     }
+    if (m_looked) {
+        if (m_lookBar->filter().matches(m_log.latest())) {
+            m_lookPaced->request();
+        }
+        return;
+    }
     // What the player reads stays where it is: a row added above it moves
     // the scroll bar with it.
     QScrollBar* scroll = m_table->verticalScrollBar();
@@ -296,8 +333,51 @@ void RollLogView::showNewest()
     m_table->scrollToTop();
 }
 
+void RollLogView::lookAgain()
+{
+    if (isVisible()) {
+        m_session.keeper().lookBack(m_lookBar->filter());
+    }
+}
+
+void RollLogView::lookedBack(const LookedBack& looked)
+{
+    m_lookBar->offer(looked);
+    if (!looked.filter.any() || !(looked.filter == m_lookBar->filter())) {
+        return; // the evenings only, or a filter changed since
+    }
+    const std::uint64_t current = [this] {
+        const RollLog::Entry* entry = m_model->entryAt(chosenRow(m_table));
+        return entry != nullptr ? entry->id : 0;
+    }();
+    m_looked = looked;
+    m_model->showOnly(looked.chosen);
+    fitColumns();
+    showWhetherEmpty();
+    showTonight();
+    if (const int row = m_model->rowOf(current); current != 0 && row >= 0) {
+        chooseRow(m_table, row);
+    }
+}
+
 void RollLogView::showTonight()
 {
+    if (m_looked) {
+        // The chosen rolls' record in place of tonight's.
+        const EveningGroup& record = m_looked->record;
+        const QString shown = qt(rolltext::recordLine(record, false));
+        m_luckChart->setChosen(true);
+        if (m_luckTable->accessibleName() != m_luckChart->accessibleName()) {
+            m_luckTable->setAccessibleName(m_luckChart->accessibleName());
+        }
+        m_luckChart->setBands(record.bands, record.fair);
+        fillLuckTable(m_luckTable, record.bands, record.fair);
+        if (m_tonight->text() != shown) {
+            m_tonight->setText(shown);
+            m_tonight->setAccessibleName(qt(rolltext::recordLine(record, true)));
+        }
+        return;
+    }
     const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
     const std::vector<EveningGroup> evening = velmora::tonight(m_log, now, sharedOdds());
     if (!evening.empty() && m_log.size() > 0) {
@@ -319,6 +399,10 @@ void RollLogView::showTonight()
     }
     const EveningGroup none;
     const EveningGroup& all = evening.empty() ? none : evening.front();
+    m_luckChart->setChosen(false);
+    if (m_luckTable->accessibleName() != m_luckChart->accessibleName()) {
+        m_luckTable->setAccessibleName(m_luckChart->accessibleName());
+    }
     m_luckChart->setBands(all.bands, all.fair);
     fillLuckTable(m_luckTable, all.bands, all.fair);
     // Qt tells every setting, changed or not, and each roll comes here.
@@ -334,6 +418,7 @@ void RollLogView::showEvent(QShowEvent* event)
     m_session.keeper().lookForChanges();
     // A new evening may have begun while it was hidden.
     showTonight();
+    lookAgain();
     QWidget::showEvent(event);
 }
 
@@ -349,15 +434,10 @@ void RollLogView::open()
 
 QString RollLogView::selectedText() const
 {
-    // In table order, which is newest first, whatever order they were picked in.
-    QStringList rolls;
-    for (int row = 0; row < m_model->rowCount(); ++row) {
-        const RollLog::Entry* entry = m_model->entryAt(row);
-        if (entry != nullptr && m_table->selectionModel()->isRowSelected(row)) {
-            rolls << qt(m_session.copyText(entry->roll));
-        }
-    }
-    return rolls.join(QStringLiteral("\n\n"));
+    // In table order, which is newest first, whatever order they were
+    // picked in; each with its date and time, as a roll pasted elsewhere
+    // is one of many.
+    return savedText(true);
 }
 
 QString RollLogView::savedText(bool selectedOnly) const
@@ -441,6 +521,20 @@ QString RollLogView::clearQuestion(std::size_t rolls)
                             .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(rolls)));
 }
 
+std::vector<std::uint64_t> RollLogView::tonightIds() const
+{
+    // Tonight's rolls are among the latest, which are always in memory.
+    std::vector<std::int64_t> when;
+    for (std::size_t i = 0; i < m_log.size(); ++i) {
+        when.push_back(m_log[i].when);
+    }
+    std::vector<std::uint64_t> ids;
+    for (std::size_t i = eveningStart(when, QDateTime::currentMSecsSinceEpoch()); i < m_log.size(); ++i) {
+        ids.push_back(m_log[i].id);
+    }
+    return ids;
+}
+
 void RollLogView::askToClear()
 {
     // What is counted is what goes, whatever another Velmora rolls while
@@ -450,10 +544,49 @@ void RollLogView::askToClear()
         m_announcer->announce(tr("Noch keine Würfe"));
         return;
     }
-    if (QMessageBox::question(this, tr("Verlauf leeren"), clearQuestion(static_cast<std::size_t>(counted.total)),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        == QMessageBox::Yes) {
+    const std::vector<std::uint64_t> tonight = tonightIds();
+    const std::vector<std::uint64_t> chosen = m_looked ? m_looked->chosenIds : std::vector<std::uint64_t>{};
+    const QLocale german(QLocale::German);
+    const auto count = [&german](std::size_t n) { return german.toString(static_cast<qulonglong>(n)); };
+    QMessageBox ask(
+        QMessageBox::Question, tr("Verlauf leeren"), tr("Welche Würfe löschen?"), QMessageBox::NoButton, this);
+    ask.setInformativeText(tr("Das Löschen lässt sich mit Strg+Z rückgängig machen, bis Velmora endet."));
+    QPushButton* ofTonight =
+        tonight.empty() ? nullptr : ask.addButton(tr("&Heutige (%1)").arg(count(tonight.size())), QMessageBox::YesRole);
+    QPushButton* ofChosen = chosen.empty()
+        ? nullptr
+        : ask.addButton(tr("&Ausgewählte (%1)").arg(count(chosen.size())), QMessageBox::YesRole);
+    QPushButton* all =
+        ask.addButton(tr("A&lle (%1)").arg(count(static_cast<std::size_t>(counted.total))), QMessageBox::YesRole);
+    ask.setDefaultButton(ask.addButton(QMessageBox::Cancel));
+    ask.exec();
+    if (ask.clickedButton() == all) {
         m_session.clearLog(counted);
+    } else if (ofTonight != nullptr && ask.clickedButton() == ofTonight) {
+        m_session.clearLog(tonight);
+    } else if (ofChosen != nullptr && ask.clickedButton() == ofChosen) {
+        m_session.clearLog(chosen);
+    }
+}
+
+void RollLogView::askToDeleteChosen()
+{
+    std::vector<std::uint64_t> ids;
+    for (const QModelIndex& row : m_table->selectionModel()->selectedRows()) {
+        if (const RollLog::Entry* entry = m_model->entryAt(row.row())) {
+            ids.push_back(entry->id);
+        }
+    }
+    if (ids.empty()) {
+        return;
+    }
+    const QString question = ids.size() == 1
+        ? tr("Den gewählten Wurf löschen?")
+        : tr("Die %1 gewählten Würfe löschen?")
+              .arg(QLocale(QLocale::German).toString(static_cast<qulonglong>(ids.size())));
+    if (QMessageBox::question(this, tr("Würfe löschen"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes) {
+        m_session.clearLog(ids);
     }
 }
 
@@ -461,6 +594,10 @@ bool RollLogView::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_table->viewport() && event->type() == QEvent::Resize) {
         fitColumns();
+    }
+    if (watched == m_tonight && event->type() == QEvent::ToolTip) {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), m_tonight->whatsThis(), m_tonight);
+        return true;
     }
     if (watched != m_table) {
         return QWidget::eventFilter(watched, event);
@@ -502,6 +639,10 @@ bool RollLogView::eventFilter(QObject* watched, QEvent* event)
             if (!repeat && entry != nullptr) {
                 emit rollAgain(entry->roll);
             }
+            return true;
+        }
+        if (plain && key->key() == Qt::Key_Delete) {
+            askToDeleteChosen();
             return true;
         }
         if (plain && key->key() == Qt::Key_Home && m_model->rowCount() > 0) {

@@ -4,7 +4,9 @@
 #include "steps/RollLog.h"
 
 #include <QPointer>
+
 #include <QWidget>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -15,6 +17,7 @@ class QTimer;
 
 namespace velmora {
 
+class LookBackBar;
 class LuckChart;
 
 class Announcer;
@@ -54,6 +57,9 @@ public:
     static QString clearQuestion(std::size_t rolls);
 
     QTableView* table() const { return m_table; }
+    LookBackBar* lookBack() const { return m_lookBar; }
+    // The rolls chosen in the table, after a question; undone as a clearing.
+    void askToDeleteChosen();
     // "neue Würfe oben": shown while rolls arrive above what the player
     // reads; it, or Home in the table, leads to the newest.
     QPushButton* newAbove() const { return m_newAbove; }
@@ -87,6 +93,10 @@ private:
     void fitColumns();
     void showTonight();
     void showNewest();
+    // Every roll kept, looked back on through the bar's filter.
+    void lookAgain();
+    void lookedBack(const LookedBack& looked);
+    std::vector<std::uint64_t> tonightIds() const;
 
     Session& m_session;
     const RollLog& m_log;
@@ -100,6 +110,10 @@ private:
     PacedUpdate* m_tonightPaced = nullptr;
     LuckChart* m_luckChart = nullptr;
     QTableWidget* m_luckTable = nullptr;
+    LookBackBar* m_lookBar = nullptr;
+    PacedUpdate* m_lookPaced = nullptr;
+    // The latest look back at what the bar chooses, while it chooses any.
+    std::optional<LookedBack> m_looked;
 };
 
 } // namespace velmora

@@ -790,7 +790,7 @@ Store::Page Database::rolls(int count, bool older)
     return page;
 }
 
-Store::Fault Database::eachRoll(const std::function<void(const RollLog::Entry&)>& take)
+Store::Fault Database::eachRoll(const std::function<bool(const RollLog::Entry&)>& take)
 {
     if (!m_open) {
         return Fault::CannotOpen;
@@ -799,8 +799,8 @@ Store::Fault Database::eachRoll(const std::function<void(const RollLog::Entry&)>
     QSqlQuery rows =
         sql.run(QStringLiteral("SELECT %1 FROM rolls WHERE cleared IS NULL ORDER BY rolled_at, seq").arg(kRollFields));
     while (sql.next(rows)) {
-        if (auto entry = entryOf(rows)) {
-            take(*entry);
+        if (auto entry = entryOf(rows); entry && !take(*entry)) {
+            break;
         }
     }
     return sql.fault();

@@ -222,6 +222,7 @@ public:
             const QString iso = when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODate);
             file.write(QByteArray::fromStdString(rollcsv::row(entry, iso.toStdString(), luck)));
             ++count;
+            return true;
         };
         Store::Fault fault = Store::Fault::None;
         if (file.open(QIODevice::WriteOnly)) {
@@ -239,6 +240,24 @@ public:
                 path, count, fault != Store::Fault::None ? faultMessage(fault, m_paths.database) : file.errorString());
         }
     }
+
+    // Every roll looked back on, unless a newer look or the end comes first.
+    void lookBack(const RollFilter& filter, int generation)
+    {
+        LookBack look(filter, m_odds);
+        Store::Fault fault = Store::Fault::CannotOpen;
+        if (open()) {
+            fault = m_database->eachRoll([&](const RollLog::Entry& entry) {
+                look.take(entry);
+                return *m_lookGeneration == generation;
+            });
+        }
+        if (*m_lookGeneration == generation) {
+            emit lookedBack(LookedBack::of(look), generation, fault == Store::Fault::None);
+        }
+    }
+
+    std::shared_ptr<std::atomic<int>> m_lookGeneration;
 
     // At the end: what is left written, or kept beside the database.
     void finish()
@@ -266,8 +285,11 @@ signals:
     void talentsRead(const velmora::Roster& roster, int changes);
     void problem(const QString& cause, const QString& message);
     void exported(const QString& path, std::int64_t rolls, const QString& error);
+    void lookedBack(const velmora::LookedBack& result, int generation, bool whole);
 
 private:
+    OddsCache m_odds;
+
     void tell(const QString& cause, const QString& message)
     {
         if (!message.isEmpty()) {
@@ -478,6 +500,7 @@ void Keeper::finish()
         m_marks.clear();
         send([purge = std::move(purge)](KeeperWorker& worker) { worker.take(purge); });
     }
+    ++*m_lookGeneration; // a look back stops at the next roll
     KeeperWorker* worker = std::exchange(m_worker, nullptr);
     QThread* thread = std::exchange(m_thread, nullptr);
     disconnect(worker, nullptr, this, nullptr);
@@ -525,12 +548,44 @@ void Keeper::start()
     connect(m_worker, &KeeperWorker::talentsRead, this, &Keeper::talentsRead);
     connect(m_worker, &KeeperWorker::problem, this, &Keeper::tell);
     connect(m_worker, &KeeperWorker::exported, this, &Keeper::exported);
+    connect(m_worker, &KeeperWorker::lookedBack, this, &Keeper::lookedBackFromDatabase);
+    m_worker->m_lookGeneration = m_lookGeneration;
     g_atExit = this;
     m_thread->start();
     send([](KeeperWorker& worker) { worker.start(); });
     for (auto& job : std::exchange(m_unsent, {})) {
         send(std::move(job));
     }
+}
+
+LookedBack LookedBack::of(const LookBack& look)
+{
+    return {look.filter(), look.evenings(), {look.chosen().begin(), look.chosen().end()}, look.chosenIds(),
+        look.record(), {look.talents().begin(), look.talents().end()}};
+}
+
+void Keeper::lookBack(const RollFilter& filter)
+{
+    const int generation = ++*m_lookGeneration;
+    send([filter, generation](KeeperWorker& worker) { worker.lookBack(filter, generation); });
+}
+
+void Keeper::lookedBackFromDatabase(const LookedBack& result, int generation, bool whole)
+{
+    if (generation != *m_lookGeneration) {
+        return; // a newer look is on its way
+    }
+    if (whole) {
+        emit lookedBack(result);
+        return;
+    }
+    // Without the database, what is in memory: less, but no roll made up.
+    OddsCache odds;
+    LookBack look(result.filter, odds);
+    for (std::size_t row = rows(); row-- > 0;) {
+        look.take(*entryAt(row));
+    }
+    emit lookedBack(LookedBack::of(look));
 }
 
 void Keeper::send(std::function<void(KeeperWorker&)> job)
@@ -620,7 +675,8 @@ void Keeper::clearLog(const std::vector<std::uint64_t>& ids)
         }
     }
     removeShown(gone);
-    const auto count = static_cast<std::int64_t>(shown.size());
+    // Chosen by a look back, they may lie beyond those read.
+    const auto count = static_cast<std::int64_t>(gone.size());
     m_total = std::max<std::int64_t>(0, m_total - count);
     Store::Changes changes;
     changes.removed = ids;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/store/Store.h"
+#include "odds/Evening.h"
 #include "steps/RollLog.h"
 #include "talents/Roster.h"
 
@@ -10,9 +11,11 @@
 #include <QSet>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <unordered_set>
 #include <vector>
 
@@ -21,6 +24,18 @@ class QThread;
 namespace velmora {
 
 class KeeperWorker;
+
+// Every roll kept, looked back on: the evenings, newest first, and the
+// rolls that a filter chose, newest first, with their record.
+struct LookedBack {
+    RollFilter filter;
+    std::vector<PastEvening> evenings;
+    std::vector<RollLog::Entry> chosen; // at most LookBack::kShown
+    std::vector<std::uint64_t> chosenIds; // all
+    EveningGroup record;
+    std::vector<std::pair<std::string, std::string>> talents; // character, talent
+    static LookedBack of(const LookBack& look);
+};
 
 // What this program keeps across runs, as the window's thread sees it: every
 // roll and the talents, shown at once and written to the database on a
@@ -91,6 +106,10 @@ public:
     void keepLayout(const QByteArray& geometry, const QByteArray& state);
     void keepSetting(const QString& name, const QByteArray& value);
 
+    // Every roll kept, looked back on through the filter on the database's
+    // thread; lookedBack() tells. A newer look replaces one on its way.
+    void lookBack(const RollFilter& filter);
+
     // Asks the database whether another program changed it: cheap, and
     // done every second anyway.
     void lookForChanges();
@@ -115,9 +134,11 @@ signals:
     void undoableChanged(std::int64_t rolls);
     // Trouble said is over: everything is written.
     void solved(const QString& message);
+    void lookedBack(const velmora::LookedBack& result);
 
 private:
     void send(std::function<void(KeeperWorker&)> job);
+    void lookedBackFromDatabase(const LookedBack& result, int generation, bool whole);
     void rollsRead(const Store::Page& page);
     void pageRead(const Store::Page& page);
     void written(const std::vector<std::uint64_t>& ids, int clearings);
@@ -130,6 +151,7 @@ private:
     // These rolls shown, newest first, in the latest and the older ones.
     void show(std::vector<RollLog::Entry> all);
 
+    std::shared_ptr<std::atomic<int>> m_lookGeneration = std::make_shared<std::atomic<int>>(0);
     Store::Paths m_paths;
     QStringList m_pragmas;
     QThread* m_thread = nullptr;

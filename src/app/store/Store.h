@@ -107,8 +107,9 @@ public:
     // The newest `count` rolls; or, with `older`, the `count` next older
     // than the last page's.
     virtual Page rolls(int count, bool older) = 0;
-    // Every roll, oldest first, one after another: a fault stops it.
-    virtual Fault eachRoll(const std::function<void(const RollLog::Entry&)>& take) = 0;
+    // Every roll, oldest first, one after another, until a fault or `take`
+    // says no more.
+    virtual Fault eachRoll(const std::function<bool(const RollLog::Entry&)>& take) = 0;
 
     struct Talents {
         Roster roster;
