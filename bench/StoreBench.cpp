@@ -190,6 +190,37 @@ BENCHMARK(BM_LoadTheHistory)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
+// Looking back on a history of that many rolls (a thousand, a million)
+// through a filter of one step: from the request until the evenings and the
+// chosen rolls' record are back, read on the keeper's thread.
+void BM_LookBack(benchmark::State& state)
+{
+    const QString path = databaseOf(static_cast<int>(state.range(0)));
+    Keeper keeper({path, {}, {}, {}});
+    keeper.start();
+    waitLoaded(keeper);
+    for (auto _ : state) {
+        bool back = false;
+        std::size_t chosen = 0;
+        const QMetaObject::Connection told =
+            QObject::connect(&keeper, &Keeper::lookedBack, [&](const LookedBack& looked) {
+                back = true;
+                chosen = looked.chosenIds.size();
+            });
+        const auto start = std::chrono::steady_clock::now();
+        RollFilter filter;
+        filter.step = 14;
+        keeper.lookBack(filter);
+        while (!back) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        }
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        QObject::disconnect(told);
+        state.counters["chosen"] = static_cast<double>(chosen);
+    }
+}
+BENCHMARK(BM_LookBack)->Arg(1000)->Arg(1'000'000)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
 // Page Down through the log of a million rolls, each step until the table
 // has painted: the window's share, with older rolls read on the keeper's
 // thread as the view comes to them. The slowest step and the 99th

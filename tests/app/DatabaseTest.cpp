@@ -376,6 +376,9 @@ TEST(Database, TheFilesOfTheVersionBeforeAreTakenInOnce)
         {"both files sound but for two entries", log, 2, "log.json.importiert", "übergangen"},
         {"a damaged log", log.left(log.size() / 2), 0, "log.json.unlesbar-", "beschädigt"},
         {"a newer Velmora's log", QByteArray(log).replace(R"("format": 1)", R"("format": 2)"), 0, "log.json", "neuere"},
+        // Sound, but a hundred times what a log of a thousand rolls was:
+        // read whole, it took ten times its size in memory.
+        {"a log too large to be one", log + QByteArray(9 << 20, ' '), 0, "log.json", "zu groß"},
     };
     for (const auto& c : cases) {
         QTemporaryDir dir;

@@ -4,6 +4,7 @@
 #include "app/desktop/AfterFirstFrame.h"
 #include "app/desktop/HeldKeys.h"
 #include "app/desktop/Placement.h"
+#include "app/log/LookBackBar.h"
 #include "app/log/RollLogView.h"
 #include "app/odds/OddsText.h"
 #include "app/odds/OddsWindow.h"
@@ -27,6 +28,7 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QStyle>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTimerEvent>
@@ -280,6 +282,31 @@ TEST(Announcer, ClearingAnEmptyLogSaysThereIsNothing)
     rig.window.logView()->askToClear();
     EXPECT_EQ(asked, 0);
     EXPECT_EQ(told, QStringList{QStringLiteral("Noch keine Würfe")});
+}
+
+// A choice in the log's bar says how many rolls it chose, once: a screen
+// reader hears nothing else change.
+TEST(Announcer, AChoiceInTheLogSaysHowManyRollsItChose)
+{
+    fixtures::forgetKept();
+    fixtures::WindowRig rig;
+    rig.window.restoreKept();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.session.keeper().loaded(); }));
+    rig.source.repeatForever(2, 4);
+    rig.click(rig.step(3));
+    rig.click(rig.step(3));
+    rig.click(rig.step(4));
+    const Listening reader;
+    rig.window.showLog();
+    QStringList told;
+    QObject::connect(rig.window.logView()->findChild<Announcer*>(), &Announcer::announced,
+        [&told](const QString& words) { told << words; });
+    rig.window.logView()->lookBack()->step()->setValue(3);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return told.contains(QStringLiteral("2 Würfe gewählt")); }))
+        << told.join(" / ").toStdString();
+    rig.click(rig.step(3));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.window.logView()->table()->model()->rowCount() == 3; }));
+    EXPECT_EQ(told.filter(QStringLiteral("gewählt")).size(), 1) << told.join(" / ").toStdString();
 }
 
 // Calls `seen` with each object that receives an event of one type.

@@ -559,6 +559,14 @@ TEST(RollLog, TheCsvExportIsReadBackExactly)
     EXPECT_EQ(at(3, 6), QStringLiteral("Patzer!"));
     EXPECT_EQ(at(3, 7), QString()) << "no sum for a fumble";
     EXPECT_EQ(at(3, 9), QStringLiteral("abc2"));
+
+    // Narrowed by the bar, the export is of the rolls it chose.
+    rig.window.logView()->lookBack()->character()->setCurrentText(QStringLiteral("Arven"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.window.logView()->table()->model()->rowCount() == 1; }));
+    exported.clear();
+    rig.window.logView()->exportCsvTo(dir.filePath(QStringLiteral("arven.csv")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !exported.isEmpty(); }));
+    EXPECT_EQ(exported.front().at(1).toLongLong(), 1);
 }
 
 // "Verlauf leeren" deletes the rolls its question counted: a roll that

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace velmora {
@@ -216,6 +217,19 @@ TEST(Luck, ATalentsChanceIsSaidOnlyFromEnoughRolls)
 namespace velmora {
 namespace {
 
+RollFilter chosen(const char* character, const char* talent, int step,
+    std::int64_t from = std::numeric_limits<std::int64_t>::min(),
+    std::int64_t before = std::numeric_limits<std::int64_t>::max())
+{
+    RollFilter filter;
+    filter.character = character;
+    filter.talent = talent;
+    filter.step = step;
+    filter.from = from;
+    filter.before = before;
+    return filter;
+}
+
 // Every roll kept, looked back on: evenings split at a pause of exactly
 // three hours, and the chosen rolls' record. Step 3 is one d4: mean 10/3,
 // "Patzer!" on a 1, above the mean on a 4 (1/4).
@@ -244,12 +258,12 @@ TEST(LookBack, EveningsAndTheChosenRollsRecord)
         int fumbles;
         double meanLuck;
     } cases[] = {
-        {"a character", {.character = "Arven"}, {2, 1}, 2, 3.0, 5, 1, (25.0 / 32 + 1.0 / 8) / 2},
-        {"a talent", {.talent = "Bogen"}, {3}, 1, 3.0, 3, 0, 5.0 / 8},
-        {"a range: from inclusive, before exclusive", {.from = 4 * kHour, .before = 7 * kHour - 1}, {3}, 1, 3.0, 3, 0,
+        {"a character", chosen("Arven", "", 0), {2, 1}, 2, 3.0, 5, 1, (25.0 / 32 + 1.0 / 8) / 2},
+        {"a talent", chosen("", "Bogen", 0), {3}, 1, 3.0, 3, 0, 5.0 / 8},
+        {"a range: from inclusive, before exclusive", chosen("", "", 0, 4 * kHour, 7 * kHour - 1), {3}, 1, 3.0, 3, 0,
             5.0 / 8},
-        {"a step", {.step = 3}, {5, 4, 3, 2, 1}, 4, 3.5, 5, 1, (25.0 / 32 + 1.0 / 8 + 5.0 / 8 + 25.0 / 32) / 4},
-        {"nothing matches", {.step = 4}, {}, 0, 0.0, 0, 0, 0.0},
+        {"a step", chosen("", "", 3), {5, 4, 3, 2, 1}, 4, 3.5, 5, 1, (25.0 / 32 + 1.0 / 8 + 5.0 / 8 + 25.0 / 32) / 4},
+        {"nothing matches", chosen("", "", 4), {}, 0, 0.0, 0, 0, 0.0},
     };
     for (const auto& c : cases) {
         OddsCache cache;
@@ -318,7 +332,7 @@ TEST(LookBack, EveningsFollowElapsedTimeNotTheWallClock)
 TEST(LookBack, KeepsTheNewestChosenRollsAndEveryId)
 {
     OddsCache cache;
-    LookBack look({.step = 3}, cache);
+    LookBack look(chosen("", "", 3), cache);
     for (std::uint64_t id = 1; id <= LookBack::kShown + 5; ++id) {
         look.take({rolled(3, 0, RollRecord::Outcome::Sum, 3), "", id, static_cast<std::int64_t>(id)});
     }

@@ -350,6 +350,13 @@ void RollLogView::lookedBack(const LookedBack& looked)
         const RollLog::Entry* entry = m_model->entryAt(chosenRow(m_table));
         return entry != nullptr ? entry->id : 0;
     }();
+    // Said once for each new choice, not again as rolls join it.
+    if (!m_looked || !(m_looked->filter == looked.filter)) {
+        const auto count = static_cast<qulonglong>(looked.chosenIds.size());
+        m_announcer->announce(count == 0 ? tr("Keine Würfe gewählt")
+                : count == 1             ? tr("Ein Wurf gewählt")
+                                         : tr("%1 Würfe gewählt").arg(QLocale(QLocale::German).toString(count)));
+    }
     m_looked = looked;
     m_model->showOnly(looked.chosen);
     fitColumns();
@@ -510,7 +517,8 @@ void RollLogView::exportCsvTo(const QString& path)
             }
         }
     }
-    m_session.keeper().exportCsv(path, std::move(chosen));
+    // Else every roll kept that the bar chooses, not only the newest shown.
+    m_session.keeper().exportCsv(path, std::move(chosen), m_looked ? m_looked->filter : RollFilter{});
 }
 
 QString RollLogView::clearQuestion(std::size_t rolls)

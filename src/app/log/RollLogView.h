@@ -44,10 +44,11 @@ public:
     void open();
     // Text as the copy's, each roll after its date and time, newest first,
     // into a file the player picks: the selected ones where there are
-    // several, else all.
+    // several, else all that are shown.
     void saveAs();
     // The rolls as a table for a spreadsheet, into a file the player picks:
-    // the selected ones where there are several, else every roll kept.
+    // the selected ones where there are several, else every roll kept that
+    // the bar chooses.
     void exportCsv();
     void exportCsvTo(const QString& path);
     void askToClear();

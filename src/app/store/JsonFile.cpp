@@ -34,8 +34,9 @@ JsonFile::Read JsonFile::read(const std::function<bool(const QJsonObject&)>& usa
             tr("Die Datei %1 (%2) konnte nicht gelesen werden und wurde nicht übernommen.")
                 .arg(m_what, file.fileName())};
     }
-    // Far beyond what any earlier version wrote: never read into memory whole.
-    constexpr qint64 kLargest = 64 << 20;
+    // Thirty times what any earlier version wrote, whose log held a
+    // thousand rolls: read whole, a file takes ten times its size in memory.
+    constexpr qint64 kLargest = 8 << 20;
     if (file.size() > kLargest) {
         return {false,
             tr("Die Datei %1 (%2) ist zu groß, um eine von Velmora zu sein. Sie bleibt unverändert und "

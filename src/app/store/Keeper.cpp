@@ -207,12 +207,15 @@ public:
         emit olderRead(page);
     }
 
-    void exportCsv(const QString& path, const std::vector<RollLog::Entry>& chosen)
+    void exportCsv(const QString& path, const std::vector<RollLog::Entry>& chosen, const RollFilter& filter)
     {
         QSaveFile file(path);
         std::int64_t count = 0;
         OddsCache odds; // the window's is the window's alone
         const auto write = [&](const RollLog::Entry& entry) {
+            if (!filter.matches(entry)) {
+                return true;
+            }
             std::optional<double> luck;
             if (const RollOdds* rollOdds = oddsOf(odds, entry.roll)) {
                 luck = luckOf(*rollOdds, entry.roll);
@@ -641,9 +644,9 @@ const RollLog::Entry& Keeper::keep(const RollRecord& roll)
     return m_log.latest();
 }
 
-void Keeper::exportCsv(const QString& path, std::vector<RollLog::Entry> chosen)
+void Keeper::exportCsv(const QString& path, std::vector<RollLog::Entry> chosen, const RollFilter& filter)
 {
-    send([path, chosen = std::move(chosen)](KeeperWorker& worker) { worker.exportCsv(path, chosen); });
+    send([path, chosen = std::move(chosen), filter](KeeperWorker& worker) { worker.exportCsv(path, chosen, filter); });
 }
 
 void Keeper::removeShown(const std::unordered_set<std::uint64_t>& ids)

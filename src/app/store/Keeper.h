@@ -74,9 +74,10 @@ public:
 
     // Into the log now, into the database at once.
     const RollLog::Entry& keep(const RollRecord& roll);
-    // The chosen rolls, or every roll kept where none is chosen, as a
-    // table for a spreadsheet into the file at `path`; exported() tells.
-    void exportCsv(const QString& path, std::vector<RollLog::Entry> chosen = {});
+    // The chosen rolls, or every roll kept that the filter chooses where
+    // none is chosen, as a table for a spreadsheet into the file at `path`;
+    // exported() tells.
+    void exportCsv(const QString& path, std::vector<RollLog::Entry> chosen = {}, const RollFilter& filter = {});
     // Deletes these rolls, here and in the database, for every Velmora.
     void clearLog(const std::vector<std::uint64_t>& ids);
     // What a clearing of all would delete: the total() rolls, each one
