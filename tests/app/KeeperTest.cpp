@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -338,6 +340,26 @@ TEST(Keeper, TheWholeHistoryIsReadPageByPageNewestFirst)
     for (std::size_t row = 1; row < keeper.rows(); ++row) {
         EXPECT_EQ(keeper.entryAt(row)->id, 2'346 - row) << row;
     }
+}
+
+// Looking back on a long history reads it a page at a time: a roll made
+// meanwhile is written between two pages, not after the whole history, and
+// so is among the rolls the look back chose.
+TEST(Keeper, ARollMadeWhileLookingBackIsWrittenBetweenPages)
+{
+    QTemporaryDir dir;
+    fill(pathsIn(dir).database, 50'000);
+    Keeper keeper(pathsIn(dir));
+    startAndLoad(keeper);
+    std::optional<LookedBack> looked;
+    QObject::connect(&keeper, &Keeper::lookedBack, [&looked](const LookedBack& result) { looked = result; });
+    RollFilter step5;
+    step5.step = 5;
+    keeper.lookBack(step5);
+    const std::uint64_t mine = keeper.keep(stepRoll(5)).id;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return looked.has_value(); }, 60'000));
+    EXPECT_EQ(looked->chosenIds, std::vector<std::uint64_t>{mine});
+    EXPECT_EQ(looked->evenings.size(), 2U) << "a roll a second in 2025, and mine now";
 }
 
 // "Verlauf leeren" deletes what it counted: a roll that another program

@@ -790,18 +790,33 @@ Store::Page Database::rolls(int count, bool older)
     return page;
 }
 
-Store::Fault Database::eachRoll(const std::function<bool(const RollLog::Entry&)>& take)
+Store::Fault Database::eachRoll(const std::function<bool(const RollLog::Entry&)>& take, Place* from)
 {
     if (!m_open) {
         return Fault::CannotOpen;
     }
     Statements sql(*this);
-    QSqlQuery rows =
-        sql.run(QStringLiteral("SELECT %1 FROM rolls WHERE cleared IS NULL ORDER BY rolled_at, seq").arg(kRollFields));
+    QSqlQuery rows = from == nullptr
+        ? sql.run(
+            QStringLiteral("SELECT %1, seq FROM rolls WHERE cleared IS NULL ORDER BY rolled_at, seq").arg(kRollFields))
+        : sql.run(QStringLiteral("SELECT %1, seq FROM rolls WHERE cleared IS NULL AND (rolled_at, seq) > (?, ?) "
+                                 "ORDER BY rolled_at, seq LIMIT ?")
+                      .arg(kRollFields),
+            {QVariant::fromValue<qlonglong>(from->when), QVariant::fromValue<qlonglong>(from->seq), from->count + 1});
+    int read = 0;
     while (sql.next(rows)) {
+        if (from != nullptr && ++read > from->count) {
+            break;
+        }
+        if (from != nullptr) {
+            *from = {rows.value(1).toLongLong(), rows.value(12).toLongLong(), from->count, false};
+        }
         if (auto entry = entryOf(rows); entry && !take(*entry)) {
             break;
         }
+    }
+    if (from != nullptr) {
+        from->more = read > from->count;
     }
     return sql.fault();
 }

@@ -28,7 +28,7 @@ public:
     Fault write(const std::vector<Changes>& changes) override;
     Fault keepUnwritten(const std::vector<Changes>& changes) override;
     Page rolls(int count, bool older) override;
-    Fault eachRoll(const std::function<bool(const RollLog::Entry&)>& take) override;
+    Fault eachRoll(const std::function<bool(const RollLog::Entry&)>& take, Place* from = nullptr) override;
     Talents talents() override;
     Talents changeTalents(const std::function<Refusal(Roster&)>& change) override;
     std::optional<std::int64_t> dataVersion() override;

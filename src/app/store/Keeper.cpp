@@ -27,6 +27,7 @@ namespace {
 QString tr(const char* text) { return QCoreApplication::translate("velmora::Keeper", text); }
 
 constexpr int kPage = 500; // rolls read at a time
+constexpr int kLookPage = 20000; // rolls looked back on at a time, some 100 ms
 constexpr int kRetry = 1000; // ms
 constexpr int kLookEvery = 1000; // ms
 constexpr int kFinishWithin = 4000; // ms: two busy timeouts, the last try and the one it waits behind
@@ -244,23 +245,35 @@ public:
         }
     }
 
-    // Every roll looked back on, unless a newer look or the end comes first.
-    void lookBack(const RollFilter& filter, int generation)
+    // Every roll looked back on, unless a newer look or the end comes first:
+    // a page at a time, so that rolls to write wait for a page, not for a
+    // million rolls.
+    void lookBack(const std::shared_ptr<LookBack>& look, Store::Place place, int generation)
     {
-        LookBack look(filter, m_odds);
-        Store::Fault fault = Store::Fault::CannotOpen;
-        if (open()) {
-            fault = m_database->eachRoll([&](const RollLog::Entry& entry) {
-                look.take(entry);
-                return *m_lookGeneration == generation;
-            });
+        if (*m_lookGeneration != generation) {
+            return;
         }
-        if (*m_lookGeneration == generation) {
-            emit lookedBack(LookedBack::of(look), generation, fault == Store::Fault::None);
+        if (!open()) {
+            emit lookedBack(LookedBack::of(*look), generation, false);
+            return;
+        }
+        place.count = kLookPage;
+        const Store::Fault fault = m_database->eachRoll(
+            [&](const RollLog::Entry& entry) {
+                look->take(entry);
+                return *m_lookGeneration == generation;
+            },
+            &place);
+        if (fault == Store::Fault::None && place.more) {
+            QMetaObject::invokeMethod(
+                this, [this, look, place, generation] { lookBack(look, place, generation); }, Qt::QueuedConnection);
+        } else if (*m_lookGeneration == generation) {
+            emit lookedBack(LookedBack::of(*look), generation, fault == Store::Fault::None);
         }
     }
 
     std::shared_ptr<std::atomic<int>> m_lookGeneration;
+    OddsCache m_odds; // the window's is the window's alone
 
     // At the end: what is left written, or kept beside the database.
     void finish()
@@ -291,8 +304,6 @@ signals:
     void lookedBack(const velmora::LookedBack& result, int generation, bool whole);
 
 private:
-    OddsCache m_odds;
-
     void tell(const QString& cause, const QString& message)
     {
         if (!message.isEmpty()) {
@@ -570,7 +581,9 @@ LookedBack LookedBack::of(const LookBack& look)
 void Keeper::lookBack(const RollFilter& filter)
 {
     const int generation = ++*m_lookGeneration;
-    send([filter, generation](KeeperWorker& worker) { worker.lookBack(filter, generation); });
+    send([filter, generation](KeeperWorker& worker) {
+        worker.lookBack(std::make_shared<LookBack>(filter, worker.m_odds), {}, generation);
+    });
 }
 
 void Keeper::lookedBackFromDatabase(const LookedBack& result, int generation, bool whole)

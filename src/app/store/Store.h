@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -108,8 +109,15 @@ public:
     // than the last page's.
     virtual Page rolls(int count, bool older) = 0;
     // Every roll, oldest first, one after another, until a fault or `take`
-    // says no more.
-    virtual Fault eachRoll(const std::function<bool(const RollLog::Entry&)>& take) = 0;
+    // says no more. With a place: at most `count` rolls after it, the place
+    // moved past them, and whether there are more.
+    struct Place {
+        std::int64_t when = std::numeric_limits<std::int64_t>::min();
+        std::int64_t seq = std::numeric_limits<std::int64_t>::min();
+        int count = 0;
+        bool more = false;
+    };
+    virtual Fault eachRoll(const std::function<bool(const RollLog::Entry&)>& take, Place* from = nullptr) = 0;
 
     struct Talents {
         Roster roster;
