@@ -27,6 +27,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -693,6 +694,42 @@ TEST(RollLog, LookingBackChoosesRollsAndEachDeletionIsTheOneAskedFor)
     QTest::keyClick(table, Qt::Key_Delete);
     EXPECT_TRUE(QTest::qWaitFor([&] { return kept() == QStringLiteral("3 4 5 ") + rolled; })) << kept().toStdString();
     EXPECT_EQ(keeper.rows(), 4U);
+}
+
+// Hidden, the log measures no row at a roll: Qt measures every row of a
+// hidden table to fit a column, and a full log cost a tenth of a second a
+// roll, so that quick rolls were written twenty seconds late.
+TEST(RollLog, AHiddenLogMeasuresNoRowAtARoll)
+{
+    class Counting : public QStyledItemDelegate {
+    public:
+        using QStyledItemDelegate::QStyledItemDelegate;
+        QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+        {
+            ++measured;
+            return QStyledItemDelegate::sizeHint(option, index);
+        }
+        mutable int measured = 0;
+    };
+    fixtures::forgetKept();
+    WindowRig rig;
+    rig.window.restoreKept(); // the docks made, the log's hidden
+    ASSERT_NE(rig.window.logView(), nullptr);
+    rig.source.repeatForever(2, 4);
+    for (int n = 0; n < 200; ++n) {
+        rig.click(rig.step(3));
+    }
+    QTableView* table = rig.window.logView()->table();
+    ASSERT_FALSE(table->isVisible());
+    auto* counting = new Counting(table);
+    table->setItemDelegate(counting);
+    for (int n = 0; n < 10; ++n) {
+        rig.click(rig.step(3));
+    }
+    EXPECT_LT(counting->measured, 20) << "rows measured for ten rolls while hidden";
+    rig.window.showLog();
+    EXPECT_TRUE(table->isVisible());
+    EXPECT_GT(counting->measured, 0) << "fitted once shown";
 }
 
 // The log outlives the window: each roll written as it is shown, read back

@@ -252,6 +252,11 @@ void RollLogView::fitColumns()
     // What was rolled, as wide as it needs up to a long talent's name, and
     // narrower where the dock is narrow: a screen reader reads a row's cells
     // in sight, so the dice stay in sight, cut short, their whole text said.
+    // Hidden, Qt measures every row of the log for it, a tenth of a second
+    // at each roll: fitted once shown instead.
+    if (!m_table->isVisible()) {
+        return;
+    }
     const int em = m_table->fontMetrics().horizontalAdvance(QLatin1Char('M'));
     int others = 0;
     for (const int column : {Time, Result, Luck, Karma}) {
@@ -427,6 +432,7 @@ void RollLogView::showEvent(QShowEvent* event)
     showTonight();
     lookAgain();
     QWidget::showEvent(event);
+    fitColumns();
 }
 
 void RollLogView::open()
