@@ -1,13 +1,16 @@
 #include "WindowRig.h"
 
+#include "app/log/LookBackBar.h"
 #include "app/log/RollLogView.h"
 #include "app/talents/TalentsView.h"
 #include "talents/Roster.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QDockWidget>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -396,6 +399,37 @@ TEST(Focus, ADialogsKeyActsAgainAfterItsDialogClosed)
     QTest::keyClick(table, Qt::Key_N);
     QApplication::processEvents();
     EXPECT_EQ(stray, 0);
+}
+
+} // namespace
+} // namespace velmora
+
+namespace velmora {
+namespace {
+
+// Escape that closes a list in a dock closes the list only, as X delivers
+// it: the popup closes as the key is checked for shortcuts, and the press
+// then reaches the list's field.
+TEST(Focus, EscapeThatClosesAListInADockKeepsTheFocusThere)
+{
+    fixtures::forgetKept();
+    WindowRig rig;
+    activate(rig);
+    rig.window.showLog();
+    QComboBox* evening = rig.window.logView()->lookBack()->evening();
+    evening->setFocus();
+    QTest::keyClick(evening, Qt::Key_Down, Qt::AltModifier);
+    QWidget* popup = QApplication::activePopupWidget();
+    ASSERT_NE(popup, nullptr);
+    QKeyEvent check(QEvent::ShortcutOverride, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(popup, &check);
+    evening->hidePopup();
+    evening->setFocus(); // offscreen, a closed popup leaves no window active
+    QTest::keyClick(evening, Qt::Key_Escape);
+    EXPECT_EQ(QApplication::focusWidget(), evening);
+    // The next Escape goes back to the board, as from anywhere in a dock.
+    QTest::keyClick(evening, Qt::Key_Escape);
+    EXPECT_TRUE(rig.window.board()->isAncestorOf(QApplication::focusWidget()));
 }
 
 } // namespace

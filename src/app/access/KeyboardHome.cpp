@@ -150,6 +150,16 @@ bool KeyboardHome::eventFilter(QObject* watched, QEvent* event)
         QTimer::singleShot(0, this, &KeyboardHome::leaveMenuBarIfIdle);
         return false;
     }
+    const bool keyEvent = type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::ShortcutOverride;
+    if (keyEvent && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        // An Escape that finds a list or a menu open closes that only: X
+        // brings its press to the list's field once the list has gone.
+        if (type != QEvent::KeyRelease && QApplication::activePopupWidget() != nullptr) {
+            m_escapeClosedPopup = true;
+        } else if (type == QEvent::KeyRelease) {
+            m_escapeClosedPopup = false;
+        }
+    }
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease) {
         return false;
     }
@@ -178,7 +188,7 @@ bool KeyboardHome::eventFilter(QObject* watched, QEvent* event)
         return false;
     }
     if (type == QEvent::KeyPress && plain && key.key() == Qt::Key_Escape && QApplication::activePopupWidget() == nullptr
-        && watched == QApplication::focusWidget() && inDock(static_cast<QWidget*>(watched))) {
+        && !m_escapeClosedPopup && watched == QApplication::focusWidget() && inDock(static_cast<QWidget*>(watched))) {
         goHome();
         return true;
     }

@@ -42,6 +42,7 @@ private:
     std::function<void()> m_home;
     QPointer<QWidget> m_returnTo;
     bool m_altAlone = false;
+    bool m_escapeClosedPopup = false;
 };
 
 } // namespace velmora
