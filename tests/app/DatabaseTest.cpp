@@ -422,7 +422,8 @@ TEST(Database, TheFilesOfTheVersionBeforeAreTakenInOnce)
 TEST(Database, WhatWasDroppedByHandIsMadeAgain)
 {
     const char* dropped[] = {"DROP TABLE rolls", "ALTER TABLE rolls DROP COLUMN talent", "DROP TABLE characters",
-        "DROP TABLE talents", "DROP INDEX rolls_in_order", "ALTER TABLE rolls DROP COLUMN time"};
+        "DROP TABLE talents", "DROP INDEX rolls_in_order", "ALTER TABLE rolls DROP COLUMN time",
+        "DROP INDEX rolls_cleared"};
     for (const char* drop : dropped) {
         QTemporaryDir dir;
         {

@@ -631,6 +631,11 @@ Store::Fault Database::makeSchema(QStringList& notes)
     if (sql.value(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'rolls_in_order'")).toInt() == 0) {
         missing << QStringLiteral("CREATE INDEX IF NOT EXISTS rolls_in_order ON rolls (rolled_at, seq)");
     }
+    // The cleared rolls only: few, found by their mark and counted at once.
+    if (sql.value(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'rolls_cleared'")).toInt() == 0) {
+        missing << QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS rolls_cleared ON rolls (cleared) WHERE cleared IS NOT NULL");
+    }
     if (!sql.ok() || (missing.isEmpty() && sql.value(QStringLiteral("PRAGMA user_version")).toInt() >= kSchema)) {
         return sql.fault();
     }
@@ -760,7 +765,10 @@ Store::Page Database::rolls(int count, bool older)
     if (!older) {
         // The count, the newest place and the rolls as of one moment.
         sql.run(QStringLiteral("BEGIN"));
-        page.total = sql.value(QStringLiteral("SELECT count(*) FROM rolls WHERE cleared IS NULL")).toLongLong();
+        // Counted whole, less the few that are cleared: a count of those
+        // not cleared reads every row, 0.16 s for a million.
+        page.total = sql.value(QStringLiteral("SELECT count(*) FROM rolls")).toLongLong()
+            - sql.value(QStringLiteral("SELECT count(*) FROM rolls WHERE cleared IS NOT NULL")).toLongLong();
         page.upTo = sql.value(QStringLiteral("SELECT max(seq) FROM rolls")).toLongLong();
     }
     QSqlQuery rows =
