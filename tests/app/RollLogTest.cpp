@@ -668,6 +668,7 @@ TEST(RollLog, LookingBackChoosesRollsAndEachDeletionIsTheOneAskedFor)
     EXPECT_TRUE(QTest::qWaitFor([&] { return kept() == QStringLiteral("1 2 3 4 5 ") + rolled; }));
     answer(QStringLiteral("Welche Würfe löschen?"), QStringLiteral("&Ausgewählte (1)"));
     log->askToClear();
+    EXPECT_EQ(keeper.total(), 5) << "counted at once";
     EXPECT_TRUE(QTest::qWaitFor([&] { return kept() == QStringLiteral("2 3 4 5 ") + rolled; })) << kept().toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return table->model()->rowCount() == 0; }));
     ASSERT_TRUE(keeper.undoClearing());
