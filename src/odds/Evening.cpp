@@ -23,12 +23,12 @@ bool LuckTally::add(const RollRecord& roll)
         group.fair[band] += fair->second[band];
     }
     // A "Patzer!" counts with the total it had, as the dice's mean does.
-    m_resultSum += static_cast<double>(roll.total);
+    m_resultSum += static_cast<double>(shownValue(roll));
     m_diceSum += rollOdds->mean();
     if (roll.outcome == RollRecord::Outcome::Fumble) {
         ++group.fumbles;
     } else {
-        group.best = m_anySum ? std::max(group.best, roll.total) : roll.total;
+        group.best = m_anySum ? std::max(group.best, shownValue(roll)) : shownValue(roll);
         m_anySum = true;
     }
     return true;

@@ -28,8 +28,8 @@ struct EveningGroup {
     // many fair dice give in each.
     std::array<int, 10> bands{};
     std::array<double, 10> fair{};
-    // Their results on average, against the mean of their dice; the best
-    // sum and how many were "Patzer!".
+    // Their results on average, as their lines show them, against the mean
+    // of their dice; the best sum and how many were "Patzer!".
     double meanResult = 0.0;
     double meanOfDice = 0.0;
     std::int64_t best = 0;

@@ -8,9 +8,9 @@
 
 namespace velmora {
 
-namespace {
-
 std::int64_t shownValue(const RollRecord& roll) { return roll.total - roll.modifier; }
+
+namespace {
 
 // Below: the fumbles and the sums under this one.
 double luckOfShown(const RollOdds& odds, int value)

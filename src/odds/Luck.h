@@ -10,6 +10,9 @@
 
 namespace velmora {
 
+// The sum as its line shows it: the total less the step's deduction.
+std::int64_t shownValue(const RollRecord& roll);
+
 // The odds of the roll's step and karma; none for a roll outside the
 // table, as a damaged log may hold.
 const RollOdds* oddsOf(OddsCache& odds, const RollRecord& roll);

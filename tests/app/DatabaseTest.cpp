@@ -516,6 +516,23 @@ TEST(Database, WhatCouldNotBeWrittenIsTakenInAtTheNextOpening)
         EXPECT_EQ(kept[1].roll.talent, "Schwert, \"Kampf\"");
         EXPECT_TRUE(folder.entryList({QStringLiteral("velmora.sqlite.ungespeichert*")}).isEmpty());
     }
+    // However large: a long evening under a lock is this program's own,
+    // not an earlier version's file of a thousand rolls.
+    {
+        Database db(pathsIn(dir));
+        ASSERT_EQ(db.open().fault, Database::Fault::None);
+        Store::Changes unwritten;
+        for (int n = 10; n < 40'010; ++n) {
+            unwritten.added.push_back(roll(n));
+        }
+        ASSERT_EQ(db.keepUnwritten({unwritten}), Database::Fault::None);
+    }
+    const QFileInfoList journals = folder.entryInfoList({QStringLiteral("velmora.sqlite.ungespeichert*")});
+    ASSERT_EQ(journals.size(), 1);
+    EXPECT_GT(journals.front().size(), 8 << 20);
+    Database db(pathsIn(dir));
+    ASSERT_EQ(db.open().fault, Database::Fault::None);
+    EXPECT_EQ(everyRoll(db).size(), 40'004U);
 }
 
 } // namespace

@@ -666,7 +666,7 @@ TEST(RollLog, LookingBackChoosesRollsAndEachDeletionIsTheOneAskedFor)
     };
     const QString rolled = QString::number(rig.session.log().latest().id);
     EXPECT_TRUE(QTest::qWaitFor([&] { return kept() == QStringLiteral("1 2 3 4 5 ") + rolled; }));
-    answer(QStringLiteral("Welche Würfe löschen?"), QStringLiteral("&Ausgewählte (1)"));
+    answer(QStringLiteral("Welche Würfe löschen?"), QStringLiteral("&Gefilterte (1)"));
     log->askToClear();
     EXPECT_EQ(keeper.total(), 5) << "counted at once";
     EXPECT_TRUE(QTest::qWaitFor([&] { return kept() == QStringLiteral("2 3 4 5 ") + rolled; })) << kept().toStdString();
@@ -695,6 +695,14 @@ TEST(RollLog, LookingBackChoosesRollsAndEachDeletionIsTheOneAskedFor)
     QTest::keyClick(table, Qt::Key_Delete);
     EXPECT_TRUE(QTest::qWaitFor([&] { return kept() == QStringLiteral("3 4 5 ") + rolled; })) << kept().toStdString();
     EXPECT_EQ(keeper.rows(), 4U);
+
+    // Tonight chosen goes on with tonight's rolls.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->evening()->itemText(2).contains(QStringLiteral(": 1 Wurf,")); }))
+        << "yesterday's one roll left";
+    bar->evening()->setCurrentIndex(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return table->model()->rowCount() == 3; })) << table->model()->rowCount();
+    rig.click(rig.step(3));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return table->model()->rowCount() == 4; })) << table->model()->rowCount();
 }
 
 // Hidden, the log measures no row at a roll: Qt measures every row of a

@@ -377,6 +377,12 @@ TEST(LookBack, TheRecordsLine)
         "Gewählt: 2 Würfe, Ergebnis im Mittel 3,0, die Würfel 3,3, bestes 5, 1 Patzer, Glück im Mittel 45 %, "
         "1 über dem Mittel, erwartet 0,5, so selten zu wenige Würfe.");
     EXPECT_EQ(rolltext::recordLine(LuckTally(cache).done(), false), "Keine Würfe gewählt.");
+    // Step 1 takes 2 off its d4: a total of 5 shows 3, the dice's mean 10/3 - 2.
+    LuckTally step1(cache);
+    step1.add(rolled(1, 0, RollRecord::Outcome::Sum, 5));
+    EXPECT_EQ(step1.done().meanResult, 3.0);
+    EXPECT_EQ(step1.done().best, 3);
+    EXPECT_NEAR(step1.done().meanOfDice, 4.0 / 3, 1e-9);
 }
 
 } // namespace

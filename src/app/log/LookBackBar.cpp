@@ -3,6 +3,7 @@
 #include "app/desktop/FlowLayout.h"
 #include "text/LuckText.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <limits>
 #include <set>
 
 namespace velmora {
@@ -36,6 +38,13 @@ std::string chosenName(const QComboBox* box)
 // An editable list of names that keeps what is typed or chosen.
 void offerNames(QComboBox* box, const QStringList& names)
 {
+    QStringList now;
+    for (int i = 1; i < box->count(); ++i) {
+        now << box->itemText(i);
+    }
+    if (now == names || box->view()->isVisible()) {
+        return; // what the player types or reads stays as it is
+    }
     const QSignalBlocker quiet(box);
     const QString typed = box->currentText();
     const QString all = box->itemText(0);
@@ -101,13 +110,15 @@ LookBackBar::LookBackBar(QWidget* parent)
         field->setAccessibleName(QString(label).remove(QLatin1Char('&')).remove(QLatin1Char(':')));
         layout->addWidget(pair);
     };
+    // Letters that no menu title and no button of either dock has; the
+    // fields without one are a Tab away from the first (Ctrl+F).
     add(tr("Cha&rakter:"), m_character);
-    add(tr("Ta&lent:"), m_talent);
-    add(tr("St&ufe:"), m_step);
-    add(tr("Abe&nd:"), m_evening);
-    add(tr("v&on:"), m_from);
+    add(tr("Talent:"), m_talent);
+    add(tr("Stufe:"), m_step);
+    add(tr("Abend:"), m_evening);
+    add(tr("&von:"), m_from);
     add(tr("b&is:"), m_to);
-    auto* all = new QPushButton(tr("Alle &zeigen"), this);
+    auto* all = new QPushButton(tr("Alle zei&gen"), this);
     all->setObjectName(QStringLiteral("lookAll"));
     all->setAutoDefault(false);
     layout->addWidget(all);
@@ -143,8 +154,11 @@ RollFilter LookBackBar::filter() const
     chosen.step = m_step->value();
     const int evening = m_evening->currentIndex() - 1;
     if (evening >= 0 && evening < static_cast<int>(m_evenings.size())) {
-        chosen.from = m_evenings[static_cast<std::size_t>(evening)].first;
-        chosen.before = m_evenings[static_cast<std::size_t>(evening)].last + 1;
+        const PastEvening& chosenEvening = m_evenings[static_cast<std::size_t>(evening)];
+        chosen.from = chosenEvening.first;
+        // Tonight goes on: its next rolls belong to it.
+        const bool goesOn = evening == 0 && QDateTime::currentMSecsSinceEpoch() - chosenEvening.last < kEveningPauseMs;
+        chosen.before = goesOn ? std::numeric_limits<std::int64_t>::max() : chosenEvening.last + 1;
     }
     // Whole days, in local time; "bis" includes its day.
     if (m_from->date() != kAnyDay) {
@@ -178,11 +192,12 @@ void LookBackBar::offer(const LookedBack& looked)
     const PastEvening chosen = was >= 0 && was < static_cast<int>(m_evenings.size())
         ? m_evenings[static_cast<std::size_t>(was)]
         : PastEvening{0, -1, {}};
+    if (m_evening->view()->isVisible()) {
+        return; // offered again with the next look, once the list is closed
+    }
     m_evenings = looked.evenings;
-    const QSignalBlocker quiet(m_evening);
-    m_evening->clear();
-    m_evening->addItem(tr("Alle Abende"));
     const QLocale german(QLocale::German);
+    QStringList lines;
     int index = 0;
     for (std::size_t i = 0; i < m_evenings.size(); ++i) {
         const PastEvening& evening = m_evenings[i];
@@ -191,10 +206,20 @@ void LookBackBar::offer(const LookedBack& looked)
         const QString when = german.toString(first, QStringLiteral("ddd d.M.yyyy, HH:mm")) + QStringLiteral(" bis ")
             + german.toString(
                 last, first.date() == last.date() ? QStringLiteral("HH:mm") : QStringLiteral("ddd d.M., HH:mm"));
-        m_evening->addItem(qt(rolltext::pastEveningLine(when.toStdString(), evening.summary)));
+        lines << qt(rolltext::pastEveningLine(when.toStdString(), evening.summary));
         if (index == 0 && evening.first <= chosen.last && evening.last >= chosen.first) {
             index = static_cast<int>(i) + 1;
         }
+    }
+    QStringList shown;
+    for (int i = 1; i < m_evening->count(); ++i) {
+        shown << m_evening->itemText(i);
+    }
+    const QSignalBlocker quiet(m_evening);
+    if (shown != lines) {
+        m_evening->clear();
+        m_evening->addItem(tr("Alle Abende"));
+        m_evening->addItems(lines);
     }
     m_evening->setCurrentIndex(index);
     if (!(filter() == m_told)) {

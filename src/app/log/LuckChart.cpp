@@ -44,10 +44,6 @@ public:
 LuckChart::LuckChart(QWidget* parent) : QWidget(parent)
 {
     setChosen(false);
-    const QString explained = tr("Balken: wie viele Würfe heute in jedem Zehntel des Glücks lagen. Gestrichelt: wie "
-                                 "viele faire Würfel dort im Mittel gäben.");
-    setAccessibleDescription(explained);
-    setToolTip(explained);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
@@ -57,6 +53,12 @@ void LuckChart::setChosen(bool chosen)
     const QString name = chosen ? tr("Glück der gewählten Würfe, in Zehnteln") : tr("Glück heute, in Zehnteln");
     if (accessibleName() != name) {
         setAccessibleName(name);
+        const QString explained = (chosen ? tr("Balken: wie viele der gewählten Würfe in jedem Zehntel des Glücks "
+                                               "lagen.")
+                                          : tr("Balken: wie viele Würfe heute in jedem Zehntel des Glücks lagen."))
+            + tr(" Gestrichelt: wie viele faire Würfel dort im Mittel gäben.");
+        setAccessibleDescription(explained);
+        setToolTip(explained);
         update();
     }
 }

@@ -36,6 +36,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace velmora {
 namespace {
@@ -126,14 +127,9 @@ RollLogView::RollLogView(Session& session, QWidget* parent)
     // Reached by Tab and read there, as a screen reader reads a text.
     m_tonight->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     m_tonight->setFocusPolicy(Qt::StrongFocus);
-    const QString explained =
-        tr("Über dem Mittel: Würfe, deren Summe über dem Mittel ihrer Würfel liegt; erwartet: wie viele es mit fairen "
-           "Würfeln im Mittel wären. So ein Abend, 1 von N: nur einer von N Abenden mit fairen Würfeln liegt so weit "
-           "oder weiter vom Erwarteten. Zu wenige Würfe: so wenige ergäben keinen seltenen Abend.");
-    // Shown on hovering, and by Shift+F1, but no tooltip as such: Qt gives a
-    // screen reader a widget's tooltip as its description, read with the
-    // summary at every visit, three times its length.
-    m_tonight->setWhatsThis(explained);
+    // Its explanation shown on hovering, and by Shift+F1, but no tooltip as
+    // such: Qt gives a screen reader a widget's tooltip as its description,
+    // read with the summary at every visit, three times its length.
     m_tonight->installEventFilter(this);
     m_eveningEnds = new QTimer(this);
     m_eveningEnds->setSingleShot(true);
@@ -378,6 +374,11 @@ void RollLogView::showTonight()
         // The chosen rolls' record in place of tonight's.
         const EveningGroup& record = m_looked->record;
         const QString shown = qt(rolltext::recordLine(record, false));
+        m_tonight->setWhatsThis(
+            tr("Ergebnis im Mittel: die Summen, wie ihre Zeilen sie zeigen, ein Patzer mit seiner Summe; die Würfel: "
+               "ihr Mittel mit fairen Würfeln. So selten, 1 von N: nur eine von N Auswahlen so vieler Würfe mit "
+               "fairen Würfeln liegt so weit oder weiter vom Erwarteten. Zu wenige Würfe: so wenige ergäben keine "
+               "seltene Auswahl."));
         m_luckChart->setChosen(true);
         if (m_luckTable->accessibleName() != m_luckChart->accessibleName()) {
             m_luckTable->setAccessibleName(m_luckChart->accessibleName());
@@ -390,6 +391,10 @@ void RollLogView::showTonight()
         }
         return;
     }
+    m_tonight->setWhatsThis(
+        tr("Über dem Mittel: Würfe, deren Summe über dem Mittel ihrer Würfel liegt; erwartet: wie viele es mit fairen "
+           "Würfeln im Mittel wären. So ein Abend, 1 von N: nur einer von N Abenden mit fairen Würfeln liegt so weit "
+           "oder weiter vom Erwarteten. Zu wenige Würfe: so wenige ergäben keinen seltenen Abend."));
     const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
     const std::vector<EveningGroup> evening = velmora::tonight(m_log, now, sharedOdds());
     if (!evening.empty() && m_log.size() > 0) {
@@ -559,17 +564,25 @@ void RollLogView::askToClear()
         return;
     }
     const std::vector<std::uint64_t> tonight = tonightIds();
-    const std::vector<std::uint64_t> chosen = m_looked ? m_looked->chosenIds : std::vector<std::uint64_t>{};
+    // Only what the bar shows now: a look for another choice may be on its way.
+    const bool current = m_looked && m_looked->filter == m_lookBar->filter();
+    const std::vector<std::uint64_t> chosen = current ? m_looked->chosenIds : std::vector<std::uint64_t>{};
+    // Tonight's rolls beyond the latest thousand in memory are not counted:
+    // said, rather than a count that looks whole.
+    const bool tonightWhole = tonight.size() < m_log.size() || !m_session.keeper().hasOlder();
     const QLocale german(QLocale::German);
     const auto count = [&german](std::size_t n) { return german.toString(static_cast<qulonglong>(n)); };
     QMessageBox ask(
         QMessageBox::Question, tr("Verlauf leeren"), tr("Welche Würfe löschen?"), QMessageBox::NoButton, this);
     ask.setInformativeText(tr("Das Löschen lässt sich mit Strg+Z rückgängig machen, bis Velmora endet."));
-    QPushButton* ofTonight =
-        tonight.empty() ? nullptr : ask.addButton(tr("&Heutige (%1)").arg(count(tonight.size())), QMessageBox::YesRole);
+    QPushButton* ofTonight = tonight.empty()
+        ? nullptr
+        : ask.addButton(tonightWhole ? tr("&Heutige (%1)").arg(count(tonight.size()))
+                                     : tr("&Heutige, die neuesten %1").arg(count(tonight.size())),
+            QMessageBox::YesRole);
     QPushButton* ofChosen = chosen.empty()
         ? nullptr
-        : ask.addButton(tr("&Ausgewählte (%1)").arg(count(chosen.size())), QMessageBox::YesRole);
+        : ask.addButton(tr("&Gefilterte (%1)").arg(count(chosen.size())), QMessageBox::YesRole);
     QPushButton* all =
         ask.addButton(tr("A&lle (%1)").arg(count(static_cast<std::size_t>(counted.total))), QMessageBox::YesRole);
     ask.setDefaultButton(ask.addButton(QMessageBox::Cancel));
@@ -580,7 +593,21 @@ void RollLogView::askToClear()
         m_session.clearLog(tonight);
     } else if (ofChosen != nullptr && ask.clickedButton() == ofChosen) {
         m_session.clearLog(chosen);
+        forgetShown(chosen);
     }
+}
+
+void RollLogView::forgetShown(const std::vector<std::uint64_t>& ids)
+{
+    // Gone from the chosen rolls at once, not when the next look is back.
+    if (!m_looked) {
+        return;
+    }
+    const std::unordered_set<std::uint64_t> gone(ids.begin(), ids.end());
+    std::erase_if(m_looked->chosen, [&gone](const RollLog::Entry& e) { return gone.count(e.id) > 0; });
+    std::erase_if(m_looked->chosenIds, [&gone](std::uint64_t id) { return gone.count(id) > 0; });
+    m_model->showOnly(m_looked->chosen);
+    showWhetherEmpty();
 }
 
 void RollLogView::askToDeleteChosen()
@@ -601,6 +628,7 @@ void RollLogView::askToDeleteChosen()
     if (QMessageBox::question(this, tr("Würfe löschen"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes) {
         m_session.clearLog(ids);
+        forgetShown(ids);
     }
 }
 

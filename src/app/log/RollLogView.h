@@ -98,6 +98,7 @@ private:
     void lookAgain();
     void lookedBack(const LookedBack& looked);
     std::vector<std::uint64_t> tonightIds() const;
+    void forgetShown(const std::vector<std::uint64_t>& ids);
 
     Session& m_session;
     const RollLog& m_log;

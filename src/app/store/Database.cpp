@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
 #include <span>
 #include <unordered_set>
 #include <utility>
@@ -446,7 +447,9 @@ void Database::takeInUnwritten(QStringList& notes)
         if (file.filePath() == unwrittenPath() + m_mine) {
             continue;
         }
-        JsonFile journal(file.filePath(), kFileFormat, tr("der nicht gespeicherten Würfe"));
+        // This program's own, as large as what could not be written.
+        JsonFile journal(
+            file.filePath(), kFileFormat, tr("der nicht gespeicherten Würfe"), std::numeric_limits<qint64>::max());
         auto [rolls, problem] = journal.readAs<FileRolls>(rollsOfFile);
         if (!problem.isEmpty()) {
             notes << problem;
@@ -594,8 +597,11 @@ int Database::takeInFrom(const QString& aside)
 Store::Fault Database::makeSchema(QStringList& notes)
 {
     Statements sql(*this);
-    JsonFile logFile(m_paths.logFile, kFileFormat, tr("des Verlaufs"));
-    JsonFile talentsFile(m_paths.talentsFile, kFileFormat, tr("der Talente"));
+    // Thirty times what an earlier version wrote, whose log held a thousand
+    // rolls: read whole, a file takes ten times its size in memory.
+    constexpr qint64 kLargestOld = 8 << 20;
+    JsonFile logFile(m_paths.logFile, kFileFormat, tr("des Verlaufs"), kLargestOld);
+    JsonFile talentsFile(m_paths.talentsFile, kFileFormat, tr("der Talente"), kLargestOld);
     bool importedLog = false;
     bool importedTalents = false;
     // Whatever was dropped by hand is made again, on every opening; a

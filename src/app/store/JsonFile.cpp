@@ -16,10 +16,11 @@ QString tr(const char* text) { return QCoreApplication::translate("velmora::Json
 
 } // namespace
 
-JsonFile::JsonFile(QString path, int format, QString what)
+JsonFile::JsonFile(QString path, int format, QString what, qint64 largest)
     : m_path(std::move(path))
     , m_format(format)
     , m_what(std::move(what))
+    , m_largest(largest)
 {
 }
 
@@ -34,10 +35,7 @@ JsonFile::Read JsonFile::read(const std::function<bool(const QJsonObject&)>& usa
             tr("Die Datei %1 (%2) konnte nicht gelesen werden und wurde nicht übernommen.")
                 .arg(m_what, file.fileName())};
     }
-    // Thirty times what any earlier version wrote, whose log held a
-    // thousand rolls: read whole, a file takes ten times its size in memory.
-    constexpr qint64 kLargest = 8 << 20;
-    if (file.size() > kLargest) {
+    if (file.size() > m_largest) {
         return {false,
             tr("Die Datei %1 (%2) ist zu groß, um eine von Velmora zu sein. Sie bleibt unverändert und "
                "wurde nicht übernommen.")

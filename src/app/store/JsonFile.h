@@ -16,7 +16,8 @@ namespace velmora {
 // the file in it: "der Talente", "des Verlaufs".
 class JsonFile {
 public:
-    JsonFile(QString path, int format, QString what);
+    // `largest`: a file beyond it is left untouched and not read.
+    JsonFile(QString path, int format, QString what, qint64 largest);
 
     // The file's contents as `parse` makes them; none where there is no
     // file, or none that `parse` can take in, which is then kept aside.
@@ -53,6 +54,7 @@ private:
     QString m_path;
     int m_format;
     QString m_what;
+    qint64 m_largest;
 };
 
 } // namespace velmora

@@ -580,6 +580,15 @@ LookedBack LookedBack::of(const LookBack& look)
 
 void Keeper::lookBack(const RollFilter& filter)
 {
+    // The same look on its way would be stopped again at every roll, and
+    // with a long history never end: it is made once more when it is done.
+    if (m_looking && filter == m_lookingFor) {
+        m_lookAgain = true;
+        return;
+    }
+    m_looking = true;
+    m_lookAgain = false;
+    m_lookingFor = filter;
     const int generation = ++*m_lookGeneration;
     send([filter, generation](KeeperWorker& worker) {
         worker.lookBack(std::make_shared<LookBack>(filter, worker.m_odds), {}, generation);
@@ -590,6 +599,10 @@ void Keeper::lookedBackFromDatabase(const LookedBack& result, int generation, bo
 {
     if (generation != *m_lookGeneration) {
         return; // a newer look is on its way
+    }
+    m_looking = false;
+    if (std::exchange(m_lookAgain, false)) {
+        lookBack(m_lookingFor); // what came meanwhile, once
     }
     if (whole) {
         emit lookedBack(result);

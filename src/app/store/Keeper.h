@@ -153,6 +153,9 @@ private:
     void show(std::vector<RollLog::Entry> all);
 
     std::shared_ptr<std::atomic<int>> m_lookGeneration = std::make_shared<std::atomic<int>>(0);
+    bool m_looking = false;
+    bool m_lookAgain = false;
+    RollFilter m_lookingFor;
     Store::Paths m_paths;
     QStringList m_pragmas;
     QThread* m_thread = nullptr;
